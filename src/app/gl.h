@@ -1,0 +1,93 @@
+// OpenGL for the whole program: the compatibility-profile headers plus the 34 extension
+// entry points that are fetched at run time after the context is current. Code calls them by
+// their usual names (glBindBufferARB, glGenFramebuffersEXT, ...); the macros below route those
+// names through the fetched pointers.
+#pragma once
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <GL/glu.h>
+
+// name, pointer type; in the order they are fetched.
+#define VOLTARESCA_GL_EXTENSIONS(X)                                       \
+    X(glBindBufferARB, PFNGLBINDBUFFERARBPROC)                            \
+    X(glDeleteBuffersARB, PFNGLDELETEBUFFERSARBPROC)                      \
+    X(glGenBuffersARB, PFNGLGENBUFFERSARBPROC)                            \
+    X(glIsBufferARB, PFNGLISBUFFERARBPROC)                                \
+    X(glBufferDataARB, PFNGLBUFFERDATAARBPROC)                            \
+    X(glBufferSubDataARB, PFNGLBUFFERSUBDATAARBPROC)                      \
+    X(glGetBufferSubDataARB, PFNGLGETBUFFERSUBDATAARBPROC)                \
+    X(glMapBufferARB, PFNGLMAPBUFFERARBPROC)                              \
+    X(glUnmapBufferARB, PFNGLUNMAPBUFFERARBPROC)                          \
+    X(glGetBufferParameterivARB, PFNGLGETBUFFERPARAMETERIVARBPROC)        \
+    X(glGetBufferPointervARB, PFNGLGETBUFFERPOINTERVARBPROC)              \
+    X(glIsRenderbufferEXT, PFNGLISRENDERBUFFEREXTPROC)                    \
+    X(glBindRenderbufferEXT, PFNGLBINDRENDERBUFFEREXTPROC)                \
+    X(glDeleteRenderbuffersEXT, PFNGLDELETERENDERBUFFERSEXTPROC)          \
+    X(glGenRenderbuffersEXT, PFNGLGENRENDERBUFFERSEXTPROC)                \
+    X(glRenderbufferStorageEXT, PFNGLRENDERBUFFERSTORAGEEXTPROC)          \
+    X(glGetRenderbufferParameterivEXT, PFNGLGETRENDERBUFFERPARAMETERIVEXTPROC) \
+    X(glIsFramebufferEXT, PFNGLISFRAMEBUFFEREXTPROC)                      \
+    X(glBindFramebufferEXT, PFNGLBINDFRAMEBUFFEREXTPROC)                  \
+    X(glDeleteFramebuffersEXT, PFNGLDELETEFRAMEBUFFERSEXTPROC)            \
+    X(glGenFramebuffersEXT, PFNGLGENFRAMEBUFFERSEXTPROC)                  \
+    X(glCheckFramebufferStatusEXT, PFNGLCHECKFRAMEBUFFERSTATUSEXTPROC)    \
+    X(glFramebufferTexture1DEXT, PFNGLFRAMEBUFFERTEXTURE1DEXTPROC)        \
+    X(glFramebufferTexture2DEXT, PFNGLFRAMEBUFFERTEXTURE2DEXTPROC)        \
+    X(glFramebufferTexture3DEXT, PFNGLFRAMEBUFFERTEXTURE3DEXTPROC)        \
+    X(glFramebufferRenderbufferEXT, PFNGLFRAMEBUFFERRENDERBUFFEREXTPROC)  \
+    X(glGetFramebufferAttachmentParameterivEXT, PFNGLGETFRAMEBUFFERATTACHMENTPARAMETERIVEXTPROC) \
+    X(glGenerateMipmapEXT, PFNGLGENERATEMIPMAPEXTPROC)                    \
+    X(glVertexAttribPointerARB, PFNGLVERTEXATTRIBPOINTERARBPROC)          \
+    X(glEnableVertexAttribArrayARB, PFNGLENABLEVERTEXATTRIBARRAYARBPROC)  \
+    X(glActiveTextureARB, PFNGLACTIVETEXTUREARBPROC)                      \
+    X(glMultiTexCoord1fARB, PFNGLMULTITEXCOORD1FARBPROC)                  \
+    X(glMultiTexCoord2fARB, PFNGLMULTITEXCOORD2FARBPROC)                  \
+    X(glClientActiveTextureARB, PFNGLCLIENTACTIVETEXTUREARBPROC)
+
+#define VOLTARESCA_DECLARE_GL(name, type) extern type vr_##name;
+VOLTARESCA_GL_EXTENSIONS(VOLTARESCA_DECLARE_GL)
+#undef VOLTARESCA_DECLARE_GL
+
+#define glBindBufferARB vr_glBindBufferARB
+#define glDeleteBuffersARB vr_glDeleteBuffersARB
+#define glGenBuffersARB vr_glGenBuffersARB
+#define glIsBufferARB vr_glIsBufferARB
+#define glBufferDataARB vr_glBufferDataARB
+#define glBufferSubDataARB vr_glBufferSubDataARB
+#define glGetBufferSubDataARB vr_glGetBufferSubDataARB
+#define glMapBufferARB vr_glMapBufferARB
+#define glUnmapBufferARB vr_glUnmapBufferARB
+#define glGetBufferParameterivARB vr_glGetBufferParameterivARB
+#define glGetBufferPointervARB vr_glGetBufferPointervARB
+#define glIsRenderbufferEXT vr_glIsRenderbufferEXT
+#define glBindRenderbufferEXT vr_glBindRenderbufferEXT
+#define glDeleteRenderbuffersEXT vr_glDeleteRenderbuffersEXT
+#define glGenRenderbuffersEXT vr_glGenRenderbuffersEXT
+#define glRenderbufferStorageEXT vr_glRenderbufferStorageEXT
+#define glGetRenderbufferParameterivEXT vr_glGetRenderbufferParameterivEXT
+#define glIsFramebufferEXT vr_glIsFramebufferEXT
+#define glBindFramebufferEXT vr_glBindFramebufferEXT
+#define glDeleteFramebuffersEXT vr_glDeleteFramebuffersEXT
+#define glGenFramebuffersEXT vr_glGenFramebuffersEXT
+#define glCheckFramebufferStatusEXT vr_glCheckFramebufferStatusEXT
+#define glFramebufferTexture1DEXT vr_glFramebufferTexture1DEXT
+#define glFramebufferTexture2DEXT vr_glFramebufferTexture2DEXT
+#define glFramebufferTexture3DEXT vr_glFramebufferTexture3DEXT
+#define glFramebufferRenderbufferEXT vr_glFramebufferRenderbufferEXT
+#define glGetFramebufferAttachmentParameterivEXT vr_glGetFramebufferAttachmentParameterivEXT
+#define glGenerateMipmapEXT vr_glGenerateMipmapEXT
+#define glVertexAttribPointerARB vr_glVertexAttribPointerARB
+#define glEnableVertexAttribArrayARB vr_glEnableVertexAttribArrayARB
+#define glActiveTextureARB vr_glActiveTextureARB
+#define glMultiTexCoord1fARB vr_glMultiTexCoord1fARB
+#define glMultiTexCoord2fARB vr_glMultiTexCoord2fARB
+#define glClientActiveTextureARB vr_glClientActiveTextureARB
+
+// Fetches the 34 entry points in table order; stops at the first missing one (later pointers
+// stay null) and returns false. Needs a current context.
+bool loadGLExtensions();
+// Names of the entry points in the order they are fetched, and how many are set now.
+const char* const* glExtensionNames();
+int glExtensionCount();
+int glExtensionsLoaded();

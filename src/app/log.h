@@ -1,0 +1,42 @@
+// Named loggers in a process-wide registry; each forwards finished lines to its sinks.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+class ILogOutput {
+public:
+    virtual ~ILogOutput() = default;
+    // One complete line, without its end of line; the sink must not keep the pointer.
+    virtual void write(const char* line) = 0;
+};
+
+// Writes each line to the platform's debug output (standard error), one line each.
+class ConsoleOutput : public ILogOutput {
+public:
+    void write(const char* line) override;
+};
+
+class Logger {
+public:
+    explicit Logger(std::string name) : name_(std::move(name)) {}
+    const std::string& name() const { return name_; }
+    // Sinks are not owned; duplicates and nulls are not checked, as the callers never pass them.
+    void addOutput(ILogOutput* output) { outputs_.push_back(output); }
+    // "[HH:mm:ss] name: message" to every sink, in the order they were attached.
+    void log(const std::string& message);
+
+private:
+    std::string name_;
+    std::vector<ILogOutput*> outputs_;
+};
+
+// Returns the logger of that name, creating an empty one on first request. Never null.
+Logger* getLogger(const std::string& name);
+// Deletes the logger of that name (not its sinks); unknown names do nothing.
+void releaseLogger(const std::string& name);
+// The line the loggers write, for a given local time text.
+std::string formatLogLine(const std::string& time, const std::string& name, const std::string& message);
+// The current local time as "HH:mm:ss".
+std::string localTimeText();

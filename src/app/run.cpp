@@ -1,0 +1,105 @@
+#include "app/run.h"
+
+#include <cstring>
+
+#include "app/archive.h"
+#include "app/dialog.h"
+#include "app/log.h"
+#include "platform/platform.h"
+
+std::string dataDirectory;
+
+namespace {
+// The private folder that holds dataDirectory; deleted at clean-up.
+std::string g_runDirectory;
+}  // namespace
+
+RunMode parseCommandLine(int argc, const char* const* argv) {
+    if (argc < 2 || !argv || !argv[1]) return RunMode::Demo;
+    return std::strcmp(argv[1], "free") == 0 ? RunMode::Free : RunMode::None;
+}
+
+FrameTimer::FrameTimer() : FrameTimer(&platform::counter, &platform::counterFrequency) {}
+
+void FrameTimer::start() {
+    const int64_t f = frequency_();
+    frequencyHz_ = f > 0 ? static_cast<double>(f) : 1.0;
+    elapsed_ = 0.0f;
+    previousElapsed_ = 0.0f;
+    lastCount_ = counter_();
+}
+
+float FrameTimer::tick() {
+    const int64_t now = counter_();
+    const float delta = static_cast<float>(static_cast<double>(now - lastCount_) * 1000.0 / frequencyHz_);
+    elapsed_ += delta;
+    lastCount_ = now;
+    const float dt = elapsed_ - previousElapsed_;
+    previousElapsed_ = elapsed_;
+    return dt;
+}
+
+namespace {
+
+void cleanUp() {
+    if (DemoController::exists()) {
+        DemoController::instance()->shutdown();
+        DemoController::destroyInstance();
+    }
+    if (!g_runDirectory.empty()) {
+        platform::removeTree(g_runDirectory);
+        g_runDirectory.clear();
+    }
+    dataDirectory.clear();
+}
+
+}  // namespace
+
+void runMainLoop(DemoController& controller, FrameTimer& timer) {
+    timer.start();
+    float t = 0.0f;
+    bool finished = false;
+    for (;;) {
+        if (!platform::pumpEvents()) break;
+        if (platform::keyDown(platform::Key::Escape)) break;
+        const float dt = timer.tick();
+        t += dt;
+        if (!controller.update(t, dt)) finished = true;
+        if (!controller.render(t, dt)) break;
+        if (finished) break;
+    }
+}
+
+int runDemo(RunMode mode) {
+    Logger* log = getLogger("Voltaresca");
+    SetupResult setup;
+    if (!runSetupDialog(setup)) {
+        log->log("no display mode chosen; nothing to play");
+        return 0;
+    }
+    if (setup.startFlag != 1) return 0;
+
+    g_runDirectory = platform::makePrivateDirectory(platform::tempDirectory(), "voltaresca-");
+    if (g_runDirectory.empty()) {
+        log->log("couldn't create a private folder in '" + platform::tempDirectory() +
+                 "' for the data; check that the temporary folder is writable (TMPDIR)");
+        return 1;
+    }
+    dataDirectory = g_runDirectory + "voltaresca_data" + platform::pathSeparator();
+    extractArchive(g_runDirectory, platform::executableDirectory() + "demodat");
+
+    DemoController* controller = DemoController::instance();
+    if (!controller->init(mode, setup.width, setup.height, setup.bitsPerPixel, setup.frequency,
+                          mode == RunMode::Demo)) {
+        cleanUp();
+        return 1;
+    }
+    if (!controller->loadContent(dataDirectory) || !controller->prepare()) {
+        cleanUp();
+        return 1;
+    }
+    FrameTimer timer;
+    runMainLoop(*controller, timer);
+    cleanUp();
+    return 0;
+}

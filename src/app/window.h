@@ -1,0 +1,38 @@
+// The demo's one window with its OpenGL context.
+#pragma once
+
+namespace platform {
+struct Window;
+}
+
+class OpenGLWindow {
+public:
+    ~OpenGLWindow();
+    // On false everything that was made is already torn down.
+    bool create(int width, int height, int bitsPerPixel, int frequency, bool fullScreen);
+    // Tears down whatever exists; safe to repeat and on a half-created window.
+    void destroy();
+    void swap();
+    platform::Window* handle() const { return window_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    bool fullScreen() const { return fullScreen_; }
+
+private:
+    platform::Window* window_ = nullptr;
+    int width_ = 0;
+    int height_ = 0;
+    bool fullScreen_ = false;
+};
+
+// The window's title.
+extern const char* const kWindowTitle;
+// First display list of the bitmap font (255 glyphs, one list per character code).
+constexpr unsigned kFontListBase = 1000;
+
+// GL defaults for a fresh context, in order: the bitmap-font lists, viewport, matrix modes,
+// smooth shading, clear values, depth test, normalisation and hints. Writes the projection
+// matrix (fovY degrees, near 1, far 200) into `projection`; it is not loaded into GL here.
+void initGLState(int width, int height, float fieldOfView, float* projection);
+// Builds the bitmap-font display lists at `listBase` (character code c is list listBase + c).
+void buildBitmapFont(unsigned listBase);

@@ -1,0 +1,76 @@
+// Models: named meshes of material parts, each part one static vertex buffer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "anim/math.h"
+#include "assets/asset.h"
+#include "assets/transformable.h"
+
+class Material;
+class Mesh;
+
+// Axis-aligned bounds: minX, maxX, minY, maxY, minZ, maxZ, centre, then 1.0.
+struct Box {
+    float minX = 0, maxX = 0, minY = 0, maxY = 0, minZ = 0, maxZ = 0;
+    float centreX = 0, centreY = 0, centreZ = 0, one = 1.0f;
+};
+
+struct Sphere {
+    float radius = 0, centreX = 0, centreY = 0, centreZ = 0, one = 1.0f;
+};
+
+// The 60-byte vertex of the vertex buffers: position, normal and auxiliary vector with a
+// trailing 1.0 each, then u, v, 1.0.
+struct MemoryVertex {
+    float position[4];
+    float normal[4];
+    float aux[4];
+    float uv[3];
+};
+static_assert(sizeof(MemoryVertex) == 60, "the vertex buffers use a 60-byte stride");
+
+class MeshPart {
+public:
+    ~MeshPart();
+    MeshPart() = default;
+    MeshPart(const MeshPart&) = delete;
+    MeshPart& operator=(const MeshPart&) = delete;
+
+    unsigned buffer = 0;  // GL buffer object name
+    Material* material = nullptr;
+    int32_t vertexCount = 0;
+    std::vector<MemoryVertex> vertices;
+    Mesh* mesh = nullptr;
+    Box box;
+    Sphere sphere;
+    bool visible = true;
+    bool noCull = false;
+    std::string materialName;
+};
+
+class Mesh : public ITransformable {
+public:
+    Mesh();
+    ~Mesh() override;
+    Mesh(const Mesh&) = delete;
+    Mesh& operator=(const Mesh&) = delete;
+
+    bool isCamera() const override { return false; }
+    int32_t nodeId() const override { return id; }
+    float* transform() override { return matrix; }
+
+    std::vector<MeshPart*> parts;  // owned, file order
+    float matrix[16];              // world matrix, written by the node animation
+    int32_t id = 0;
+    std::string name;
+    float colorMask[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+};
+
+class Model : public IDisposable {
+public:
+    ~Model() override;
+    std::vector<Mesh*> meshes;  // owned, file order
+};

@@ -1,0 +1,112 @@
+// The operating-system layer: everything above it reaches the window system, the clock,
+// the keyboard and the file system through these calls only. One implementation file per
+// backend (platform_sdl.cpp).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// ---- start-up -------------------------------------------------------------------------
+
+// Initialises the video, timer and event subsystems once; safe to call again.
+bool init();
+// Ends what init started; only the entry point calls it, at exit.
+void quit();
+// Routes Ctrl+C in the terminal to a quit request, so that the main loop ends and clean-up runs.
+void installInterruptHandler();
+
+// ---- display modes --------------------------------------------------------------------
+
+struct DisplayMode {
+    int width = 0;
+    int height = 0;
+    int bitsPerPixel = 0;
+    int refreshRate = 0;  // hertz
+};
+
+// Every mode the primary display reports, duplicates included, in the driver's order.
+std::vector<DisplayMode> displayModes();
+bool currentDisplayMode(DisplayMode& out);
+
+// ---- the window and its OpenGL context ------------------------------------------------
+
+struct Window;
+
+struct WindowDesc {
+    const char* title = "";
+    int width = 0;
+    int height = 0;
+    bool fullScreen = false;       // switches the display into `mode` and hides the cursor
+    DisplayMode mode;              // used when fullScreen
+    bool openGL = true;            // compatibility-profile context, double-buffered
+    bool hidden = false;           // tests draw off screen
+    bool centred = false;          // dialogs are centred; the demo window sits at (0, 0)
+    bool borderless = true;
+};
+
+// Creates the window and, when asked, its GL context and makes it current. Null on failure,
+// with the reason in lastError().
+Window* createWindow(const WindowDesc& desc);
+void destroyWindow(Window* window);
+void swapWindow(Window* window);
+void* nativeWindow(Window* window);   // the backend's window object, for the dialog's UI backend
+void* glContext(Window* window);      // the backend's GL context object
+void windowSize(Window* window, int& width, int& height);
+std::string windowTitle(Window* window);
+std::string lastError();
+
+// Looks an OpenGL entry point up by name; null when the driver lacks it.
+void* glProcAddress(const char* name);
+
+// ---- events and input -----------------------------------------------------------------
+
+// Drains the event queue. Each native event is first handed to `observer` when given.
+// Returns false once the window system or the terminal asked the program to quit.
+bool pumpEvents(const std::function<void(const void* nativeEvent)>& observer = {});
+// Forgets an earlier quit request (the dialog's close must not end the demo that follows).
+void clearQuitRequest();
+
+enum class Key { Escape, W, S, A, D, Q, E, LeftControl, MouseLeft, F1 };
+bool keyDown(Key key);
+// True once for each press of the key since the last call (for toggles such as F1).
+bool keyPressed(Key key);
+
+// Cursor position in desktop coordinates, and the size of the primary screen.
+void cursorPosition(int& x, int& y);
+void screenSize(int& width, int& height);
+
+// ---- time -----------------------------------------------------------------------------
+
+int64_t counter();
+int64_t counterFrequency();
+
+// ---- files ----------------------------------------------------------------------------
+
+// The platform's path separator as a one-character string.
+const char* pathSeparator();
+// The user's temporary folder, ending in the separator.
+std::string tempDirectory();
+// The folder of the running executable, ending in the separator.
+std::string executableDirectory();
+// Creates a fresh folder only the current user may enter, inside `parent`. Returns its path
+// ending in the separator, or an empty string.
+std::string makePrivateDirectory(const std::string& parent, const std::string& prefix);
+// File names (no folder) matching a pattern whose last component holds * and ? wildcards,
+// in case-insensitive name order; extensions compare without regard to case. Folders are
+// not listed.
+std::vector<std::string> listFiles(const std::string& pattern);
+// Deletes a folder and everything in it without following links. True when it is gone.
+bool removeTree(const std::string& path);
+bool isDirectory(const std::string& path);
+bool fileExists(const std::string& path);
+
+// ---- diagnostics ----------------------------------------------------------------------
+
+// The debug-output sink (standard error): the text goes out unchanged and at once.
+void debugOutput(const char* text);
+
+}  // namespace platform

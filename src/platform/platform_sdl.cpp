@@ -1,0 +1,328 @@
+// The platform layer over SDL2 and std::filesystem.
+#include "platform/platform.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+#include "platform/wildcard.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace platform {
+
+struct Window {
+    SDL_Window* window = nullptr;
+    SDL_GLContext context = nullptr;
+    bool fullScreen = false;
+};
+
+namespace {
+
+bool g_initialised = false;
+bool g_quitRequested = false;
+bool g_pressed[10] = {};
+std::string g_lastError;
+
+SDL_Scancode scancodeOf(Key key) {
+    switch (key) {
+        case Key::Escape: return SDL_SCANCODE_ESCAPE;
+        case Key::W: return SDL_SCANCODE_W;
+        case Key::S: return SDL_SCANCODE_S;
+        case Key::A: return SDL_SCANCODE_A;
+        case Key::D: return SDL_SCANCODE_D;
+        case Key::Q: return SDL_SCANCODE_Q;
+        case Key::E: return SDL_SCANCODE_E;
+        case Key::LeftControl: return SDL_SCANCODE_LCTRL;
+        case Key::F1: return SDL_SCANCODE_F1;
+        case Key::MouseLeft: break;
+    }
+    return SDL_SCANCODE_UNKNOWN;
+}
+
+void notePress(SDL_Scancode code) {
+    for (int k = 0; k <= static_cast<int>(Key::F1); ++k) {
+        const Key key = static_cast<Key>(k);
+        if (key != Key::MouseLeft && scancodeOf(key) == code) g_pressed[k] = true;
+    }
+}
+
+}  // namespace
+
+bool init() {
+    if (g_initialised) return true;
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) {
+        g_lastError = SDL_GetError();
+        return false;
+    }
+    g_initialised = true;
+    return true;
+}
+
+void quit() {
+    if (!g_initialised) return;
+    SDL_Quit();
+    g_initialised = false;
+}
+
+void installInterruptHandler() {
+    // SDL turns SIGINT and SIGTERM into a quit event unless told otherwise; make sure it does.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");
+}
+
+std::vector<DisplayMode> displayModes() {
+    std::vector<DisplayMode> modes;
+    if (!init()) return modes;
+    const int count = SDL_GetNumDisplayModes(0);
+    for (int i = 0; i < count; ++i) {
+        SDL_DisplayMode m;
+        if (SDL_GetDisplayMode(0, i, &m) != 0) break;
+        modes.push_back({m.w, m.h, static_cast<int>(SDL_BITSPERPIXEL(m.format)) == 24 ? 32 : static_cast<int>(SDL_BITSPERPIXEL(m.format)),
+                         m.refresh_rate});
+    }
+    return modes;
+}
+
+bool currentDisplayMode(DisplayMode& out) {
+    if (!init()) return false;
+    SDL_DisplayMode m;
+    if (SDL_GetCurrentDisplayMode(0, &m) != 0) return false;
+    const int bpp = static_cast<int>(SDL_BITSPERPIXEL(m.format));
+    out = {m.w, m.h, bpp == 24 ? 32 : bpp, m.refresh_rate};
+    return true;
+}
+
+Window* createWindow(const WindowDesc& desc) {
+    if (!init()) return nullptr;
+    auto* w = new Window;
+    Uint32 flags = 0;
+    if (desc.openGL) {
+        flags |= SDL_WINDOW_OPENGL;
+        SDL_GL_ResetAttributes();
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+        SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+        SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+        SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    }
+    flags |= desc.hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
+    if (desc.borderless) flags |= SDL_WINDOW_BORDERLESS;
+    const int pos = desc.centred ? SDL_WINDOWPOS_CENTERED : 0;
+
+    // The deepest depth buffer the driver offers: 32 bits where there is one.
+    static const int depths[] = {32, 24, 16};
+    for (int depth : depths) {
+        if (desc.openGL) SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth);
+        w->window = SDL_CreateWindow(desc.title, pos, pos, desc.width, desc.height, flags);
+        if (w->window || !desc.openGL) break;
+    }
+    if (!w->window) {
+        g_lastError = SDL_GetError();
+        delete w;
+        return nullptr;
+    }
+    if (desc.fullScreen) {
+        SDL_DisplayMode mode = {};
+        mode.w = desc.mode.width;
+        mode.h = desc.mode.height;
+        mode.refresh_rate = desc.mode.refreshRate;
+        SDL_DisplayMode closest;
+        if (!SDL_GetClosestDisplayMode(0, &mode, &closest) || SDL_SetWindowDisplayMode(w->window, &closest) != 0 ||
+            SDL_SetWindowFullscreen(w->window, SDL_WINDOW_FULLSCREEN) != 0) {
+            g_lastError = std::string("display mode change refused: ") + SDL_GetError();
+            destroyWindow(w);
+            return nullptr;
+        }
+        w->fullScreen = true;
+        SDL_ShowCursor(SDL_DISABLE);
+    }
+    if (desc.openGL) {
+        w->context = SDL_GL_CreateContext(w->window);
+        if (!w->context || SDL_GL_MakeCurrent(w->window, w->context) != 0) {
+            g_lastError = std::string("no OpenGL context: ") + SDL_GetError();
+            destroyWindow(w);
+            return nullptr;
+        }
+        SDL_GL_SetSwapInterval(0);
+    }
+    if (!desc.hidden) SDL_RaiseWindow(w->window);
+    return w;
+}
+
+void destroyWindow(Window* w) {
+    if (!w) return;
+    if (w->fullScreen) {
+        SDL_SetWindowFullscreen(w->window, 0);
+        SDL_ShowCursor(SDL_ENABLE);
+    }
+    if (w->context) {
+        SDL_GL_MakeCurrent(w->window, nullptr);
+        SDL_GL_DeleteContext(w->context);
+    }
+    if (w->window) SDL_DestroyWindow(w->window);
+    delete w;
+}
+
+void swapWindow(Window* w) {
+    if (w && w->window) SDL_GL_SwapWindow(w->window);
+}
+
+void* nativeWindow(Window* w) { return w ? w->window : nullptr; }
+void* glContext(Window* w) { return w ? w->context : nullptr; }
+
+void windowSize(Window* w, int& width, int& height) {
+    width = height = 0;
+    if (w && w->window) SDL_GetWindowSize(w->window, &width, &height);
+}
+
+std::string windowTitle(Window* w) { return w && w->window ? SDL_GetWindowTitle(w->window) : ""; }
+
+std::string lastError() { return g_lastError; }
+
+void* glProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }
+
+bool pumpEvents(const std::function<void(const void*)>& observer) {
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        if (observer) observer(&event);
+        if (event.type == SDL_QUIT) g_quitRequested = true;
+        if (event.type == SDL_KEYDOWN && !event.key.repeat) notePress(event.key.keysym.scancode);
+    }
+    return !g_quitRequested;
+}
+
+void clearQuitRequest() {
+    SDL_FlushEvent(SDL_QUIT);
+    g_quitRequested = false;
+}
+
+bool keyDown(Key key) {
+    if (key == Key::MouseLeft) return (SDL_GetGlobalMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) != 0;
+    int count = 0;
+    const Uint8* state = SDL_GetKeyboardState(&count);
+    const SDL_Scancode code = scancodeOf(key);
+    return state && code < count && state[code] != 0;
+}
+
+bool keyPressed(Key key) {
+    bool& flag = g_pressed[static_cast<int>(key)];
+    const bool was = flag;
+    flag = false;
+    return was;
+}
+
+void cursorPosition(int& x, int& y) { SDL_GetGlobalMouseState(&x, &y); }
+
+void screenSize(int& width, int& height) {
+    SDL_DisplayMode m;
+    if (init() && SDL_GetDesktopDisplayMode(0, &m) == 0) {
+        width = m.w;
+        height = m.h;
+    } else {
+        width = height = 0;
+    }
+}
+
+int64_t counter() { return static_cast<int64_t>(SDL_GetPerformanceCounter()); }
+int64_t counterFrequency() { return static_cast<int64_t>(SDL_GetPerformanceFrequency()); }
+
+const char* pathSeparator() {
+    static const std::string separator(1, static_cast<char>(fs::path::preferred_separator));
+    return separator.c_str();
+}
+
+namespace {
+std::string withSeparator(std::string path) {
+    if (path.empty() || path.back() != fs::path::preferred_separator) path += fs::path::preferred_separator;
+    return path;
+}
+}  // namespace
+
+std::string tempDirectory() {
+    std::error_code ec;
+    fs::path p = fs::temp_directory_path(ec);
+    if (ec) p = ".";
+    return withSeparator(p.string());
+}
+
+std::string executableDirectory() {
+    char* base = SDL_GetBasePath();
+    std::string dir = base ? base : "./";
+    SDL_free(base);
+    return withSeparator(dir);
+}
+
+std::string makePrivateDirectory(const std::string& parent, const std::string& prefix) {
+#ifndef _WIN32
+    std::string templ = withSeparator(parent) + prefix + "XXXXXX";
+    std::vector<char> buffer(templ.begin(), templ.end());
+    buffer.push_back('\0');
+    if (!mkdtemp(buffer.data())) return {};  // mkdtemp creates it with mode 0700
+    return withSeparator(buffer.data());
+#else
+    std::random_device rd;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "%08x", rd());
+        const fs::path dir = fs::path(parent) / (prefix + suffix);
+        std::error_code ec;
+        if (fs::create_directory(dir, ec)) {
+            fs::permissions(dir, fs::perms::owner_all, ec);
+            return withSeparator(dir.string());
+        }
+    }
+    return {};
+#endif
+}
+
+std::vector<std::string> listFiles(const std::string& pattern) {
+    std::vector<std::string> names;
+    const fs::path p(pattern);
+    const fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
+    const std::string filePattern = p.filename().string();
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (!it->is_regular_file(typeError)) continue;
+        const std::string name = it->path().filename().string();
+        if (wildcardMatch(filePattern, name)) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end(), listingLess);
+    return names;
+}
+
+bool removeTree(const std::string& path) {
+    // A trailing separator would make the file system resolve a link in the last place.
+    fs::path target(path);
+    if (!target.has_filename()) target = target.parent_path();
+    if (target.empty()) return false;
+    std::error_code ec;
+    fs::remove_all(target, ec);  // removes links themselves, never what they point to
+    return !fs::exists(fs::symlink_status(target, ec));
+}
+
+bool isDirectory(const std::string& path) {
+    std::error_code ec;
+    return fs::is_directory(fs::path(path), ec);
+}
+
+bool fileExists(const std::string& path) {
+    std::error_code ec;
+    return fs::is_regular_file(fs::path(path), ec);
+}
+
+void debugOutput(const char* text) {
+    std::fputs(text, stderr);
+    std::fflush(stderr);
+}
+
+}  // namespace platform

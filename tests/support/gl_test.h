@@ -1,0 +1,30 @@
+// A hidden OpenGL window with the program's extension entry points, shared by the cases of
+// one test program. GL tests derive their fixture from GLTest.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app/gl.h"
+
+namespace platform {
+struct Window;
+}
+
+class GLTest : public ::testing::Test {
+public:
+    static constexpr int kWidth = 256;
+    static constexpr int kHeight = 256;
+
+protected:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite();
+    void SetUp() override;
+    void TearDown() override;  // fails the case on a pending GL error
+
+    // Reads back the RGBA pixels of the current read framebuffer, bottom row first.
+    static std::vector<unsigned char> readPixels(int x, int y, int width, int height);
+
+    static platform::Window* window_;
+};
