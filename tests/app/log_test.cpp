@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "app/log.h"
+
+namespace {
+
+struct RecordingOutput : ILogOutput {
+    std::vector<std::string> lines;
+    void write(const char* line) override { lines.emplace_back(line); }
+};
+
+TEST(Logging, LineFormat) {
+    EXPECT_EQ(formatLogLine("21:07:45", "DemoController", "couldn't initialize cg"),
+              "[21:07:45] DemoController: couldn't initialize cg");
+    RecordingOutput out;
+    Logger* log = getLogger("format-test");
+    log->addOutput(&out);
+    log->log("hello");
+    ASSERT_EQ(out.lines.size(), 1u);
+    EXPECT_TRUE(std::regex_match(out.lines[0], std::regex(R"(\[\d\d:\d\d:\d\d\] format-test: hello)"))) << out.lines[0];
+    releaseLogger("format-test");
+}
+
+TEST(Logging, Registry) {
+    Logger* a = getLogger("registry");
+    EXPECT_EQ(getLogger("registry"), a);
+    EXPECT_NE(getLogger("Registry"), a);  // names are case-sensitive
+
+    RecordingOutput first, second;
+    a->addOutput(&first);
+    a->addOutput(&second);
+    a->log("twice");
+    ASSERT_EQ(first.lines.size(), 1u);
+    EXPECT_EQ(first.lines, second.lines);
+
+    releaseLogger("registry");
+    releaseLogger("never-made");  // harmless
+    getLogger("registry")->log("after release");  // a fresh logger without the old sinks
+    EXPECT_EQ(first.lines.size(), 1u);
+    releaseLogger("registry");
+    releaseLogger("Registry");
+}
+
+TEST(Logging, LoggerWithoutOutputsDiscards) { getLogger("silent")->log("nothing happens"); }
+
+}  // namespace

@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/gl.h"
+#include "app/window.h"
+#include "platform/platform.h"
+
+namespace {
+
+TEST(OpenGLWindow, CreateAndDestroyTwice) {
+    for (int round = 0; round < 2; ++round) {
+        OpenGLWindow window;
+        ASSERT_TRUE(window.create(320, 200, 32, 60, false)) << platform::lastError();
+        EXPECT_EQ(platform::windowTitle(window.handle()), "Voltaresca :: by Quorvex");
+        int w = 0, h = 0;
+        platform::windowSize(window.handle(), w, h);
+        EXPECT_EQ(w, 320);
+        EXPECT_EQ(h, 200);
+        window.destroy();
+        window.destroy();  // harmless
+        EXPECT_EQ(window.handle(), nullptr);
+    }
+}
+
+TEST(OpenGLWindow, ExtensionsAndDefaults) {
+    OpenGLWindow window;
+    ASSERT_TRUE(window.create(320, 200, 32, 60, false)) << platform::lastError();
+    ASSERT_TRUE(loadGLExtensions());
+    EXPECT_EQ(glExtensionCount(), 34);
+    EXPECT_EQ(glExtensionsLoaded(), 34);
+    EXPECT_STREQ(glExtensionNames()[0], "glBindBufferARB");
+    EXPECT_STREQ(glExtensionNames()[33], "glClientActiveTextureARB");
+
+    float projection[16];
+    glEnable(GL_CULL_FACE);  // initGLState enables only what it names; nothing else is touched
+    initGLState(320, 200, 60.0f, projection);
+    EXPECT_NEAR(projection[0], 1.7320509f / 1.6f, 1e-6f);
+    EXPECT_EQ(projection[11], -1.0f);
+
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], 320);
+    EXPECT_EQ(viewport[3], 200);
+    GLint value = 0;
+    glGetIntegerv(GL_MATRIX_MODE, &value);
+    EXPECT_EQ(value, GL_MODELVIEW);
+    float m[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, m);
+    EXPECT_EQ(m[0], 1.0f);  // the projection is stored, not loaded
+    glGetIntegerv(GL_SHADE_MODEL, &value);
+    EXPECT_EQ(value, GL_SMOOTH);
+    float clear[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    EXPECT_EQ(clear[0], 0.0f);
+    EXPECT_EQ(clear[3], 1.0f);
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    glGetIntegerv(GL_DEPTH_FUNC, &value);
+    EXPECT_EQ(value, GL_LEQUAL);
+    EXPECT_TRUE(glIsEnabled(GL_NORMALIZE));
+    EXPECT_TRUE(glIsList(kFontListBase));
+    EXPECT_TRUE(glIsList(kFontListBase + 254));
+    glGetIntegerv(GL_LIST_BASE, &value);
+    EXPECT_EQ(value, static_cast<GLint>(kFontListBase));
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+}  // namespace
