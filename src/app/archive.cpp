@@ -11,7 +11,7 @@
 
 namespace {
 
-void logLine(const std::string& message) { getLogger("DemoController")->log(message); }
+void logLine(const std::string& message) { getLogger("Voltaresca")->log(message); }
 
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
 

@@ -129,7 +129,15 @@ bool runSetupDialog(SetupResult& result) {
     bool done = false;
     int frame = 0;
     while (!done) {
-        if (!platform::pumpEvents([](const void* e) { ImGui_ImplSDL2_ProcessEvent(static_cast<const SDL_Event*>(e)); })) {
+        // A press and release within one frame never reach this ImGui version's key state, so the
+        // focused button's activation by Space is taken from the events themselves.
+        bool spacePressed = false;
+        const auto observe = [&spacePressed](const void* e) {
+            const auto* event = static_cast<const SDL_Event*>(e);
+            ImGui_ImplSDL2_ProcessEvent(event);
+            if (event->type == SDL_KEYDOWN && !event->key.repeat && event->key.keysym.sym == SDLK_SPACE) spacePressed = true;
+        };
+        if (!platform::pumpEvents(observe)) {
             result.startFlag = 0;  // the window's close, or Ctrl+C
             break;
         }
@@ -168,14 +176,15 @@ bool runSetupDialog(SetupResult& result) {
         ImGui::SetCursorPos(ImVec2(234, kPictureHeight + 22));
         ImGui::BeginDisabled(selected < 0);
         if (frame == 0) ImGui::SetKeyboardFocusHere();  // focus starts on "Start": Space starts
-        if (ImGui::Button("Start", ImVec2(75, 0)) && selected >= 0 &&
-            parseModeText(entries[selected], result)) {
+        bool start = ImGui::Button("Start", ImVec2(75, 0));
+        start = start || (spacePressed && ImGui::IsItemFocused());
+        if (start && selected >= 0 && parseModeText(entries[selected], result)) {
             result.startFlag = 1;
             done = true;
         }
         ImGui::EndDisabled();
         ImGui::SetCursorPos(ImVec2(315, kPictureHeight + 22));
-        if (ImGui::Button("Quit", ImVec2(75, 0))) {
+        if (ImGui::Button("Quit", ImVec2(75, 0)) || (spacePressed && ImGui::IsItemFocused())) {
             result.startFlag = 0;
             done = true;
         }

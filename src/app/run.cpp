@@ -1,5 +1,6 @@
 #include "app/run.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "app/archive.h"
@@ -55,8 +56,9 @@ void cleanUp() {
 
 }  // namespace
 
-void runMainLoop(DemoController& controller, FrameTimer& timer) {
+int runMainLoop(DemoController& controller, FrameTimer& timer) {
     timer.start();
+    int frames = 0;
     float t = 0.0f;
     bool finished = false;
     for (;;) {
@@ -65,9 +67,11 @@ void runMainLoop(DemoController& controller, FrameTimer& timer) {
         const float dt = timer.tick();
         t += dt;
         if (!controller.update(t, dt)) finished = true;
+        ++frames;
         if (!controller.render(t, dt)) break;
         if (finished) break;
     }
+    return frames;
 }
 
 int runDemo(RunMode mode) {
@@ -98,8 +102,16 @@ int runDemo(RunMode mode) {
         cleanUp();
         return 1;
     }
+    log->log("playing " + std::to_string(setup.width) + "x" + std::to_string(setup.height) +
+             (mode == RunMode::Demo ? " full screen" : " in a window"));
     FrameTimer timer;
-    runMainLoop(*controller, timer);
+    const int64_t begin = platform::counter();
+    const int frames = runMainLoop(*controller, timer);
+    const double seconds = static_cast<double>(platform::counter() - begin) / static_cast<double>(platform::counterFrequency());
+    char summary[128];
+    std::snprintf(summary, sizeof summary, "stopped after %d frames in %.1f s (%.1f frames per second)", frames, seconds,
+                  seconds > 0 ? frames / seconds : 0.0);
+    log->log(summary);
     cleanUp();
     return 0;
 }

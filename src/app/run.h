@@ -36,5 +36,6 @@ extern std::string dataDirectory;
 // The whole run: dialog, unpacking, controller, main loop, clean-up. Returns the exit status:
 // 0 after Escape or "Quit", non-zero when start-up failed.
 int runDemo(RunMode mode);
-// Runs the main loop until Escape, a quit request, or update/render asking to stop.
-void runMainLoop(DemoController& controller, FrameTimer& timer);
+// Runs the main loop until Escape, a quit request, or update/render asking to stop; returns
+// the number of frames drawn.
+int runMainLoop(DemoController& controller, FrameTimer& timer);

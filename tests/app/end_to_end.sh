@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The built program in the "free" word under the test display: the dialog is started with Space,
+# the window appears, Escape ends the run. Exit 0, no data folder left, time-stamped log lines.
+# Then the "edit" word: exit 0 at once, nothing created.
+# Usage: end_to_end.sh <voltaresca> <make_test_archive>
+set -uo pipefail
+program="$1"
+make_archive="$2"
+work="$(mktemp -d)"
+pid=""
+trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; echo "--- program log:" >&2; cat "$work/err.log" >&2 2>/dev/null; exit 1; }
+
+command -v xdotool >/dev/null || fail "xdotool is missing (scripts/setup installs it)"
+[ -n "${DISPLAY:-}" ] || fail "no DISPLAY: run under xvfb-run"
+
+mkdir -p "$work/bin" "$work/tmp"
+cp "$program" "$work/bin/voltaresca"
+"$make_archive" "$work/bin/demodat" || fail "couldn't write the test archive"
+
+find_window() {  # name pattern -> window id, waiting up to 10 s
+  for _ in $(seq 100); do
+    id="$(xdotool search --name "$1" 2>/dev/null | head -n1)"
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+cd "$work"
+TMPDIR="$work/tmp" "$work/bin/voltaresca" free 2>"$work/err.log" &
+pid=$!
+dialog="$(find_window '^Voltaresca$')" || fail "the setup dialog did not appear"
+sleep 0.3
+xdotool key --window "$dialog" space
+window="$(find_window '^Voltaresca :: by Quorvex$')" || fail "the demo window did not appear after Space"
+ls "$work/tmp" | grep -q '^voltaresca-' || fail "no data folder while the demo runs"
+sleep 0.5
+xdotool windowfocus --sync "$window" 2>/dev/null
+xdotool keydown Escape; sleep 0.4; xdotool keyup Escape
+for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && fail "Escape did not end the run"
+wait "$pid"; status=$?
+pid=""
+[ "$status" -eq 0 ] || fail "exit status $status after Escape"
+ls "$work/tmp" | grep -q '^voltaresca-' && fail "the data folder was left behind"
+grep -qE '^\[[0-9]{2}:[0-9]{2}:[0-9]{2}\] Voltaresca: ' "$work/err.log" || fail "no time-stamped log lines on standard error"
+
+rm -rf "$work/tmp"/*
+TMPDIR="$work/tmp" timeout 10 "$work/bin/voltaresca" edit 2>"$work/edit.log"; status=$?
+[ "$status" -eq 0 ] || fail "\"edit\" exited with $status"
+[ -z "$(ls -A "$work/tmp")" ] || fail "\"edit\" created files"
+grep -q usage "$work/edit.log" || fail "\"edit\" printed no usage line"
+echo "end to end: passed"
