@@ -3,6 +3,7 @@
 #include "app/gl.h"
 #include "app/log.h"
 #include "app/window.h"
+#include "fx/runtime.h"
 
 DemoController::DemoController() {
     sm::identity(viewMatrix_);
@@ -33,6 +34,12 @@ bool DemoController::init(RunMode mode, int width, int height, int bitsPerPixel,
         shutdown();
         return false;
     }
+    cgContext_ = fx::createContext();  // null when the driver can't compile GLSL 1.20
+    if (!cgContext_) {
+        logError("couldn't initialize cg");
+        shutdown();
+        return false;
+    }
     initGLState(width, height, fieldOfView_, projectionMatrix_);
     return true;
 }
@@ -57,6 +64,11 @@ void DemoController::onLoadStep() {}
 void DemoController::onLoadEnd() {}
 
 void DemoController::shutdown() {
+    // The content (and with it every effect) is released before this point.
+    if (cgContext_) {
+        fx::destroyContext(cgContext_);
+        cgContext_ = nullptr;
+    }
     if (window_) {
         window_->destroy();
         delete window_;

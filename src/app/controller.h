@@ -10,6 +10,9 @@
 class Logger;
 class ConsoleOutput;
 class OpenGLWindow;
+namespace fx {
+struct Context;
+}
 
 enum class RunMode { Demo = 0, Free = 2, None = 3 };
 
@@ -49,6 +52,7 @@ public:
     const float* viewMatrix() const { return viewMatrix_; }
     OpenGLWindow* window() const { return window_; }
     Logger* logger() const { return logger_; }
+    fx::Context* cgContext() const { return cgContext_; }
 
 private:
     void logError(const std::string& message);
@@ -57,6 +61,7 @@ private:
     ConsoleOutput* logOutput_ = nullptr;  // owned
     RunMode runMode_ = RunMode::Demo;
     OpenGLWindow* window_ = nullptr;  // owned
+    fx::Context* cgContext_ = nullptr;  // owned; outlives every effect
     float viewMatrix_[16];
     float projectionMatrix_[16];
     float fieldOfView_ = 60.0f;

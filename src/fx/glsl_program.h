@@ -1,0 +1,35 @@
+// Turning the GLSL blocks of an effect file into one shader per entry function: only the
+// functions the entry reaches are kept (so vertex-only code never reaches the fragment
+// compiler), the parameters become uniforms, and a main() calls the entry. Every generated line
+// remembers its line in the effect file so compiler messages point into the file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/gl.h"
+#include "fx/effect_file.h"
+
+namespace fx {
+
+enum class Stage { Vertex, Fragment };
+
+struct GlslSource {
+    std::string text;
+    std::vector<int> lineMap;  // effect file line of generated line i + 1; 0 for generated code
+};
+
+// False when the entry function isn't in the glsl blocks or has an unusable return type.
+bool makeStageSource(const EffectFile& file, Stage stage, const std::string& entry, GlslSource& out,
+                     std::string& error);
+
+// The first error of a compiler log, with its line mapped into the effect file (0 when the log
+// names no line or a generated one) and the message without the compiler's location prefix.
+FxError firstCompilerError(const std::string& log, const std::vector<int>& lineMap);
+
+// Compiles one shader; 0 and `error` filled (mapped through the source's line map) on failure.
+GLuint compileShader(Stage stage, const GlslSource& source, FxError& error);
+// Links a program; 0 and the linker's first message on failure.
+GLuint linkProgram(GLuint vertexShader, GLuint fragmentShader, std::string& error);
+
+}  // namespace fx
