@@ -43,15 +43,34 @@ std::vector<std::string> identifiers(const std::string& s) {
     return out;
 }
 
+// The text with every comment turned into spaces, line breaks kept.
+std::string withoutComments(const std::string& s) {
+    std::string out = s;
+    for (size_t i = 0; i < out.size();) {
+        size_t end = i;
+        if (out.compare(i, 2, "//") == 0) end = out.find('\n', i);
+        else if (out.compare(i, 2, "/*") == 0) end = out.find("*/", i + 2) == std::string::npos ? out.size() : out.find("*/", i + 2) + 2;
+        else {
+            ++i;
+            continue;
+        }
+        if (end == std::string::npos) end = out.size();
+        for (; i < end; ++i)
+            if (out[i] != '\n') out[i] = ' ';
+    }
+    return out;
+}
+
 void describeFunction(Item& item) {
-    size_t brace = item.text.find('{');
-    std::string head = item.text.substr(0, brace);
-    size_t paren = head.find('(');
-    std::vector<std::string> headWords = identifiers(head.substr(0, paren));
+    std::string text = withoutComments(item.text);
+    size_t brace = text.find('{');
+    size_t paren = text.find('(');
+    if (brace == std::string::npos || paren == std::string::npos || paren > brace) return;
+    std::vector<std::string> headWords = identifiers(text.substr(0, paren));
     if (headWords.size() < 2) return;
     item.function = headWords.back();
     item.returnType = headWords[headWords.size() - 2];
-    for (std::string& w : identifiers(item.text.substr(paren))) item.words.insert(std::move(w));
+    for (std::string& w : identifiers(text.substr(paren))) item.words.insert(std::move(w));
 }
 
 std::vector<Item> splitBlock(const CodeBlock& block) {
@@ -63,7 +82,18 @@ std::vector<Item> splitBlock(const CodeBlock& block) {
         for (size_t k = 0; k < n && i < s.size(); ++k, ++i) line += s[i] == '\n';
     };
     for (;;) {
-        while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) step(1);
+        // Whitespace and comments between items belong to no item.
+        for (;;) {
+            while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) step(1);
+            if (s.compare(i, 2, "//") == 0) {
+                while (i < s.size() && s[i] != '\n') step(1);
+            } else if (s.compare(i, 2, "/*") == 0) {
+                size_t end = s.find("*/", i + 2);
+                step((end == std::string::npos ? s.size() : end + 2) - i);
+            } else {
+                break;
+            }
+        }
         if (i >= s.size()) break;
         Item item;
         item.line = line;
