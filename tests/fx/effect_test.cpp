@@ -421,4 +421,21 @@ TEST_F(EffectTest, LoaderReachesTheContextThroughTheServiceProvider) {
     EXPECT_EQ(loader.load(good.c_str(), &empty), nullptr);
 }
 
+TEST_F(EffectTest, TheDocumentedExampleCompiles) {
+    std::string doc = readFile(std::string(VOLTARESCA_SOURCE_DIR) + "/docs/effects.md");
+    size_t at = doc.find("## A complete small example");
+    ASSERT_NE(at, std::string::npos);
+    std::string example;
+    for (size_t line = doc.find('\n', at) + 1; line < doc.size();) {
+        size_t end = doc.find('\n', line);
+        if (end == std::string::npos) end = doc.size();
+        std::string text = doc.substr(line, end - line);
+        example += (text.compare(0, 4, "    ") == 0 ? text.substr(4) : text) + "\n";
+        line = end + 1;
+    }
+    auto effect = compile(example, "flat.cfx");
+    ASSERT_NE(effect->handle(), nullptr) << (log_.lines.empty() ? "" : log_.lines[0]);
+    EXPECT_EQ(effect->techniques().size(), 4u);
+}
+
 }  // namespace
