@@ -172,11 +172,13 @@ private:
             const char* begin = text_.c_str() + pos_;
             char* end = nullptr;
             tok_.number = std::strtod(begin, &end);
-            pos_ += static_cast<size_t>(end - begin);
-            if (pos_ < text_.size() && (text_[pos_] == 'f' || text_[pos_] == 'F')) ++pos_;
-            tok_.kind = Tok::Number;
-            tok_.text = std::string(begin, static_cast<size_t>(end - begin));
-            return;
+            if (end != begin) {
+                pos_ += static_cast<size_t>(end - begin);
+                if (pos_ < text_.size() && (text_[pos_] == 'f' || text_[pos_] == 'F')) ++pos_;
+                tok_.kind = Tok::Number;
+                tok_.text = std::string(begin, static_cast<size_t>(end - begin));
+                return;
+            }  // else a sign that starts no number: punctuation
         }
         tok_.kind = Tok::Punct;
         tok_.text = std::string(1, c);

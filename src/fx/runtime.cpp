@@ -344,8 +344,9 @@ bool setPassState(Pass* pass) {
         glBindTexture(s.target, effect.params[s.param].texture);
     }
     if (!pass->samplers.empty()) glActiveTextureARB(GL_TEXTURE0);
+    // Set twice without a reset: keep what the first set saved, not the pass's own values.
     for (size_t i = 0; i < pass->states.size(); ++i) {
-        pass->saved[i] = capture(pass->states[i]);
+        if (!pass->isSet) pass->saved[i] = capture(pass->states[i]);
         apply(pass->states[i]);
     }
     pass->isSet = true;

@@ -116,6 +116,8 @@ TEST(EffectFile, ErrorsNameTheLine) {
         {"glsl {\n void f() {\n", 1},
         {"glsl { }\ntechnique T {\n}\n", 2},
         {"technique T { pass p { VertexProgram = v;\n } }", 1},
+        {"float f = -.;", 1},
+        {"float f = 1;\nfloat4 g = float4(1, 2, 3 4);", 2},
     };
     for (const Case& c : cases) {
         fx::EffectFile file;
