@@ -28,7 +28,9 @@ Quat fromAxisAngle(float angle, float x, float y, float z) {
 }
 
 void toAxisAngle(const Quat& q, Vec3& axis, float& angle) {
-    angle = 2.0f * std::acos(q.w);
+    // Rounding can leave |w| a hair above 1 after normalising; acos would give NaN there.
+    const float w = q.w > 1.0f ? 1.0f : (q.w < -1.0f ? -1.0f : q.w);
+    angle = 2.0f * std::acos(w);
     if (angle == 0.0f) return;
     const float inv = 1.0f / std::sin(angle / 2.0f);
     axis = Vec3(q.v.x * inv, q.v.y * inv, q.v.z * inv);

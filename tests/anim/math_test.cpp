@@ -45,6 +45,17 @@ TEST(Quaternions, AxisAngleRoundTrip) {
     EXPECT_NEAR(axis.z, 1.0f, 1e-5f);
 }
 
+// Rounding can leave w a hair above 1; the angle must be 0 (and the axis kept), not NaN.
+TEST(Quaternions, AxisAngleOfANearlyIdentityQuaternion) {
+    sm::Quat q;
+    q.w = std::nextafter(1.0f, 2.0f);
+    sm::Vec3 axis(0.0f, 0.0f, 1.0f);
+    float angle = -1.0f;
+    sm::toAxisAngle(q, axis, angle);
+    EXPECT_EQ(angle, 0.0f);
+    EXPECT_EQ(axis.z, 1.0f);
+}
+
 TEST(Quaternions, MultiplyIsTheReversedHamiltonProduct) {
     const sm::Quat a = sm::fromAxisAngle(0.7f, 1, 0, 0);
     const sm::Quat b = sm::fromAxisAngle(1.1f, 0, 1, 0);

@@ -1,0 +1,59 @@
+// Little-endian reading and writing of the binary content formats (int32, float32, uint8).
+// The reader bounds every read by the data it was given.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+class ByteReader {
+public:
+    ByteReader(const unsigned char* data, size_t size) : data_(data), size_(size) {}
+
+    size_t remaining() const { return size_ - pos_; }
+    // Each returns false, leaving the output untouched, when the bytes are not there.
+    bool readInt32(int32_t& v) { return readRaw(&v, 4); }
+    bool readFloat(float& v) { return readRaw(&v, 4); }
+    bool readByte(uint8_t& v) { return readRaw(&v, 1); }
+    // A count of records of at least `recordSize` bytes each: false when it is negative or
+    // could not fit in the bytes that are left.
+    bool readCount(int32_t& count, size_t recordSize) {
+        int32_t c;
+        if (!readInt32(c) || c < 0) return false;
+        if (recordSize != 0 && static_cast<uint64_t>(c) * recordSize > remaining()) return false;
+        count = c;
+        return true;
+    }
+
+private:
+    bool readRaw(void* out, size_t n) {
+        if (remaining() < n) return false;
+        std::memcpy(out, data_ + pos_, n);  // the program runs on little-endian machines only
+        pos_ += n;
+        return true;
+    }
+    const unsigned char* data_;
+    size_t size_;
+    size_t pos_ = 0;
+};
+
+class ByteWriter {
+public:
+    void int32(int32_t v) { raw(&v, 4); }
+    void float32(float v) { raw(&v, 4); }
+    void byte(uint8_t v) { raw(&v, 1); }
+    const std::vector<unsigned char>& bytes() const { return bytes_; }
+
+private:
+    void raw(const void* p, size_t n) {
+        const auto* b = static_cast<const unsigned char*>(p);
+        bytes_.insert(bytes_.end(), b, b + n);
+    }
+    std::vector<unsigned char> bytes_;
+};
+
+// The whole file, or false when it cannot be opened or read.
+bool readWholeFile(const std::string& path, std::vector<unsigned char>& out);
+// Writes the bytes, replacing the file; false on failure.
+bool writeWholeFile(const std::string& path, const std::vector<unsigned char>& bytes);
