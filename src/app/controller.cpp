@@ -1,16 +1,21 @@
 #include "app/controller.h"
 
+#include "anim/mancam.h"
 #include "anim/random.h"
 #include "app/gl.h"
 #include "app/log.h"
 #include "app/render_target.h"
 #include "app/window.h"
 #include "fx/runtime.h"
+#include "assets/animation.h"
+#include "assets/effect.h"
 #include "assets/loading_screen.h"
 #include "assets/material.h"
 #include "assets/model.h"
 #include "assets/texture.h"
 #include "platform/platform.h"
+#include "render/shadow_map.h"
+#include "render/std_lighting.h"
 
 DemoController::DemoController() {
     sm::identity(viewMatrix_);
@@ -31,6 +36,7 @@ bool DemoController::init(RunMode mode, int width, int height, int bitsPerPixel,
     width_ = width;
     height_ = height;
     window_ = new OpenGLWindow;
+    window_->hidden = headless_;
     if (!window_->create(width, height, bitsPerPixel, frequency, fullScreen)) {
         logError("couldn't initialize opengl window");
         shutdown();
@@ -48,6 +54,10 @@ bool DemoController::init(RunMode mode, int width, int height, int bitsPerPixel,
         return false;
     }
     initGLState(width, height, fieldOfView_, projectionMatrix_);
+    if (mode == RunMode::Free) {
+        freeCamera_ = new ManCam;
+        camera_ = freeCamera_;
+    }
 
     loadingScreen_ = new LoadingScreen(window_);
     sceneTarget_ = createRenderTarget(width, height);
@@ -74,9 +84,9 @@ bool DemoController::loadContent(const std::string& dataDirectory) {
     if (!loadingScreen_) loadingScreen_ = new LoadingScreen(window_);
     loadingScreen_->init(d);
 
-    // TODO(fx): register a CgContextService holding the Cg context under its key, so that the
-    // effect loader reaches it during the pass.
+    CgContextService cgService(cgContext_);
     ServiceProvider services;
+    services.add(cgContextServiceKey(), static_cast<ICgContextService*>(&cgService));
     DemoContent* content = DemoContent::instance();
     content->addObserver(this);
     const bool loaded = content->load(d, &services);
@@ -86,24 +96,32 @@ bool DemoController::loadContent(const std::string& dataDirectory) {
     const bool materialsLinked = resolveMeshMaterials();
     if (!texturesLinked || !materialsLinked) return false;
 
-    // TODO(timeline): load d + "properties/props.scr" into the property registry.
+    // A script that cannot be read leaves its properties out; their values are then 0.
+    properties_.load(d + "properties" + sep + "props.scr");
 
     // A track that cannot be opened leaves the demo silent; it is no failure.
-    music_.open(d + "music" + sep + "demotune.mp3");
+    if (!headless_) music_.open(d + "music" + sep + "demotune.mp3");
 
-    // TODO(timeline): look up the animations "factory", "winda", "wheels", "cameras".
     bool found = true;
+    found = require("animation", "factory", animations_.factory) && found;
+    found = require("animation", "winda", animations_.winda) && found;
+    found = require("animation", "wheels", animations_.wheels) && found;
+    found = require("animation", "cameras", animations_.cameras) && found;
     found = require("model", "factory", models_.factory) && found;
     found = require("model", "credits", models_.credits) && found;
     found = require("model", "wheels", models_.wheels) && found;
     found = require("model", "winda", models_.winda) && found;
-    // TODO(timeline): bindMeshes: animation "factory" to models "factory" and "credits",
-    // "wheels" to "wheels", "winda" to "winda"; then loadCameras(d + "cameras/cameras.cam",
-    // animation "cameras") into the camera changer.
+    if (found) {
+        animations_.factory->bindMeshes(models_.factory->meshes);
+        animations_.factory->bindMeshes(models_.credits->meshes);
+        animations_.wheels->bindMeshes(models_.wheels->meshes);
+        animations_.winda->bindMeshes(models_.winda->meshes);
+        cameraChanger_.setCameras(loadCameras(d + "cameras" + sep + "cameras.cam", animations_.cameras));
+    }
     found = require("texture", width_ > 1024 ? "mask_big" : "mask", mask_) && found;
     found = require("model", "head_body", models_.headBody) && found;
     found = require("model", "head_eyes", models_.headEyes) && found;
-    // TODO(fx): look up the effect "electro".
+    found = require("effect", "electro", electro_) && found;
     if (!found) return false;
 
     glBindTexture(GL_TEXTURE_2D, mask_->glName);
@@ -117,8 +135,9 @@ bool DemoController::loadContent(const std::string& dataDirectory) {
     headEyesMeshes_ = models_.headEyes->meshes;
     creditsMeshes_ = models_.credits->meshes;
 
-    // The credits-and-screens object loads its content here (rendering code).
-    // TODO(timeline): find the properties "shake" and "electro_noise".
+    effects_.load(d);
+    shakeProperty_ = properties_.find("shake");
+    electroNoiseProperty_ = properties_.find("electro_noise");
     createNoiseTexture();
     return true;
 }
@@ -138,17 +157,6 @@ void DemoController::createNoiseTexture() {
     glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glTexImage1D(GL_TEXTURE_1D, 0, 1, count, 0, GL_LUMINANCE, GL_FLOAT, texels.data());
     glBindTexture(GL_TEXTURE_1D, 0);
-}
-
-bool DemoController::prepare() { return true; }
-
-bool DemoController::update(float t, float dt) { return true; }
-
-bool DemoController::render(float t, float dt) {
-    music_.play();  // the first frame starts the loop; later calls do nothing
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    if (window_) window_->swap();
-    return true;
 }
 
 void DemoController::redrawLoadingScreen() {
@@ -187,6 +195,20 @@ void DemoController::shutdown() {
         cgContext_ = nullptr;
     }
     models_ = SceneModels();
+    animations_ = SceneAnimations();
+    electro_ = nullptr;
+    endTexture_ = nullptr;
+    shakeProperty_ = electroNoiseProperty_ = endProperty_ = nullptr;
+    lists_ = PartLists();
+    headParts_.clear();
+    eyeParts_.clear();
+    creditsParts_.clear();
+    cameraChanger_.setCameras({});
+    camera_ = nullptr;
+    delete freeCamera_;
+    freeCamera_ = nullptr;
+    delete lighting_;
+    lighting_ = nullptr;
     headBodyMeshes_.clear();
     headEyesMeshes_.clear();
     creditsMeshes_.clear();
@@ -194,6 +216,8 @@ void DemoController::shutdown() {
     // Every GL object goes while the context still exists.
     const bool context = window_ && window_->handle();
     if (context) {
+        if (shadowMap_) shadowMap_->release();
+        effects_.release();
         releaseRenderTarget(sceneTarget_);
         if (loadingScreen_) loadingScreen_->release();
         if (sceneDepthTexture_) glDeleteTextures(1, &sceneDepthTexture_);
@@ -210,6 +234,9 @@ void DemoController::shutdown() {
         window_ = nullptr;
     }
     // Without a context the GL objects went with it; only the records remain.
+    if (shadowMap_) shadowMap_->forget();
+    delete shadowMap_;
+    shadowMap_ = nullptr;
     auto forget = [](Texture*& texture) {
         if (texture) texture->glName = 0;
         delete texture;

@@ -2,13 +2,21 @@
 // targets, music, loading screen, property registry and the handles of the scene's assets.
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "anim/cameras.h"
 #include "anim/math.h"
+#include "anim/properties.h"
+#include "anim/random.h"
 #include "app/music.h"
 #include "app/singleton.h"
 #include "assets/content.h"
+#include "render/frame.h"
+#include "render/frame_effects.h"
+#include "render/overlay.h"
 
 class Logger;
 class ConsoleOutput;
@@ -16,7 +24,12 @@ class OpenGLWindow;
 namespace fx {
 struct Context;
 }
+class Animation;
+class Effect;
 class LoadingScreen;
+class ManCam;
+class ShadowMap;
+class StdLighting;
 class Mesh;
 class Model;
 class Texture;
@@ -33,8 +46,12 @@ public:
     // Loads everything below dataDirectory (ending in a separator) behind the loading screen,
     // resolves the links, opens the music and looks up the scene's assets.
     bool loadContent(const std::string& dataDirectory);
+    // The rendering set-up after loading: part lists, lighting, shadow map, special objects.
     bool prepare();
+    // Everything that depends on the demo time: properties, tracks, animations, the camera
+    // with its shake and projection, and the culling of the scene parts.
     bool update(float t, float dt);
+    // Draws and presents one frame.
     bool render(float t, float dt);
     // Releases everything; safe to call any number of times.
     void shutdown();
@@ -53,6 +70,26 @@ public:
     const float* viewMatrix() const { return viewMatrix_; }
     OpenGLWindow* window() const { return window_; }
     Logger* logger() const { return logger_; }
+
+    // Before init: a hidden window and no sound (frame capture).
+    void setHeadless(bool headless) { headless_ = headless; }
+    // Called after a frame is complete, right before the buffers are swapped.
+    void setBeforeSwap(std::function<void()> hook) { beforeSwap_ = std::move(hook); }
+    // Test builds: look for a GL error after every pass; the first one is kept with its pass.
+    void setGlErrorChecks(bool on) { glErrorChecks_ = on; }
+    const std::string& firstGlError() const { return firstGlError_; }
+
+    PropertyRegistry& properties() { return properties_; }
+    CameraChanger& cameraChanger() { return cameraChanger_; }
+    ICamera* currentCamera() const { return camera_; }
+    void setCamera(ICamera* camera) { camera_ = camera; }
+    const PartLists& partLists() const { return lists_; }
+    const sm::Frustum& frustum() const { return frustum_; }
+    float lastFade() const { return lastFade_; }
+    const CameraCutFade& fadeState() const { return fade_; }
+    ShadowMap* shadowMap() const { return shadowMap_; }
+    StdLighting* lighting() const { return lighting_; }
+    bool overlayShown() const { return overlayShown_; }
     fx::Context* cgContext() const { return cgContext_; }
     LoadingScreen* loadingScreen() const { return loadingScreen_; }
     Music& music() { return music_; }
@@ -87,6 +124,10 @@ private:
     template <typename T>
     bool require(const char* kind, const std::string& name, T*& out);
     void createNoiseTexture();
+    float propertyValue(EditableProperty* property, float t) const;
+    void checkGl(const char* pass);
+    void drawEndAndMask(float t);
+    void present();
 
     SceneModels models_;
     std::vector<Mesh*> headBodyMeshes_;
@@ -111,4 +152,47 @@ private:
     float fieldOfView_ = 60.0f;
     int width_ = 0;
     int height_ = 0;
+
+    // Timeline.
+    PropertyRegistry properties_;
+    struct SceneAnimations {
+        Animation* factory = nullptr;
+        Animation* winda = nullptr;
+        Animation* wheels = nullptr;
+        Animation* cameras = nullptr;
+    } animations_;
+    CameraChanger cameraChanger_;
+    ICamera* camera_ = nullptr;
+    ManCam* freeCamera_ = nullptr;  // owned, Free mode only
+    EditableProperty* shakeProperty_ = nullptr;
+    EditableProperty* electroNoiseProperty_ = nullptr;
+    EditableProperty* endProperty_ = nullptr;  // "images.end"
+    Effect* electro_ = nullptr;
+    Texture* endTexture_ = nullptr;
+
+    // Rendering set-up (prepare).
+    StdLighting* lighting_ = nullptr;  // owned
+    ShadowMap* shadowMap_ = nullptr;   // owned
+    FrameEffects effects_;
+    PartLists lists_;
+    PartList headParts_, eyeParts_, creditsParts_;
+
+    // Per frame.
+    float shake_ = 0.0f;
+    float noiseStrength_ = 0.0f;
+    float eyeGlow_ = 0.0f;
+    float electroRange_ = 0.0f;
+    CameraCutFade fade_;
+    float lastFade_ = 0.0f;
+    sm::Frustum frustum_;
+    Random shakeRandom_;
+    bool musicStarted_ = false;
+    bool overlayShown_ = false;
+    FrameRate frameRate_;
+    float lastTime_ = 0.0f;
+
+    bool headless_ = false;
+    bool glErrorChecks_ = false;
+    std::string firstGlError_;
+    std::function<void()> beforeSwap_;
 };

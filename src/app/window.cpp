@@ -21,6 +21,7 @@ bool OpenGLWindow::create(int width, int height, int bitsPerPixel, int frequency
     desc.height = height;
     desc.fullScreen = fullScreen;
     desc.mode = {width, height, bitsPerPixel, frequency};
+    desc.hidden = hidden;
     window_ = platform::createWindow(desc);
     if (!window_) {
         getLogger("DemoController")->log("window system: " + platform::lastError());

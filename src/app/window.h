@@ -13,6 +13,8 @@ public:
     // Tears down whatever exists; safe to repeat and on a half-created window.
     void destroy();
     void swap();
+    // Set before create: the window is never shown (frame capture draws off screen).
+    bool hidden = false;
     platform::Window* handle() const { return window_; }
     int width() const { return width_; }
     int height() const { return height_; }

@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "app/log.h"
+#include "assets/animation.h"
+#include "assets/effect.h"
 #include "assets/material.h"
 #include "assets/model.h"
 #include "assets/texture.h"
@@ -127,9 +129,9 @@ bool DemoContent::load(const std::string& base, sm::IServiceProvider* services) 
 
     services_ = services;
     addManager(AssetKind::Texture, new TextureLoader, base + "textures", "png");
-    // TODO(timeline): Animation kind, AnimationLoader over base + "animations", extension "ani".
+    addManager(AssetKind::Animation, new AnimationLoader, base + "animations", "ani");
     addManager(AssetKind::Material, new MaterialLoader, base + "materials", "mat");
-    // TODO(fx): Effect kind, EffectLoader over base + "effects", extension "cfx".
+    addManager(AssetKind::Effect, new EffectLoader, base + "effects", "cfx");
     addManager(AssetKind::Model, new ModelLoader(&observers_), base + "models", "geo");
 
     // The bar's length is known before anything loads: one step per picture and model file

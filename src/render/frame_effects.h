@@ -1,0 +1,62 @@
+// The frame's special objects behind one seam: the glow and electro pass with its blur, the
+// depth-of-field blur and the post-processing, the believe screen and the credits monitors.
+// The frame calls only this class. Until those objects are part of the build it gives plain
+// stand-ins: no glow, no blur, the scene copied to the window darkened by the fade, no
+// believe picture, no monitors.
+#pragma once
+
+#include <string>
+
+#include "anim/math.h"
+#include "render/frame.h"
+
+class Effect;
+class Model;
+class StdLighting;
+struct RenderTarget;
+
+// What the special passes read from the controller; pointers are not owned.
+struct FrameInputs {
+    int width = 0, height = 0;
+    RenderTarget* glowTarget = nullptr;
+    unsigned glowTexture = 0;
+    unsigned sceneDepthTexture = 0;
+    unsigned noiseTexture = 0;
+    const PartLists* lists = nullptr;
+    const PartList* eyeParts = nullptr;
+    const PartList* headParts = nullptr;
+    const PartList* creditsParts = nullptr;
+    Model* headBody = nullptr;
+    Effect* electro = nullptr;
+    StdLighting* lighting = nullptr;
+};
+
+class FrameEffects {
+public:
+    // The credits content, during the content load.
+    void load(const std::string& dataDirectory);
+    // The blurs and the believe screen, once the part lists exist.
+    void prepare(const FrameInputs& inputs);
+    void release();
+
+    // Eye glow and electro range of the code-built tracks at t (milliseconds).
+    void trackValues(float t, float& eyeGlow, float& electroRange);
+    void updateCredits(float t, float dt);
+
+    // Into the glow texture; ends with the default frame buffer bound and the window viewport.
+    void renderGlow(float dt, const sm::Vec3& eye, const float* view, const float* projection, float eyeGlow,
+                    float electroRange);
+    // The blurred glow, added onto the scene.
+    unsigned glowResult() const;
+    // Depth of field and post-processing from the scene colour texture into the window.
+    void finish(unsigned sceneColor, float fade, float noiseStrength);
+
+    void drawBelievePicture(float t, float dt);
+    void drawBelieveModel(const float* view, const float* projection);
+    // Sets "colorMask" = 1 on the screens effect and draws the monitors.
+    void drawScreens(const float* view, const sm::Vec3& eye, const float* projection);
+
+private:
+    FrameInputs in_;
+    unsigned blackTexture_ = 0;  // stand-in for the glow blur's result
+};

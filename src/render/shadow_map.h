@@ -1,0 +1,39 @@
+// The shadow map: the depths of the opaque parts seen from the light camera, at the window's
+// resolution, sampled by the glow-shadow lighting with depth comparison.
+#pragma once
+
+#include "render/std_lighting.h"
+
+class Effect;
+struct RenderTarget;
+
+class ShadowMap {
+public:
+    ShadowMap() = default;
+    ~ShadowMap() { release(); }
+    ShadowMap(const ShadowMap&) = delete;
+    ShadowMap& operator=(const ShadowMap&) = delete;
+
+    // The depth texture, the colour texture that completes the frame buffer, and the target
+    // with both attached. `effect` ("shadow_mapping") is not owned; null draws no casters.
+    void create(int width, int height, const PartList& casters, Effect* effect);
+    // One frame's depth pass from the light camera (projection P, view L). The viewport and
+    // the bound frame buffer are restored to what they were: (0, 0, window) and the default.
+    void render(const float* projection, const float* lightView);
+    // Deletes the GL objects; safe to repeat. Needs the GL context.
+    void release();
+    // Forgets the GL objects without deleting them (the context went first).
+    void forget();
+
+    unsigned depthTexture() const { return depthTexture_; }
+    const PartList& casters() const { return casters_; }
+
+private:
+    PartList casters_;
+    Effect* effect_ = nullptr;
+    unsigned depthTexture_ = 0;
+    unsigned colorTexture_ = 0;
+    RenderTarget* target_ = nullptr;
+    int width_ = 0;
+    int height_ = 0;
+};
