@@ -1,0 +1,120 @@
+// voltaresca-capture: plays the film with the demo's own controller in an off-screen window,
+// with no sound and deterministic time, and writes the chosen frames as PNG files.
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <vector>
+
+#include "app/archive.h"
+#include "app/controller.h"
+#include "app/gl.h"
+#include "app/log.h"
+#include "platform/platform.h"
+#include "render/capture.h"
+#include "render/png_file.h"
+
+namespace {
+
+const char* const kUsage =
+    "usage: voltaresca-capture [--archive FILE] [--size WxH] [--out DIR]\n"
+    "                          (--at MS[,MS...] | [--fps N] [--from MS] --to MS)\n";
+
+bool folderWritable(const std::string& folder) {
+    const std::string probe = folder + "/.voltaresca-capture-probe";
+    bool ok = static_cast<bool>(std::ofstream(probe));
+    std::remove(probe.c_str());
+    return ok && platform::isDirectory(folder);
+}
+
+int capture(const CaptureOptions& options) {
+    const std::string archive = options.archive.empty() ? platform::executableDirectory() + "demodat" : options.archive;
+    if (!std::ifstream(archive)) {
+        std::fprintf(stderr, "voltaresca-capture: no archive at '%s' (give one with --archive FILE)\n", archive.c_str());
+        return 1;
+    }
+    if (!folderWritable(options.out)) {
+        std::fprintf(stderr, "voltaresca-capture: can't write pictures into '%s' (does the folder exist?)\n",
+                     options.out.c_str());
+        return 1;
+    }
+    const std::string runDirectory = platform::makePrivateDirectory(platform::tempDirectory(), "voltaresca-capture-");
+    if (runDirectory.empty()) {
+        std::fprintf(stderr, "voltaresca-capture: can't make a folder in '%s' (check TMPDIR)\n",
+                     platform::tempDirectory().c_str());
+        return 1;
+    }
+    extractArchive(runDirectory, archive);
+    const std::string data = runDirectory + "voltaresca_data" + platform::pathSeparator();
+
+    int status = 0;
+    DemoController* controller = DemoController::instance();
+    controller->setHeadless(true);
+    std::vector<unsigned char> pixels(static_cast<size_t>(options.width) * static_cast<size_t>(options.height) * 4);
+    std::string pending;  // the picture the frame being drawn goes to
+    std::string writeError;
+    controller->setBeforeSwap([&] {
+        if (pending.empty()) return;
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, options.width, options.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;  // the window has no alpha to keep
+        if (!writePng(options.out + "/" + pending, options.width, options.height, pixels.data(), writeError))
+            status = 1;
+    });
+    if (!controller->init(RunMode::Demo, options.width, options.height, 32, 60, false)) {
+        std::fprintf(stderr, "voltaresca-capture: couldn't open an off-screen GL window (%s)\n",
+                     platform::lastError().c_str());
+        status = 1;
+    } else if (!controller->loadContent(data) || !controller->prepare()) {
+        std::fprintf(stderr, "voltaresca-capture: the archive '%s' didn't load (see the log lines above)\n",
+                     archive.c_str());
+        status = 1;
+    } else {
+        const std::vector<CaptureFrame> frames = captureSchedule(options);
+        const bool progress = frames.size() > 30;
+        size_t written = 0;
+        for (size_t k = 0; k < frames.size() && status == 0; ++k) {
+            pending = frames[k].file;
+            controller->update(frames[k].t, frames[k].dt);
+            controller->render(frames[k].t, frames[k].dt);
+            if (!pending.empty() && status == 0) ++written;
+            if (progress && (k % 10 == 0 || k + 1 == frames.size()))
+                std::fprintf(stderr, "\rframe %zu/%zu  t %.1f ms  %zu pictures", k + 1, frames.size(),
+                             static_cast<double>(frames[k].t), written);
+        }
+        if (progress) std::fprintf(stderr, "\n");
+        if (status != 0) std::fprintf(stderr, "voltaresca-capture: %s\n", writeError.c_str());
+        else std::fprintf(stderr, "voltaresca-capture: %zu pictures in '%s'\n", written, options.out.c_str());
+    }
+    controller->shutdown();
+    DemoController::destroyInstance();
+    platform::removeTree(runDirectory);
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CaptureOptions options;
+    std::string error;
+    if (!parseCaptureOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "voltaresca-capture: %s\n%s", error.c_str(), kUsage);
+        return 2;
+    }
+    Logger* log = getLogger("Voltaresca");
+    auto* output = new ConsoleOutput;
+    log->addOutput(output);
+    // No screen: SDL's off-screen driver unless the caller chose one.
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    int status = 1;
+    if (!platform::init()) {
+        std::fprintf(stderr, "voltaresca-capture: couldn't start SDL: %s (try SDL_VIDEODRIVER=x11 under xvfb-run)\n",
+                     platform::lastError().c_str());
+    } else {
+        status = capture(options);
+        platform::quit();
+    }
+    releaseLogger("Voltaresca");
+    delete output;
+    return status;
+}

@@ -1,0 +1,348 @@
+#include "test_scene.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "anim/writers.h"
+#include "assets/geo_writer.h"
+#include "render/png_file.h"
+#include "support/zip_writer.h"
+
+const char* const kStdLightingEffect = R"(
+float4 ambientColor = float4(0.2, 0.2, 0.2, 1);
+float4 diffuseColor = float4(0.6, 0.6, 0.6, 1);
+float4 specularColor = float4(1, 1, 1, 1);
+float4 emissiveColor = float4(0, 0, 0, 1);
+float opacity = 1;
+float glossiness = 64;
+float specularLevel = 1;
+float4 colorMask = float4(1, 1, 1, 1);
+sampler2D diffTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
+sampler2D normTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
+float4x4 mvp;
+float4x4 world;
+float3 lightPosition;
+float3 eyePosition;
+glsl {
+varying vec3 worldPos;
+varying vec3 worldNormal;
+varying vec2 uv;
+void litVS() {
+    worldPos = (world * gl_Vertex).xyz;
+    worldNormal = mat3(world) * gl_Normal;
+    uv = gl_MultiTexCoord1.xy;
+    gl_Position = mvp * gl_Vertex;
+}
+vec3 shade(vec3 base) {
+    vec3 n = normalize(worldNormal);
+    vec3 l = normalize(lightPosition - worldPos);
+    vec3 h = normalize(l + normalize(eyePosition - worldPos));
+    float d = max(dot(n, l), 0.0);
+    float s = pow(max(dot(n, h), 0.0), glossiness) * specularLevel;
+    return ambientColor.rgb * base + diffuseColor.rgb * base * d + specularColor.rgb * s + emissiveColor.rgb;
+}
+vec4 plainFS() { return vec4(shade(vec3(1.0)), 1.0) * colorMask; }
+vec4 texFS() { return vec4(shade(texture2D(diffTex, uv).rgb), 1.0) * colorMask; }
+vec4 blendFS() { return vec4(shade(vec3(1.0)) * colorMask.rgb, opacity); }
+vec4 blendTexFS() { return vec4(shade(texture2D(diffTex, uv).rgb) * colorMask.rgb, opacity); }
+vec4 bumpFS() { return vec4(shade(vec3(0.5) + 0.5 * texture2D(normTex, uv).rgb), 1.0) * colorMask; }
+}
+technique NoTexTech { pass p0 { VertexProgram = litVS; FragmentProgram = plainFS; } }
+technique DiffTexTech { pass p0 { VertexProgram = litVS; FragmentProgram = texFS; } }
+technique BumpTech { pass p0 { VertexProgram = litVS; FragmentProgram = bumpFS; } }
+technique DiffTexBumpTech { pass p0 { VertexProgram = litVS; FragmentProgram = texFS; } }
+technique BlendNoTexTech { pass p0 { VertexProgram = litVS; FragmentProgram = blendFS;
+    BlendEnable = true; BlendFunc = int2(SrcAlpha, OneMinusSrcAlpha); DepthMask = false; } }
+technique BlendTexTech { pass p0 { VertexProgram = litVS; FragmentProgram = blendTexFS;
+    BlendEnable = true; BlendFunc = int2(SrcAlpha, OneMinusSrcAlpha); DepthMask = false; } }
+)";
+
+const char* const kGlowShadowEffect = R"(
+float4 ambientColor = float4(0.2, 0.2, 0.2, 1);
+float4 diffuseColor = float4(0.6, 0.6, 0.6, 1);
+float4 specularColor = float4(1, 1, 1, 1);
+float4 emissiveColor = float4(0, 0, 0, 1);
+float opacity = 1;
+float glossiness = 64;
+float specularLevel = 1;
+sampler2D diffTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
+sampler2D normTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
+sampler2DShadow shadowMap = sampler_state { MinFilter = Nearest; MagFilter = Nearest;
+    CompareMode = CompareRToTexture; CompareFunc = LEqual; DepthTextureMode = Intensity; };
+float4x4 shadowMapMatrix;
+float4x4 mvp;
+float4x4 world;
+float3 lightPosition;
+float3 eyePosition;
+glsl {
+varying vec3 worldPos;
+varying vec3 worldNormal;
+varying vec2 uv;
+varying vec4 shadowCoord;
+void litVS() {
+    vec4 p = world * gl_Vertex;
+    worldPos = p.xyz;
+    worldNormal = mat3(world) * gl_Normal;
+    uv = gl_MultiTexCoord1.xy;
+    shadowCoord = shadowMapMatrix * p;
+    gl_Position = mvp * gl_Vertex;
+}
+vec3 shade(vec3 base) {
+    vec3 n = normalize(worldNormal);
+    vec3 l = normalize(lightPosition - worldPos);
+    vec3 h = normalize(l + normalize(eyePosition - worldPos));
+    float lit = shadow2DProj(shadowMap, shadowCoord).r;
+    float d = max(dot(n, l), 0.0) * lit;
+    float s = pow(max(dot(n, h), 0.0), glossiness) * specularLevel * lit;
+    return ambientColor.rgb * base + diffuseColor.rgb * base * d + specularColor.rgb * s + emissiveColor.rgb;
+}
+vec4 plainFS() { return vec4(shade(vec3(1.0)), 1.0); }
+vec4 texFS() { return vec4(shade(texture2D(diffTex, uv).rgb), 1.0); }
+vec4 blendFS() { return vec4(shade(vec3(1.0)), opacity); }
+vec4 blendTexFS() { return vec4(shade(texture2D(diffTex, uv).rgb), opacity); }
+}
+technique NoTexTech_GlowShadow { pass p0 { VertexProgram = litVS; FragmentProgram = plainFS; } }
+technique DiffTexTech_GlowShadow { pass p0 { VertexProgram = litVS; FragmentProgram = texFS; } }
+technique BumpTech_GlowShadow { pass p0 { VertexProgram = litVS; FragmentProgram = plainFS; } }
+technique DiffTexBumpTech_GlowShadow { pass p0 { VertexProgram = litVS; FragmentProgram = texFS; } }
+technique BlendNoTexTech_GlowShadow { pass p0 { VertexProgram = litVS; FragmentProgram = blendFS;
+    BlendEnable = true; BlendFunc = int2(SrcAlpha, OneMinusSrcAlpha); DepthMask = false; } }
+technique BlendTexTech_GlowShadow { pass p0 { VertexProgram = litVS; FragmentProgram = blendTexFS;
+    BlendEnable = true; BlendFunc = int2(SrcAlpha, OneMinusSrcAlpha); DepthMask = false; } }
+)";
+
+const char* const kShadowMappingEffect = R"(
+float4x4 mvp;
+glsl {
+void depthVS() { gl_Position = mvp * gl_Vertex; }
+vec4 depthFS() { return vec4(1.0); }
+}
+technique ShadowMapping { pass p0 { VertexProgram = depthVS; FragmentProgram = depthFS; } }
+)";
+
+namespace {
+
+// The head: lit like the scene, never darker than minIntensity, with a warm band where the
+// discharge front passes.
+const char* const kElectroEffect = R"(
+float4 ambientColor = float4(0.2, 0.2, 0.2, 1);
+float4 diffuseColor = float4(0.6, 0.6, 0.6, 1);
+float4 specularColor = float4(1, 1, 1, 1);
+float4 emissiveColor = float4(0, 0, 0, 1);
+float opacity = 1;
+float glossiness = 64;
+float specularLevel = 1;
+float4 minIntensity = float4(0, 0, 0, 0);
+float4 electroSource = float4(0, 0, 0, 1);
+float electroRangeFront = 0;
+float electroRangeTail = 0;
+sampler2D diffTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
+float4x4 mvp;
+float4x4 world;
+float3 lightPosition;
+float3 eyePosition;
+glsl {
+varying vec3 worldPos;
+varying vec3 worldNormal;
+varying vec2 uv;
+void headVS() {
+    worldPos = (world * gl_Vertex).xyz;
+    worldNormal = mat3(world) * gl_Normal;
+    uv = gl_MultiTexCoord1.xy;
+    gl_Position = mvp * gl_Vertex;
+}
+vec3 shade(vec3 base) {
+    vec3 n = normalize(worldNormal);
+    vec3 l = normalize(lightPosition - worldPos);
+    float d = max(dot(n, l), 0.0);
+    vec3 c = ambientColor.rgb * base + diffuseColor.rgb * base * d + emissiveColor.rgb;
+    float r = distance(worldPos, electroSource.xyz);
+    float band = step(electroRangeTail, r) * step(r, electroRangeFront);
+    return max(c, minIntensity.rgb) + band * vec3(0.4, 0.6, 1.0);
+}
+vec4 plainFS() { return vec4(shade(vec3(1.0)), 1.0); }
+vec4 texFS() { return vec4(shade(texture2D(diffTex, uv).rgb), 1.0); }
+}
+technique NoTexTech { pass p0 { VertexProgram = headVS; FragmentProgram = plainFS; } }
+technique DiffTexTech { pass p0 { VertexProgram = headVS; FragmentProgram = texFS; } }
+)";
+
+const char* const kEarlyZEffect = R"(
+float4x4 mvp;
+glsl {
+void vs() { gl_Position = mvp * gl_Vertex; }
+vec4 fs() { return vec4(0.0); }
+}
+technique EarlyZ { pass p0 { VertexProgram = vs; FragmentProgram = fs; ColorMask = bool4(false, false, false, false); } }
+)";
+
+GeoVertex vertex(const sm::Vec3& p, const sm::Vec3& n, float u, float v) {
+    return {{p.x, p.y, p.z}, {n.x, n.y, n.z}, {0.0f, 0.0f, 0.0f}, {u, v}};
+}
+
+// Two triangles, counter-clockwise seen from the side the normal points to.
+void addQuad(GeoPart& part, const sm::Vec3& a, const sm::Vec3& b, const sm::Vec3& c, const sm::Vec3& d) {
+    const sm::Vec3 n = sm::normalized(sm::cross(b - a, c - a));
+    part.vertices.push_back(vertex(a, n, 0, 0));
+    part.vertices.push_back(vertex(b, n, 1, 0));
+    part.vertices.push_back(vertex(c, n, 1, 1));
+    part.vertices.push_back(vertex(a, n, 0, 0));
+    part.vertices.push_back(vertex(c, n, 1, 1));
+    part.vertices.push_back(vertex(d, n, 0, 1));
+}
+
+GeoPart box(const std::string& material, const sm::Vec3& lo, const sm::Vec3& hi) {
+    GeoPart part;
+    part.materialName = material;
+    const float x0 = lo.x, y0 = lo.y, z0 = lo.z, x1 = hi.x, y1 = hi.y, z1 = hi.z;
+    addQuad(part, {x0, y0, z1}, {x1, y0, z1}, {x1, y1, z1}, {x0, y1, z1});  // +z
+    addQuad(part, {x1, y0, z0}, {x0, y0, z0}, {x0, y1, z0}, {x1, y1, z0});  // -z
+    addQuad(part, {x1, y0, z1}, {x1, y0, z0}, {x1, y1, z0}, {x1, y1, z1});  // +x
+    addQuad(part, {x0, y0, z0}, {x0, y0, z1}, {x0, y1, z1}, {x0, y1, z0});  // -x
+    addQuad(part, {x0, y1, z1}, {x1, y1, z1}, {x1, y1, z0}, {x0, y1, z0});  // +y
+    addQuad(part, {x0, y0, z0}, {x1, y0, z0}, {x1, y0, z1}, {x0, y0, z1});  // -y
+    return part;
+}
+
+GeoMesh mesh(int32_t id, const std::string& name, std::vector<GeoPart> parts) {
+    GeoMesh m;
+    m.nodeId = id;
+    m.name = name;
+    m.parts = std::move(parts);
+    return m;
+}
+
+std::string material(const std::string& name, const char* diffuse, float opacity, const char* emissive = "0;0;0") {
+    std::ostringstream out;
+    out << "<?xml version=\"1.0\"?>\n<Material Name=\"" << name << "\">\n"
+        << "<Property Type=\"Ambient\" Value=\"0.25;0.25;0.25\"/>\n"
+        << "<Property Type=\"Diffuse\" Value=\"" << diffuse << "\"/>\n"
+        << "<Property Type=\"Specular\" Value=\"0.3;0.3;0.3\"/>\n"
+        << "<Property Type=\"Emissive\" Value=\"" << emissive << "\"/>\n"
+        << "<Property Type=\"Opacity\" Value=\"" << opacity << "\"/>\n"
+        << "<Property Type=\"SpecularLevel\" Value=\"0.5\"/>\n"
+        << "</Material>\n";
+    return out.str();
+}
+
+// An RGBA picture encoded as PNG, through a temporary file.
+std::string pngBytes(const std::string& scratch, int w, int h, const std::vector<unsigned char>& rgba) {
+    std::string error;
+    if (!writePng(scratch, w, h, rgba.data(), error)) return {};
+    std::ifstream in(scratch, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::remove(scratch.c_str());
+    return bytes;
+}
+
+// File name (with folders, '/'-separated) and contents of every file of the scene.
+std::vector<std::pair<std::string, std::string>> sceneFiles(const TestSceneOptions& o, const std::string& scratch) {
+    std::vector<std::pair<std::string, std::string>> files;
+    auto text = [&](const std::string& name, const std::string& body) { files.emplace_back(name, body); };
+    auto bytes = [&](const std::string& name, const std::vector<unsigned char>& body) {
+        files.emplace_back(name, std::string(body.begin(), body.end()));
+    };
+
+    text("effects/std_lighting.cfx", kStdLightingEffect);
+    text("effects/std_lighting_glow_shadow.cfx", kGlowShadowEffect);
+    text("effects/shadow_mapping.cfx", kShadowMappingEffect);
+    text("effects/electro.cfx", kElectroEffect);
+    text("effects/early_z_effect.cfx", kEarlyZEffect);
+
+    text("materials/floor.mat", material("floor", "0.7;0.7;0.65", 1.0f));
+    text("materials/crate.mat", material("crate", "0.8;0.35;0.1", 1.0f));
+    text("materials/lamp.mat", material("glow_lamp", "1;0.9;0.3", 1.0f, "0.8;0.7;0.2"));
+    text("materials/glass.mat", material("glass", "0.3;0.6;1", 0.5f));
+    text("materials/metal.mat", material("metal", "0.5;0.55;0.6", 1.0f));
+    text("materials/skin.mat", material("skin", "0.6;0.6;0.7", 1.0f));
+    text("materials/eye.mat", material("eye", "0.2;1;0.3", 1.0f, "0.1;0.5;0.1"));
+
+    const std::vector<GeoMesh> factory = {
+        mesh(1, "floor", {box("floor", {-10, -0.2f, -10}, {10, 0, 10})}),
+        mesh(2, "crate", {box("crate", {-1, 2, -1}, {1, 3, 1})}),
+        mesh(3, "lamp", {box("lamp", {3, 0, -3}, {4, 3, -2})}),
+        mesh(4, "glass", {box("glass", {-5, 0, 1}, {-3, 2.5f, 1.2f})}),
+        mesh(5, "credits_sign", {box("metal", {-4, 0, -6}, {-2, 1, -5})}),
+        mesh(6, "far_crate", {box("crate", {0, 0, 40}, {1, 1, 41})}),
+    };
+    const std::vector<GeoMesh> wheels = {mesh(10, "gear", {box("metal", {5, 0, 2}, {6, 1, 3})})};
+    const std::vector<GeoMesh> winda = {mesh(20, "lift", {box("metal", {-7, 0, -3}, {-6, 4, -2})})};
+    const std::vector<GeoMesh> headBody = {mesh(30, "head", {box("skin", {5, 0, -6}, {7, 2.5f, -4})})};
+    const std::vector<GeoMesh> headEyes = {mesh(31, "eyes", {box("eye", {5.3f, 1.6f, -4}, {6.7f, 1.9f, -3.9f})})};
+    const std::vector<GeoMesh> credits = {mesh(40, "credits", {box("metal", {1, 0, -8}, {3, 2, -7.5f})})};
+    for (const auto& model : {std::make_pair("factory", &factory), std::make_pair("wheels", &wheels),
+                              std::make_pair("winda", &winda), std::make_pair("head_body", &headBody),
+                              std::make_pair("head_eyes", &headEyes), std::make_pair("credits", &credits)})
+        text(std::string("models/") + model.first + ".geo", encodeGeo(*model.second));
+
+    // Animations: the scene stands still (nodes that bind no mesh), the cameras fly.
+    AnimationNode still;
+    still.nodeId = 999;
+    for (const char* name : {"factory", "winda", "wheels"})
+        bytes(std::string("animations/") + name + ".ani", encodeAnimation({still}));
+    std::vector<AnimationNode> shots;
+    std::vector<CameraRecord> records;
+    if (o.cameras) {
+        const sm::Vec3 up(0, 1, 0);
+        const sm::Vec3 other(-o.eye.x, o.eye.y, -o.eye.z);
+        shots.push_back(cameraNode(100, {{0.0f, o.eye, o.target, up}, {o.firstShotEnd, o.eye, o.target, up}}));
+        shots.push_back(cameraNode(101, {{0.0f, other, o.target, up}, {30.0f, other, o.target, up}}));
+        CameraRecord a, b;
+        a.nodeId = 100;
+        b.nodeId = 101;
+        records = {a, b};
+    }
+    bytes("animations/cameras.ani", encodeAnimation(shots.empty() ? std::vector<AnimationNode>{still} : shots));
+    bytes("cameras/cameras.cam", encodeCameras(records));
+
+    ScriptWriter script;
+    script.value(1, "shake", o.shake);
+    script.track(2, "electro_noise", std::vector<ScriptKey<float>>{{0.0f, 0.1f}, {1000.0f, 0.1f}});
+    script.track(3, "images.end", std::vector<ScriptKey<float>>{{o.endFrom, 0.0f}, {o.endFrom + 1000.0f, 1.0f}});
+    text("properties/props.scr", script.text());
+
+    // The mask darkens a band at the top and bottom; "end" is a plain blue picture.
+    const int w = 64, h = 64;
+    std::vector<unsigned char> mask(static_cast<size_t>(w * h * 4), 0), end(static_cast<size_t>(w * h * 4), 0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            unsigned char* m = &mask[static_cast<size_t>((y * w + x) * 4)];
+            m[3] = (y < 6 || y >= h - 6) ? 255 : 0;
+            unsigned char* e = &end[static_cast<size_t>((y * w + x) * 4)];
+            e[0] = 40;
+            e[1] = 80;
+            e[2] = 220;
+            e[3] = 255;
+        }
+    text("textures/mask.png", pngBytes(scratch, w, h, mask));
+    text("textures/mask_big.png", pngBytes(scratch, w, h, mask));
+    text("textures/end.png", pngBytes(scratch, w, h, end));
+    return files;
+}
+
+}  // namespace
+
+bool writeTestScene(const std::string& directory, const TestSceneOptions& options) {
+    for (const char* folder : {"effects", "materials", "models", "animations", "cameras", "properties", "textures",
+                               "music"})
+        std::filesystem::create_directories(directory + folder);
+    for (const auto& file : sceneFiles(options, directory + "scratch.png")) {
+        std::ofstream out(directory + file.first, std::ios::binary);
+        out.write(file.second.data(), static_cast<std::streamsize>(file.second.size()));
+        if (!out) return false;
+    }
+    return true;
+}
+
+bool writeTestSceneArchive(const std::string& path, const TestSceneOptions& options) {
+    ZipEntries entries{{"voltaresca_data/", ""}};
+    for (const char* folder : {"effects/", "materials/", "models/", "animations/", "cameras/", "properties/",
+                               "textures/", "music/"})
+        entries.emplace_back(std::string("voltaresca_data/") + folder, "");
+    for (auto& file : sceneFiles(options, path + ".scratch.png"))
+        entries.emplace_back("voltaresca_data/" + file.first, std::move(file.second));
+    return writeZip(path, entries);
+}

@@ -1,0 +1,30 @@
+// A small scene written through the content writers: a floor with a box above it, a glowing
+// lamp, a pane of glass, a lift, a gear, a head with eyes, a credits sign, the lighting
+// effects, two scripted camera shots and the property script.
+#pragma once
+
+#include <string>
+
+#include "anim/math.h"
+
+struct TestSceneOptions {
+    // First shot: from `eye` at `target`, ending at `firstShotEnd` seconds; the second shot
+    // (from the other side) runs to 30 s.
+    sm::Vec3 eye{0.0f, 9.0f, 11.0f};
+    sm::Vec3 target{0.0f, 0.0f, 0.0f};
+    float firstShotEnd = 2.0f;
+    bool cameras = true;       // false: an empty camera file
+    float shake = 0.0f;        // constant value of "shake"
+    float endFrom = 1.0e9f;    // "images.end" rises from 0 to 1 over one second from here (ms)
+};
+
+// Writes the scene's folders and files below `directory` (ending in a separator). False when
+// a file could not be written.
+bool writeTestScene(const std::string& directory, const TestSceneOptions& options = {});
+// The same scene as a zip archive.
+bool writeTestSceneArchive(const std::string& path, const TestSceneOptions& options = {});
+
+// The effect texts the scene ships (exposed for the tests of single passes).
+extern const char* const kStdLightingEffect;
+extern const char* const kGlowShadowEffect;
+extern const char* const kShadowMappingEffect;

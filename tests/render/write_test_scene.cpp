@@ -1,0 +1,20 @@
+// Writes the render tests' scene as a data archive, for the capture program and the benchmark:
+//   render_test_scene OUT.zip
+#include <cstdio>
+
+#include "test_scene.h"
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: render_test_scene ARCHIVE\n");
+        return 2;
+    }
+    TestSceneOptions options;
+    options.firstShotEnd = 4.0f;
+    options.endFrom = 6000.0f;
+    if (!writeTestSceneArchive(argv[1], options)) {
+        std::fprintf(stderr, "render_test_scene: couldn't write '%s'\n", argv[1]);
+        return 1;
+    }
+    return 0;
+}
