@@ -1,0 +1,211 @@
+// The whole frame on a real GL driver: the controller loads a small scene written through the
+// content writers and renders it.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "anim/mancam.h"
+#include "app/controller.h"
+#include "app/gl.h"
+#include "assets/model.h"
+#include "assets/texture.h"
+#include "platform/platform.h"
+#include "render/shadow_map.h"
+#include "support/temp_dir.h"
+#include "test_scene.h"
+
+namespace {
+
+constexpr int kW = 320;
+constexpr int kH = 180;
+
+class SceneTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(platform::init()) << platform::lastError(); }
+    static void TearDownTestSuite() { platform::quit(); }
+
+    void TearDown() override {
+        if (DemoController::exists()) {
+            DemoController::instance()->shutdown();
+            DemoController::destroyInstance();
+        }
+    }
+
+    DemoController* start(const TestSceneOptions& options = {}, RunMode mode = RunMode::Demo) {
+        const std::string data = dir_.path() + "voltaresca_data/";
+        EXPECT_TRUE(writeTestScene(data, options));
+        DemoController* c = DemoController::instance();
+        c->setHeadless(true);
+        c->setGlErrorChecks(true);
+        EXPECT_TRUE(c->init(mode, kW, kH, 32, 60, false));
+        EXPECT_TRUE(c->loadContent(data));
+        EXPECT_TRUE(c->prepare());
+        return c;
+    }
+
+    // The lit scene before post-processing, bottom row first.
+    static std::vector<unsigned char> sceneColour(DemoController* c) {
+        std::vector<unsigned char> pixels(static_cast<size_t>(kW * kH * 4));
+        glBindTexture(GL_TEXTURE_2D, c->sceneColorTexture()->glName);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        glBindTexture(GL_TEXTURE_2D, 0);
+        return pixels;
+    }
+
+    static MeshPart* partOf(Model* model, const std::string& mesh) {
+        for (Mesh* m : model->meshes)
+            if (m->name == mesh) return m->parts.front();
+        return nullptr;
+    }
+
+    TempDir dir_;
+};
+
+TEST_F(SceneTest, CullsAgainstTheCameraAndKeepsNoCullParts) {
+    DemoController* c = start();
+    c->update(100.0f, 50.0f);
+    Model* factory = c->models().factory;
+    EXPECT_TRUE(partOf(factory, "floor")->visible);
+    EXPECT_TRUE(partOf(factory, "crate")->visible);
+    MeshPart* far = partOf(factory, "far_crate");
+    EXPECT_FALSE(far->visible) << "behind the camera";
+    MeshPart* sign = partOf(factory, "credits_sign");
+    EXPECT_TRUE(sign->noCull);
+    EXPECT_TRUE(partOf(c->models().winda, "lift")->noCull);
+    EXPECT_FALSE(partOf(c->models().wheels, "gear")->noCull);
+
+    // The lists: lamp glows, glass is transparent, everything else opaque and non-glow.
+    const PartLists& lists = c->partLists();
+    EXPECT_EQ(lists.scene.size(), 8u);
+    ASSERT_EQ(lists.glow.size(), 1u);
+    EXPECT_EQ(lists.glow[0], partOf(factory, "lamp"));
+    ASSERT_EQ(lists.transparent.size(), 1u);
+    EXPECT_EQ(lists.transparent[0], partOf(factory, "glass"));
+    EXPECT_EQ(lists.opaque.size(), 7u);
+    EXPECT_EQ(c->shadowMap()->casters(), lists.opaque);
+}
+
+TEST_F(SceneTest, FadeFollowsTheScriptedCut) {
+    TestSceneOptions options;
+    options.firstShotEnd = 1.0f;
+    DemoController* c = start(options);
+    std::vector<float> fades;
+    for (int k = 1; k <= 40; ++k) {
+        const float t = 50.0f * k;
+        c->update(t, 50.0f);
+        c->render(t, 50.0f);
+        fades.push_back(c->lastFade());
+    }
+    const float step = 50.0f / 300.0f;
+    EXPECT_NEAR(fades[0], step * 0.05f, 1e-6f);
+    EXPECT_NEAR(fades[13], 14 * step * 0.05f, 1e-5f) << "700 ms: still rising";
+    // Past 700 ms (the shot ends at 1 s) the picture drops to black and stays black until the
+    // cut after 1 s...
+    for (int k = 14; k < 20; ++k) EXPECT_EQ(fades[k], 0.0f) << "frame " << k;
+    // ...then rises at 0.2 per 300 ms with the next shot.
+    EXPECT_NEAR(fades[20], step * 0.2f, 1e-5f);
+    EXPECT_NEAR(fades[29], 10 * step * 0.2f, 1e-5f);
+    EXPECT_EQ(c->firstGlError(), "");
+}
+
+TEST_F(SceneTest, FreeModeFadeIsOne) {
+    DemoController* c = start({}, RunMode::Free);
+    for (int k = 1; k <= 5; ++k) {
+        c->update(50.0f * k, 50.0f);
+        c->render(50.0f * k, 50.0f);
+        EXPECT_EQ(c->lastFade(), 1.0f);
+    }
+    EXPECT_EQ(c->fadeState().value, 0.0f);
+}
+
+TEST_F(SceneTest, ShadowDarkensTheFloorUnderTheCasterOnly) {
+    DemoController* c = start();
+    c->update(100.0f, 50.0f);
+    c->render(100.0f, 50.0f);
+    const std::vector<unsigned char> with = sceneColour(c);
+    // Lift the crate far out of view: no shadow, no crate.
+    Mesh* crate = partOf(c->models().factory, "crate")->mesh;
+    crate->matrix[13] = 1000.0f;
+    c->render(100.0f, 50.0f);
+    const std::vector<unsigned char> without = sceneColour(c);
+
+    // Pixels darker with the caster than without it and not part of the crate itself (its
+    // colour is orange, red well above blue).
+    int shadowed = 0, farOff = 0;
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) {
+            const size_t i = static_cast<size_t>((y * kW + x) * 4);
+            const bool darker = with[i + 1] + 20 < without[i + 1];
+            const bool crateColour = with[i] > with[i + 2] + 40;
+            if (!darker || crateColour) continue;
+            ++shadowed;
+            // The crate sits in the middle of the picture; its shadow falls near it.
+            if (x < kW / 5 || x > kW * 4 / 5 || y < kH / 6) ++farOff;
+        }
+    EXPECT_GT(shadowed, 50);
+    EXPECT_EQ(farOff, 0);
+    EXPECT_EQ(c->firstGlError(), "");
+}
+
+TEST_F(SceneTest, EveryPassRunsWithoutGlErrorsFor300Frames) {
+    TestSceneOptions options;
+    options.shake = 0.5f;
+    options.endFrom = 5000.0f;
+    DemoController* c = start(options);
+    for (int k = 1; k <= 300; ++k) {
+        c->update(33.0f * k, 33.0f);
+        c->render(33.0f * k, 33.0f);
+    }
+    EXPECT_EQ(c->firstGlError(), "");
+}
+
+TEST_F(SceneTest, NoCameraStillClearsAndLaysTheEndImageAndMask) {
+    TestSceneOptions options;
+    options.cameras = false;
+    options.endFrom = 0.0f;
+    DemoController* c = start(options);
+    std::vector<unsigned char> pixels(static_cast<size_t>(kW * kH * 4));
+    c->setBeforeSwap([&] {
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, kW, kH, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    });
+    c->update(2000.0f, 50.0f);
+    EXPECT_EQ(c->currentCamera(), nullptr);
+    c->render(2000.0f, 50.0f);
+    EXPECT_EQ(c->firstGlError(), "");
+    const unsigned char* middle = &pixels[static_cast<size_t>((kH / 2 * kW + kW / 2) * 4)];
+    EXPECT_GT(middle[2], 150) << "the blue end image";
+    const unsigned char* top = &pixels[static_cast<size_t>(((kH - 2) * kW + kW / 2) * 4)];
+    EXPECT_LT(top[2], 30) << "the mask's dark band";
+}
+
+TEST(Capture, SameCommandGivesTheSamePictures) {
+    TempDir dir;
+    const std::string archive = dir.path() + "scene.zip";
+    ASSERT_EQ(std::system((std::string(VOLTARESCA_SCENE_WRITER) + " " + archive).c_str()), 0);
+    std::string first, second;
+    for (const char* run : {"a", "b"}) {
+        const std::string out = dir.path() + run;
+        ASSERT_EQ(std::system(("mkdir -p " + out).c_str()), 0);
+        const std::string command = std::string(VOLTARESCA_CAPTURE) + " --archive " + archive +
+                                    " --size 160x90 --fps 20 --at 700,4500 --out " + out + " 2>/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        (run[0] == 'a' ? first : second) = readFile(out + "/at_0004500.0.png") + readFile(out + "/at_0000700.0.png");
+    }
+    EXPECT_GT(first.size(), 200u);
+    EXPECT_EQ(first, second);
+
+    // A missing archive and an unwritable folder are refused with a non-zero status.
+    EXPECT_NE(std::system((std::string(VOLTARESCA_CAPTURE) + " --archive " + dir.path() +
+                           "none.zip --at 0 --out " + dir.path() + " 2>/dev/null")
+                              .c_str()),
+              0);
+    EXPECT_NE(std::system((std::string(VOLTARESCA_CAPTURE) + " --archive " + archive + " --at 0 --out " +
+                           dir.path() + "missing/folder 2>/dev/null")
+                              .c_str()),
+              0);
+}
+
+}  // namespace
