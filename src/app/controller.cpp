@@ -102,26 +102,32 @@ bool DemoController::loadContent(const std::string& dataDirectory) {
     // A track that cannot be opened leaves the demo silent; it is no failure.
     if (!headless_) music_.open(d + "music" + sep + "demotune.mp3");
 
+    // Animations and the electro effect are optional: without them the scene stands still, no
+    // scripted camera exists and the head is not drawn.
+    DemoContent* registry = DemoContent::instance();
+    animations_.factory = registry->find<Animation>("factory");
+    animations_.winda = registry->find<Animation>("winda");
+    animations_.wheels = registry->find<Animation>("wheels");
+    animations_.cameras = registry->find<Animation>("cameras");
+    electro_ = registry->find<Effect>("electro");
     bool found = true;
-    found = require("animation", "factory", animations_.factory) && found;
-    found = require("animation", "winda", animations_.winda) && found;
-    found = require("animation", "wheels", animations_.wheels) && found;
-    found = require("animation", "cameras", animations_.cameras) && found;
     found = require("model", "factory", models_.factory) && found;
     found = require("model", "credits", models_.credits) && found;
     found = require("model", "wheels", models_.wheels) && found;
     found = require("model", "winda", models_.winda) && found;
     if (found) {
-        animations_.factory->bindMeshes(models_.factory->meshes);
-        animations_.factory->bindMeshes(models_.credits->meshes);
-        animations_.wheels->bindMeshes(models_.wheels->meshes);
-        animations_.winda->bindMeshes(models_.winda->meshes);
-        cameraChanger_.setCameras(loadCameras(d + "cameras" + sep + "cameras.cam", animations_.cameras));
+        if (animations_.factory) {
+            animations_.factory->bindMeshes(models_.factory->meshes);
+            animations_.factory->bindMeshes(models_.credits->meshes);
+        }
+        if (animations_.wheels) animations_.wheels->bindMeshes(models_.wheels->meshes);
+        if (animations_.winda) animations_.winda->bindMeshes(models_.winda->meshes);
+        if (animations_.cameras)
+            cameraChanger_.setCameras(loadCameras(d + "cameras" + sep + "cameras.cam", animations_.cameras));
     }
     found = require("texture", width_ > 1024 ? "mask_big" : "mask", mask_) && found;
     found = require("model", "head_body", models_.headBody) && found;
     found = require("model", "head_eyes", models_.headEyes) && found;
-    found = require("effect", "electro", electro_) && found;
     if (!found) return false;
 
     glBindTexture(GL_TEXTURE_2D, mask_->glName);
