@@ -1,8 +1,15 @@
 #include "app/controller.h"
 
+#include "anim/random.h"
 #include "app/gl.h"
 #include "app/log.h"
+#include "app/render_target.h"
 #include "app/window.h"
+#include "assets/loading_screen.h"
+#include "assets/material.h"
+#include "assets/model.h"
+#include "assets/texture.h"
+#include "platform/platform.h"
 
 DemoController::DemoController() {
     sm::identity(viewMatrix_);
@@ -33,35 +40,182 @@ bool DemoController::init(RunMode mode, int width, int height, int bitsPerPixel,
         shutdown();
         return false;
     }
+    // TODO(fx): initCg comes with the effect runtime ("couldn't initialize cg" on failure).
     initGLState(width, height, fieldOfView_, projectionMatrix_);
+
+    loadingScreen_ = new LoadingScreen(window_);
+    sceneTarget_ = createRenderTarget(width, height);
+    sceneColorTexture_ = new Texture(createColorTexture(width, height, GL_NEAREST), width, height, 32);
+    const int glowWidth = width / 4, glowHeight = height / 4;
+    glowTexture_ = new Texture(createColorTexture(glowWidth, glowHeight, GL_LINEAR), glowWidth, glowHeight, 32);
+    glowTarget_ = createRenderTarget(glowWidth, glowHeight);
+    sceneDepthTexture_ = createDepthTexture(width, height);
+    glBindTexture(GL_TEXTURE_2D, 0);
     return true;
 }
 
-// The content load, the scene set-up and the passes arrive with the asset and rendering code;
-// until then an empty demo loads, prepares and draws black frames.
-bool DemoController::loadContent(const std::string& dataDirectory) { return true; }
+template <typename T>
+bool DemoController::require(const char* kind, const std::string& name, T*& out) {
+    out = DemoContent::instance()->find<T>(name);
+    if (out) return true;
+    logError(std::string("error: ") + kind + " '" + name + "' wasn't found");
+    return false;
+}
+
+bool DemoController::loadContent(const std::string& dataDirectory) {
+    const std::string& d = dataDirectory;
+    const std::string sep = platform::pathSeparator();
+    if (!loadingScreen_) loadingScreen_ = new LoadingScreen(window_);
+    loadingScreen_->init(d);
+
+    // TODO(fx): register a CgContextService holding the Cg context under its key, so that the
+    // effect loader reaches it during the pass.
+    ServiceProvider services;
+    DemoContent* content = DemoContent::instance();
+    content->addObserver(this);
+    const bool loaded = content->load(d, &services);
+    if (!loaded) return false;
+
+    const bool texturesLinked = resolveMaterialTextures();
+    const bool materialsLinked = resolveMeshMaterials();
+    if (!texturesLinked || !materialsLinked) return false;
+
+    // TODO(timeline): load d + "properties/props.scr" into the property registry.
+
+    // A track that cannot be opened leaves the demo silent; it is no failure.
+    music_.open(d + "music" + sep + "demotune.mp3");
+
+    // TODO(timeline): look up the animations "factory", "winda", "wheels", "cameras".
+    bool found = true;
+    found = require("model", "factory", models_.factory) && found;
+    found = require("model", "credits", models_.credits) && found;
+    found = require("model", "wheels", models_.wheels) && found;
+    found = require("model", "winda", models_.winda) && found;
+    // TODO(timeline): bindMeshes: animation "factory" to models "factory" and "credits",
+    // "wheels" to "wheels", "winda" to "winda"; then loadCameras(d + "cameras/cameras.cam",
+    // animation "cameras") into the camera changer.
+    found = require("texture", width_ > 1024 ? "mask_big" : "mask", mask_) && found;
+    found = require("model", "head_body", models_.headBody) && found;
+    found = require("model", "head_eyes", models_.headEyes) && found;
+    // TODO(fx): look up the effect "electro".
+    if (!found) return false;
+
+    glBindTexture(GL_TEXTURE_2D, mask_->glName);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glBindTexture(GL_TEXTURE_2D, 0);
+
+    headBodyMeshes_ = models_.headBody->meshes;
+    headEyesMeshes_ = models_.headEyes->meshes;
+    creditsMeshes_ = models_.credits->meshes;
+
+    // The credits-and-screens object loads its content here (rendering code).
+    // TODO(timeline): find the properties "shake" and "electro_noise".
+    createNoiseTexture();
+    return true;
+}
+
+void DemoController::createNoiseTexture() {
+    // The same seed on every run and platform, so every showing of the film looks the same.
+    Random random;
+    const int count = height_ / 4;
+    std::vector<float> texels(static_cast<size_t>(count > 0 ? count : 0));
+    for (float& texel : texels) texel = static_cast<float>(random.next() % 200 - 100) / 100.0f;
+    if (noiseTexture_) glDeleteTextures(1, &noiseTexture_);
+    glGenTextures(1, &noiseTexture_);
+    glBindTexture(GL_TEXTURE_1D, noiseTexture_);
+    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexImage1D(GL_TEXTURE_1D, 0, 1, count, 0, GL_LUMINANCE, GL_FLOAT, texels.data());
+    glBindTexture(GL_TEXTURE_1D, 0);
+}
 
 bool DemoController::prepare() { return true; }
 
 bool DemoController::update(float t, float dt) { return true; }
 
 bool DemoController::render(float t, float dt) {
+    music_.play();  // the first frame starts the loop; later calls do nothing
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (window_) window_->swap();
     return true;
 }
 
+void DemoController::redrawLoadingScreen() {
+    if (!loadingScreen_) return;
+    static const float kClearColour[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    loadingScreen_->update(0.0f, 0.0f);
+    loadingScreen_->render(0.0f, 0.0f, viewMatrix_, projectionMatrix_, kClearColour);
+}
+
 void DemoController::onLoadError(const std::string& message) { logError("error: " + message); }
-void DemoController::onLoadBegin(int total) {}
-void DemoController::onLoadStep() {}
+
+void DemoController::onLoadBegin(int total) {
+    if (!loadingScreen_) return;
+    loadingScreen_->total = total;
+    loadingScreen_->done = 0;
+    redrawLoadingScreen();
+}
+
+void DemoController::onLoadStep() {
+    if (!loadingScreen_) return;
+    loadingScreen_->done += 1;
+    redrawLoadingScreen();
+}
+
 void DemoController::onLoadEnd() {}
 
 void DemoController::shutdown() {
+    music_.close();
+    if (DemoContent::exists()) {
+        DemoContent::instance()->release();
+        DemoContent::destroyInstance();
+    }
+    models_ = SceneModels();
+    headBodyMeshes_.clear();
+    headEyesMeshes_.clear();
+    creditsMeshes_.clear();
+    mask_ = nullptr;
+    // Every GL object goes while the context still exists.
+    const bool context = window_ && window_->handle();
+    if (context) {
+        releaseRenderTarget(sceneTarget_);
+        if (loadingScreen_) loadingScreen_->release();
+        if (sceneDepthTexture_) glDeleteTextures(1, &sceneDepthTexture_);
+        if (noiseTexture_) glDeleteTextures(1, &noiseTexture_);
+        delete glowTexture_;
+        glowTexture_ = nullptr;
+        delete sceneColorTexture_;
+        sceneColorTexture_ = nullptr;
+        releaseRenderTarget(glowTarget_);
+    }
+    // TODO(fx): destroy the Cg context here, before the window.
     if (window_) {
         window_->destroy();
         delete window_;
         window_ = nullptr;
     }
+    // Without a context the GL objects went with it; only the records remain.
+    auto forget = [](Texture*& texture) {
+        if (texture) texture->glName = 0;
+        delete texture;
+        texture = nullptr;
+    };
+    forget(glowTexture_);
+    forget(sceneColorTexture_);
+    if (loadingScreen_) forget(loadingScreen_->picture);
+    delete loadingScreen_;
+    loadingScreen_ = nullptr;
+    delete sceneTarget_;
+    sceneTarget_ = nullptr;
+    delete glowTarget_;
+    glowTarget_ = nullptr;
+    sceneDepthTexture_ = 0;
+    noiseTexture_ = 0;
     if (logger_) {
         releaseLogger("DemoController");
         logger_ = nullptr;

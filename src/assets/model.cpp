@@ -1,6 +1,13 @@
 #include "assets/model.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+
 #include "app/gl.h"
+#include "assets/content.h"
 
 MeshPart::~MeshPart() {
     if (buffer != 0 && glDeleteBuffersARB) {
@@ -17,4 +24,219 @@ Mesh::~Mesh() {
 
 Model::~Model() {
     for (Mesh* mesh : meshes) delete mesh;
+}
+
+namespace {
+
+constexpr size_t kFileVertexSize = 44;
+
+// Little-endian reads that never pass the end of the buffer; the first failed read sticks.
+class ByteReader {
+public:
+    ByteReader(const unsigned char* bytes, size_t size) : bytes_(bytes), size_(size) {}
+    bool ok() const { return ok_; }
+    size_t remaining() const { return size_ - pos_; }
+
+    int32_t readInt() {
+        if (!take(4)) return 0;
+        const unsigned char* b = bytes_ + pos_ - 4;
+        return static_cast<int32_t>(static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
+                                    static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24);
+    }
+    std::string readString() {
+        const uint32_t length = static_cast<uint32_t>(readInt());
+        if (!take(length)) return {};
+        return std::string(reinterpret_cast<const char*>(bytes_ + pos_ - length), length);
+    }
+    // Points at `count` bytes and moves past them; null when they are not all there.
+    const unsigned char* skip(size_t count) { return take(count) ? bytes_ + pos_ - count : nullptr; }
+
+private:
+    bool take(size_t count) {
+        if (!ok_ || count > size_ - pos_) {
+            ok_ = false;
+            return false;
+        }
+        pos_ += count;
+        return true;
+    }
+
+    const unsigned char* bytes_;
+    size_t size_;
+    size_t pos_ = 0;
+    bool ok_ = true;
+};
+
+float readFloat(const unsigned char* at) {
+    float value;
+    std::memcpy(&value, at, 4);  // the files are little-endian, as is every platform we build for
+    return value;
+}
+
+void computeBounds(MeshPart& part) {
+    Box& box = part.box;
+    if (part.vertices.empty()) {
+        box = Box();
+    } else {
+        const float* first = part.vertices.front().position;
+        box.minX = box.maxX = first[0];
+        box.minY = box.maxY = first[1];
+        box.minZ = box.maxZ = first[2];
+        for (const MemoryVertex& v : part.vertices) {
+            box.minX = std::min(box.minX, v.position[0]);
+            box.maxX = std::max(box.maxX, v.position[0]);
+            box.minY = std::min(box.minY, v.position[1]);
+            box.maxY = std::max(box.maxY, v.position[1]);
+            box.minZ = std::min(box.minZ, v.position[2]);
+            box.maxZ = std::max(box.maxZ, v.position[2]);
+        }
+        box.centreX = (box.minX + box.maxX) / 2.0f;
+        box.centreY = (box.minY + box.maxY) / 2.0f;
+        box.centreZ = (box.minZ + box.maxZ) / 2.0f;
+        box.one = 1.0f;
+    }
+    Sphere& sphere = part.sphere;
+    sphere.centreX = box.centreX;
+    sphere.centreY = box.centreY;
+    sphere.centreZ = box.centreZ;
+    const float dx = box.centreX - box.minX, dy = box.centreY - box.maxY, dz = box.centreZ - box.minZ;
+    sphere.radius = std::sqrt(dx * dx + dy * dy + dz * dz);
+    sphere.one = 1.0f;
+}
+
+void setVertexPointers() {
+    glVertexPointer(4, GL_FLOAT, sizeof(MemoryVertex), reinterpret_cast<const void*>(offsetof(MemoryVertex, position)));
+    glNormalPointer(GL_FLOAT, sizeof(MemoryVertex), reinterpret_cast<const void*>(offsetof(MemoryVertex, normal)));
+    glClientActiveTextureARB(GL_TEXTURE0_ARB);
+    glTexCoordPointer(4, GL_FLOAT, sizeof(MemoryVertex), reinterpret_cast<const void*>(offsetof(MemoryVertex, aux)));
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glClientActiveTextureARB(GL_TEXTURE1_ARB);
+    glTexCoordPointer(3, GL_FLOAT, sizeof(MemoryVertex), reinterpret_cast<const void*>(offsetof(MemoryVertex, uv)));
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+}
+
+// Null when the part record does not fit in what is left of the file.
+MeshPart* readPart(ByteReader& in) {
+    std::string materialName = in.readString();
+    const int32_t vertexCount = in.readInt();
+    if (!in.ok() || vertexCount < 0 || static_cast<uint64_t>(vertexCount) * kFileVertexSize > in.remaining())
+        return nullptr;
+    const unsigned char* data = in.skip(static_cast<size_t>(vertexCount) * kFileVertexSize);
+    if (!data) return nullptr;
+
+    auto* part = new MeshPart;
+    part->materialName = std::move(materialName);
+    part->vertexCount = vertexCount;
+    part->vertices.resize(static_cast<size_t>(vertexCount));
+    for (int32_t i = 0; i < vertexCount; ++i) {
+        const unsigned char* src = data + static_cast<size_t>(i) * kFileVertexSize;
+        MemoryVertex& v = part->vertices[static_cast<size_t>(i)];
+        for (int k = 0; k < 3; ++k) {
+            v.position[k] = readFloat(src + 4 * k);
+            v.normal[k] = readFloat(src + 12 + 4 * k);
+            v.aux[k] = readFloat(src + 24 + 4 * k);
+        }
+        v.uv[0] = readFloat(src + 36);
+        v.uv[1] = readFloat(src + 40);
+        v.position[3] = v.normal[3] = v.aux[3] = v.uv[2] = 1.0f;
+    }
+    computeBounds(*part);
+
+    glGenBuffersARB(1, &part->buffer);
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, part->buffer);
+    glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(part->vertices.size() * sizeof(MemoryVertex)),
+                    part->vertices.data(), GL_STATIC_DRAW_ARB);
+    // Pointers are set at draw time; leaving arrays enabled here would leak into other draws.
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+    return part;
+}
+
+Mesh* readMesh(ByteReader& in) {
+    auto* mesh = new Mesh;
+    mesh->id = in.readInt();
+    mesh->name = in.readString();
+    const int32_t partCount = in.readInt();
+    if (!in.ok()) {
+        delete mesh;
+        return nullptr;
+    }
+    for (int32_t i = 0; i < partCount; ++i) {
+        MeshPart* part = readPart(in);
+        if (!part) {
+            delete mesh;
+            return nullptr;
+        }
+        part->mesh = mesh;
+        mesh->parts.push_back(part);
+    }
+    return mesh;
+}
+
+}  // namespace
+
+Model* ModelLoader::parse(const unsigned char* bytes, size_t size) {
+    ByteReader in(bytes, size);
+    const int32_t meshCount = in.readInt();
+    if (!in.ok()) return nullptr;
+    auto* model = new Model;
+    for (int32_t i = 0; i < meshCount; ++i) {
+        Mesh* mesh = readMesh(in);
+        if (!mesh) {
+            delete model;
+            return nullptr;
+        }
+        model->meshes.push_back(mesh);
+        if (observers_)
+            for (IContentObserver* observer : *observers_) observer->onLoadStep();
+    }
+    return model;
+}
+
+IDisposable* ModelLoader::load(const char* path, sm::IServiceProvider*) {
+    if (!path) return nullptr;
+    FILE* file = std::fopen(path, "rb");
+    if (!file) return nullptr;
+    std::vector<unsigned char> bytes;
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        const long size = std::ftell(file);
+        if (size > 0 && std::fseek(file, 0, SEEK_SET) == 0) {
+            bytes.resize(static_cast<size_t>(size));
+            bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+        }
+    }
+    std::fclose(file);
+    return parse(bytes.data(), bytes.size());
+}
+
+void collectParts(std::vector<MeshPart*>& out, const std::vector<Mesh*>& meshes) {
+    for (const Mesh* mesh : meshes) out.insert(out.end(), mesh->parts.begin(), mesh->parts.end());
+}
+
+void drawPart(const MeshPart* part) {
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, part->buffer);
+    setVertexPointers();
+    glDrawArrays(GL_TRIANGLES, 0, part->vertexCount);
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glClientActiveTextureARB(GL_TEXTURE0_ARB);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glClientActiveTextureARB(GL_TEXTURE1_ARB);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+}
+
+sm::Vec3 boxCorner(const Box& b, int corner) {
+    switch (corner & 7) {
+        case 0: return {b.minX, b.maxY, b.minZ};
+        case 1: return {b.maxX, b.maxY, b.minZ};
+        case 2: return {b.maxX, b.maxY, b.maxZ};
+        case 3: return {b.minX, b.maxY, b.maxZ};
+        case 4: return {b.minX, b.minY, b.minZ};
+        case 5: return {b.maxX, b.minY, b.minZ};
+        case 6: return {b.maxX, b.minY, b.maxZ};
+        default: return {b.minX, b.minY, b.maxZ};
+    }
 }

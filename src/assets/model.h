@@ -9,6 +9,7 @@
 #include "assets/asset.h"
 #include "assets/transformable.h"
 
+class IContentObserver;
 class Material;
 class Mesh;
 
@@ -74,3 +75,24 @@ public:
     ~Model() override;
     std::vector<Mesh*> meshes;  // owned, file order
 };
+
+// Reads ".geo" files. Every read is bounded by the file: a record that does not fit, or a
+// negative vertex count, fails the load with null. One onLoadStep per mesh read.
+class ModelLoader : public IAssetLoader {
+public:
+    explicit ModelLoader(const std::vector<IContentObserver*>* observers = nullptr) : observers_(observers) {}
+    IDisposable* load(const char* path, sm::IServiceProvider* services) override;
+    // The same parse over bytes already in memory.
+    Model* parse(const unsigned char* bytes, size_t size);
+
+private:
+    const std::vector<IContentObserver*>* observers_;  // not owned
+};
+
+// Appends every part of every mesh, mesh order then part order.
+void collectParts(std::vector<MeshPart*>& out, const std::vector<Mesh*>& meshes);
+// Draws the part's triangles from its vertex buffer: position, normal, the auxiliary vector as
+// texture coordinates of unit 0 and (u, v, 1) as those of unit 1.
+void drawPart(const MeshPart* part);
+// Corner 0..7 of a box as (x, y, z, 1): 0-3 the top face (max y), 4-7 the bottom face.
+sm::Vec3 boxCorner(const Box& box, int corner);

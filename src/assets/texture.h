@@ -1,0 +1,33 @@
+// GL 2-D textures made from PNG and JPEG pictures.
+#pragma once
+
+#include "assets/asset.h"
+
+class Texture : public IDisposable {
+public:
+    // Uploads `pixels` (bottom row first) with the format of `bitsPerPixel` (8 alpha, 24 RGB,
+    // 32 RGBA) and leaves the texture bound on the active unit.
+    Texture(int width, int height, int bitsPerPixel, const void* pixels, int wrap, int minFilter,
+            int magFilter, bool mipmaps);
+    // Adopts a GL texture made elsewhere (the off-screen colour targets).
+    Texture(unsigned glName, int width, int height, int bitsPerPixel);
+    ~Texture() override;
+    Texture(const Texture&) = delete;
+    Texture& operator=(const Texture&) = delete;
+
+    unsigned glName = 0;
+    int width = 0;
+    int height = 0;
+    int bitsPerPixel = 0;
+};
+
+// GL_ALPHA, GL_RGB or GL_RGBA for 8, 24 and 32 bits per pixel; 0 for anything else.
+int textureFormat(int bitsPerPixel);
+// True when the loader decodes `path` as PNG: its third-last character is a lowercase p.
+bool isPngPath(const char* path);
+
+class TextureLoader : public IAssetLoader {
+public:
+    // Null when the file is missing or cannot be decoded.
+    IDisposable* load(const char* path, sm::IServiceProvider* services) override;
+};
