@@ -1,0 +1,120 @@
+#include <png.h>
+
+#include <memory>
+
+#include "assets/image.h"
+#include "assets/texture.h"
+#include "support/gl_test.h"
+#include "support/pictures.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+class TextureTest : public GLTest {
+protected:
+    std::unique_ptr<Texture> load(const std::string& relative, const std::string& bytes) {
+        const std::string path = dir.write(relative, bytes);
+        return std::unique_ptr<Texture>(static_cast<Texture*>(loader.load(path.c_str(), nullptr)));
+    }
+    static GLint internalFormat(const Texture& texture) {
+        GLint format = 0;
+        glBindTexture(GL_TEXTURE_2D, texture.glName);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+        return format;
+    }
+    // Level 0 read back as RGBA, bottom row first.
+    static std::vector<unsigned char> level0(const Texture& texture) {
+        std::vector<unsigned char> pixels(static_cast<size_t>(texture.width) * texture.height * 4);
+        glBindTexture(GL_TEXTURE_2D, texture.glName);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    }
+
+    TempDir dir;
+    TextureLoader loader;
+};
+
+// 2 x 2, top row red, bottom row blue.
+const std::vector<unsigned char> kRedOverBlue = {255, 0, 0, 255, 0, 0, 0, 0, 255, 0, 0, 255};
+
+TEST_F(TextureTest, RgbPngReachesGlBottomRowFirst) {
+    const std::string path = dir.write("t/rb.png", encodePng(2, 2, PNG_FORMAT_RGB, kRedOverBlue));
+    DecodedImage image;
+    ASSERT_TRUE(decodePng(path, image));
+    const std::vector<unsigned char> first(image.pixels, image.pixels + 6);
+    EXPECT_EQ(first, (std::vector<unsigned char>{0, 0, 255, 0, 0, 255}));
+    releasePixels(image);
+    releasePixels(image);  // harmless on an empty image
+
+    auto texture = load("t/rb2.png", encodePng(2, 2, PNG_FORMAT_RGB, kRedOverBlue));
+    ASSERT_TRUE(texture);
+    EXPECT_EQ(texture->bitsPerPixel, 24);
+    EXPECT_EQ(internalFormat(*texture), GL_RGB);
+    const auto pixels = level0(*texture);
+    EXPECT_EQ(pixels[0], 0);
+    EXPECT_EQ(pixels[2], 255);  // row 0 (t = 0) is the bottom, blue row
+    EXPECT_EQ(pixels[8], 255);  // row 1 is red
+    EXPECT_EQ(pixels[10], 0);
+    GLint minFilter = 0;
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
+    EXPECT_EQ(minFilter, GL_LINEAR_MIPMAP_LINEAR);
+}
+
+TEST_F(TextureTest, EachKindOfPictureGetsATableFormat) {
+    const std::vector<unsigned char> grey = {10, 20, 30, 40};
+    auto greyTexture = load("t/grey.png", encodePng(2, 2, PNG_FORMAT_GRAY, grey));
+    ASSERT_TRUE(greyTexture);
+    EXPECT_EQ(greyTexture->bitsPerPixel, 8);
+    EXPECT_EQ(internalFormat(*greyTexture), GL_ALPHA);
+    EXPECT_EQ(level0(*greyTexture)[3], 30);  // grey becomes alpha; bottom-left is the third value
+
+    const std::vector<unsigned char> rgba(16, 200);
+    auto rgbaTexture = load("t/rgba.png", encodePng(2, 2, PNG_FORMAT_RGBA, rgba));
+    ASSERT_TRUE(rgbaTexture);
+    EXPECT_EQ(rgbaTexture->bitsPerPixel, 32);
+    EXPECT_EQ(internalFormat(*rgbaTexture), GL_RGBA);
+
+    // Conversions: grey + alpha to RGBA, palette to RGB, 16-bit to 8-bit, grey JPEG to RGB.
+    auto ga = load("t/ga.png", encodePng(2, 2, PNG_FORMAT_GA, std::vector<unsigned char>(8, 90)));
+    ASSERT_TRUE(ga);
+    EXPECT_EQ(ga->bitsPerPixel, 32);
+    auto palette = load("t/pal.png", encodePalettePng(2, 2, {255, 0, 0, 0, 0, 255}, {0, 0, 1, 1}));
+    ASSERT_TRUE(palette);
+    EXPECT_EQ(palette->bitsPerPixel, 24);
+    EXPECT_EQ(level0(*palette)[2], 255);  // bottom row is palette entry 1, blue
+    auto wide = load("t/wide.png", encodePng(2, 2, PNG_FORMAT_RGB, kRedOverBlue, true));
+    ASSERT_TRUE(wide);
+    EXPECT_EQ(wide->bitsPerPixel, 24);
+    EXPECT_EQ(level0(*wide)[8], 255);
+    auto jpeg = load("t/grey.jpg", encodeJpeg(8, 8, 1, std::vector<unsigned char>(64, 128)));
+    ASSERT_TRUE(jpeg);
+    EXPECT_EQ(jpeg->bitsPerPixel, 24);
+    EXPECT_EQ(internalFormat(*jpeg), GL_RGB);
+    EXPECT_NEAR(level0(*jpeg)[1], 128, 2);
+}
+
+TEST_F(TextureTest, ThirdLastCharacterPicksTheDecoder) {
+    EXPECT_TRUE(isPngPath("a/pic.png"));
+    EXPECT_TRUE(isPngPath("a/pic.jpeg"));  // "p" of jpeg
+    EXPECT_FALSE(isPngPath("a/pic.PNG"));
+    EXPECT_FALSE(isPngPath("a/pic.jpg"));
+    EXPECT_FALSE(isPngPath("pn"));
+    const std::string png = encodePng(2, 2, PNG_FORMAT_RGB, kRedOverBlue);
+    EXPECT_TRUE(load("t/a.png", png));
+    EXPECT_FALSE(load("t/b.PNG", png));   // sent to the JPEG decoder, which rejects it
+    EXPECT_TRUE(load("t/c.jpeg", png)) << "a PNG under .jpeg goes to the PNG decoder";
+}
+
+TEST_F(TextureTest, MissingOrBrokenFilesGiveNull) {
+    EXPECT_EQ(loader.load((dir.path() + "none.png").c_str(), nullptr), nullptr);
+    EXPECT_FALSE(load("t/broken.png", "\x89PNG\r\n\x1a\n garbage"));
+    EXPECT_FALSE(load("t/broken.jpg", "\xff\xd8\xff garbage"));
+}
+
+TEST_F(TextureTest, TextureWithoutNameDeletesNothing) {
+    { Texture adopted(0u, 4, 4, 32); }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+}  // namespace
