@@ -1,0 +1,228 @@
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdlib>
+
+#include "anim/random.h"
+#include "app/archive.h"
+#include "app/controller.h"
+#include "app/gl.h"
+#include "app/log.h"
+#include "app/render_target.h"
+#include "assets/geo_writer.h"
+#include "assets/loading_screen.h"
+#include "assets/material.h"
+#include "assets/model.h"
+#include "assets/texture.h"
+#include "platform/platform.h"
+#include "support/pictures.h"
+#include "support/temp_dir.h"
+#include "support/zip_writer.h"
+
+namespace {
+
+class LogCapture : public ILogOutput {
+public:
+    void write(const char* line) override { lines.push_back(line); }
+    bool contains(const std::string& text) const {
+        for (const std::string& line : lines)
+            if (line.find(text) != std::string::npos) return true;
+        return false;
+    }
+    std::vector<std::string> lines;
+};
+
+class StepCounter : public IContentObserver {
+public:
+    void onLoadError(const std::string&) override {}
+    void onLoadBegin(int t) override { total = t; }
+    void onLoadStep() override { ++steps; }
+    void onLoadEnd() override {}
+    int total = -1, steps = 0;
+};
+
+// About a second of silent MPEG-1 Layer III frames (128 kbit/s, 44.1 kHz, stereo): a header
+// and all-zero side information decode to silence.
+std::string silentMp3() {
+    std::string frame(417, '\0');
+    frame[0] = '\xff';
+    frame[1] = '\xfb';
+    frame[2] = '\x90';
+    frame[3] = '\x00';
+    std::string out;
+    for (int i = 0; i < 40; ++i) out += frame;
+    return out;
+}
+
+GeoMesh meshUsing(const std::string& material, int nodeId) {
+    GeoMesh mesh{nodeId, "mesh" + std::to_string(nodeId), {}};
+    GeoVertex v = {{0, 0, 0}, {0, 0, 1}, {1, 0, 0}, {0, 0}};
+    mesh.parts.push_back({material, {v, v, v}});
+    return mesh;
+}
+
+class ControllerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        // The music goes to a file that swallows it: the tests need no sound device.
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
+    }
+    void SetUp() override {
+        controller = DemoController::instance();
+        getLogger("DemoController")->addOutput(&log);
+        content.emplace_back("voltaresca_data/", "");
+        for (const char* folder : {"textures", "materials", "models", "music", "effects", "animations"})
+            content.emplace_back(std::string("voltaresca_data/") + folder + "/", "");
+        const std::string png = encodePng(4, 4, PNG_FORMAT_RGBA, std::vector<unsigned char>(64, 200));
+        content.emplace_back("voltaresca_data/loader.jpg", encodeJpeg(8, 8, 3, std::vector<unsigned char>(192, 40)));
+        content.emplace_back("voltaresca_data/textures/mask.png", png);
+        content.emplace_back("voltaresca_data/textures/floor.png", png);
+        content.emplace_back("voltaresca_data/materials/floor.mat",
+                             "<M Name=\"floor\"><Textures><Texture Type=\"Diffuse\" File=\"floor.png\"/></Textures></M>");
+        content.emplace_back("voltaresca_data/music/demotune.mp3", silentMp3());
+        int node = 1;
+        for (const char* name : {"winda", "factory", "wheels", "head_body", "head_eyes"})
+            model(name, {meshUsing("floor", node++)});
+        model("credits", {meshUsing("floor", 10), meshUsing("", 11)});
+    }
+    void TearDown() override {
+        DemoController::destroyInstance();
+        releaseLogger("DemoController");
+    }
+    void model(const std::string& name, const std::vector<GeoMesh>& meshes) {
+        content.emplace_back("voltaresca_data/models/" + name + ".geo", encodeGeo(meshes));
+    }
+    void drop(const std::string& relative) {
+        for (auto it = content.begin(); it != content.end(); ++it)
+            if (it->first == "voltaresca_data/" + relative) {
+                content.erase(it);
+                return;
+            }
+        ADD_FAILURE() << relative << " is not in the archive";
+    }
+    // Writes the archive, unpacks it and returns the data directory.
+    std::string unpack() {
+        const std::string archive = dir.path() + "demodat";
+        EXPECT_TRUE(writeZip(archive, content));
+        extractArchive(dir.path(), archive);
+        return dir.path() + "voltaresca_data" + platform::pathSeparator();
+    }
+
+    TempDir dir;
+    ZipEntries content;
+    LogCapture log;
+    DemoController* controller = nullptr;
+};
+
+TEST_F(ControllerTest, LoadsAnArchiveEndToEnd) {
+    const std::string data = unpack();
+    ASSERT_TRUE(controller->init(RunMode::Demo, 320, 240, 32, 60, false)) << platform::lastError();
+    StepCounter counter;
+    DemoContent::instance()->addObserver(&counter);
+    ASSERT_TRUE(controller->loadContent(data));
+
+    // 2 pictures + 6 model files + 7 meshes, every one drawn on the loading screen.
+    EXPECT_EQ(counter.total, 15);
+    EXPECT_EQ(counter.steps, 15);
+    ASSERT_NE(controller->loadingScreen(), nullptr);
+    EXPECT_EQ(controller->loadingScreen()->done, 15);
+    EXPECT_EQ(controller->loadingScreen()->total, 15);
+    EXPECT_NE(controller->loadingScreen()->picture, nullptr);
+
+    const auto& models = controller->models();
+    ASSERT_NE(models.credits, nullptr);
+    EXPECT_EQ(controller->creditsMeshes().size(), 2u);
+    EXPECT_EQ(controller->headBodyMeshes().size(), 1u);
+    EXPECT_EQ(controller->headEyesMeshes().size(), 1u);
+    Material* floor = DemoContent::instance()->find<Material>("floor");
+    ASSERT_NE(floor, nullptr);
+    EXPECT_EQ(models.winda->meshes[0]->parts[0]->material, floor);
+    EXPECT_EQ(floor->diffuseMap.texture, DemoContent::instance()->find<Texture>("floor"));
+
+    ASSERT_EQ(controller->maskTexture(), DemoContent::instance()->find<Texture>("mask"));
+    GLint filter = 0, width = 0;
+    glBindTexture(GL_TEXTURE_2D, controller->maskTexture()->glName);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
+    EXPECT_EQ(filter, GL_NEAREST);
+    glBindTexture(GL_TEXTURE_1D, controller->noiseTexture());
+    glGetTexLevelParameteriv(GL_TEXTURE_1D, 0, GL_TEXTURE_WIDTH, &width);
+    EXPECT_EQ(width, 240 / 4);
+
+    EXPECT_TRUE(controller->music().isOpen());
+    EXPECT_TRUE(controller->render(0, 0));
+    EXPECT_TRUE(controller->music().isPlaying());
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+
+    controller->shutdown();
+    EXPECT_FALSE(DemoContent::exists());
+    EXPECT_FALSE(controller->music().isOpen());
+    EXPECT_EQ(controller->window(), nullptr);
+    EXPECT_EQ(controller->loadingScreen(), nullptr);
+    controller->shutdown();  // harmless
+}
+
+TEST_F(ControllerTest, MissingMaterialFailsTheLoadWithItsLine) {
+    drop("models/factory.geo");
+    model("factory", {meshUsing("ghost", 4)});
+    const std::string data = unpack();
+    ASSERT_TRUE(controller->init(RunMode::Demo, 320, 240, 32, 60, false));
+    EXPECT_FALSE(controller->loadContent(data));
+    EXPECT_TRUE(log.contains("DemoController: error: material 'ghost' wasn't found"));
+    controller->shutdown();
+    controller->shutdown();
+}
+
+TEST_F(ControllerTest, MissingSceneAssetIsReportedNotDereferenced) {
+    drop("models/winda.geo");
+    drop("music/demotune.mp3");  // silence is no failure
+    const std::string data = unpack();
+    ASSERT_TRUE(controller->init(RunMode::Demo, 1025, 240, 32, 60, false));
+    EXPECT_FALSE(controller->loadContent(data));
+    EXPECT_TRUE(log.contains("DemoController: error: model 'winda' wasn't found"));
+    EXPECT_TRUE(log.contains("DemoController: error: texture 'mask_big' wasn't found"));
+    EXPECT_FALSE(controller->music().isOpen());
+    EXPECT_TRUE(controller->render(0, 0));
+    controller->shutdown();
+}
+
+TEST_F(ControllerTest, InitMakesTheOffscreenTargets) {
+    ASSERT_TRUE(controller->init(RunMode::Demo, 1366, 768, 32, 60, false));
+    ASSERT_NE(controller->sceneTarget(), nullptr);
+    EXPECT_EQ(controller->sceneTarget()->width, 1366);
+    EXPECT_EQ(controller->glowTarget()->width, 341);
+    EXPECT_EQ(controller->glowTarget()->height, 192);
+    EXPECT_EQ(controller->glowTexture()->width, 341);
+    EXPECT_EQ(controller->sceneColorTexture()->height, 768);
+    EXPECT_TRUE(glIsFramebufferEXT(controller->glowTarget()->framebuffer));
+    GLint format = 0;
+    glBindTexture(GL_TEXTURE_2D, controller->sceneDepthTexture());
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+    EXPECT_EQ(format, GL_DEPTH_COMPONENT32);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    controller->shutdown();
+    EXPECT_EQ(controller->sceneTarget(), nullptr);
+    EXPECT_EQ(controller->glowTexture(), nullptr);
+    controller->shutdown();
+}
+
+TEST_F(ControllerTest, ShutdownBeforeInitIsHarmless) {
+    controller->shutdown();
+    controller->shutdown();
+    EXPECT_EQ(controller->window(), nullptr);
+}
+
+TEST(Random, ClassicSequenceWithinRange) {
+    Random random;
+    EXPECT_EQ(random.next(), 16838);
+    EXPECT_EQ(random.next(), 5758);
+    EXPECT_EQ(random.next(), 10113);
+    Random other(12345);
+    for (int i = 0; i < 10000; ++i) {
+        const int value = other.next();
+        ASSERT_GE(value, 0);
+        ASSERT_LE(value, Random::kMax);
+    }
+}
+
+}  // namespace
