@@ -372,7 +372,7 @@ void pad(Mix& mix, const PadNote& n) {
     const size_t heldFrames = static_cast<size_t>(n.length * mix.rate);
     const float attackFrames = n.attack * mix.rate;
     size_t frame = 0;
-    mix.addStereo(n.start, n.length + n.release * 1.5f, n.send, [&](float t) -> std::array<float, 2> {
+    mix.addStereo(n.start, n.length + n.release * 1.25f, n.send, [&](float t) -> std::array<float, 2> {
         if ((frame & 15) == 0) {
             float progress = std::min(1.0f, t / static_cast<float>(n.length));
             float cutoff = n.cutoffFrom + (n.cutoffTo - n.cutoffFrom) * progress;
@@ -399,7 +399,7 @@ void bell(Mix& mix, double at, float note, float velocity, float pan, float deca
     Decay index(7.0f, mix.rate, 2.2f), body(1.0f / decay, mix.rate);
     const float attackFrames = 0.002f * mix.rate;
     size_t frame = 0;
-    mix.addMono(at, decay * 5.0f, pan, {0.3f, 0.45f}, [&](float) {
+    mix.addMono(at, decay * 4.0f, pan, {0.3f, 0.45f}, [&](float) {
         float m = (0.3f + index.next()) * sinTurns(modulator.advance(2.0f * hz, mix.rate));
         float c = sinTurns(carrier.advance(hz, mix.rate) + m * 0.15915494f);
         float amp = std::min(1.0f, frame++ / attackFrames) * body.next();
@@ -690,12 +690,13 @@ void buildUp(Mix& mix) {  // bars 31 .. 40, 62.5 - 82.5 s
             if (n.start >= silence) break;
             n.length = 0.8 * bassStep * kStep;
             n.note = chord.bass + (step % 8 == 6 ? 12.0f : 0.0f);
-            n.velocity = 0.6f + 0.2f * rise;
+            n.velocity = 0.4f + 0.4f * rise;
             n.cutoff = 200.0f + 600.0f * rise;
             n.envelope = 900.0f + 1500.0f * rise;
             sawVoice(mix, n);
         }
-        for (int step = 0; step < 16; step += 4)
+        // Half-time kick first, four to the floor for the last six bars.
+        for (int step = 0; step < 16; step += bar >= 35 ? 4 : 8)
             if (stepTime(bar, step) < silence) kick(mix, stepTime(bar, step), 0.85f);
         int hatStep = bar >= 35 ? 1 : 2;
         for (int step = hatStep == 1 ? 0 : 2; step < 16; step += hatStep)
@@ -856,7 +857,7 @@ void outro(Mix& mix) {  // bars 91 .. 98 drift, then the calm ending
             n.start = start;
             n.length = stop - start;
             n.note = note;
-            n.velocity = 0.5f;
+            n.velocity = 0.42f;
             n.cutoffFrom = c == 0 ? 1300.0f : 900.0f;
             n.cutoffTo = c == 2 ? 350.0f : 900.0f;
             n.attack = c == 0 ? 1.0f : 2.0f;
