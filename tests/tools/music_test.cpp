@@ -55,51 +55,38 @@ double levelDb(const Decoded& d, double from, double length) {
     return 10.0 * std::log10(meanSquare + 1e-12);
 }
 
-class DemoTune : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        pcm_ = new std::vector<int16_t>(content::synthesizeDemoTune(content::kDemoTuneSampleRate));
-        mp3_ = new std::vector<unsigned char>(
-            content::encodeMp3(*pcm_, content::kDemoTuneSampleRate, content::kDemoTuneKbps));
-        decoded_ = new Decoded(decode(*mp3_));
-    }
-    static void TearDownTestSuite() {
-        delete pcm_;
-        delete mp3_;
-        delete decoded_;
-    }
-    static std::vector<int16_t>* pcm_;
-    static std::vector<unsigned char>* mp3_;
-    static Decoded* decoded_;
+// Synthesis, encoding and decoding take seconds, and each test case runs in its own process, so the
+// checks of the finished tune share one case; each group reports under its own trace.
+struct Tune {
+    std::vector<int16_t> pcm = content::synthesizeDemoTune(content::kDemoTuneSampleRate);
+    std::vector<unsigned char> mp3 = content::encodeMp3(pcm, content::kDemoTuneSampleRate, content::kDemoTuneKbps);
+    Decoded decoded = decode(mp3);
 };
-std::vector<int16_t>* DemoTune::pcm_ = nullptr;
-std::vector<unsigned char>* DemoTune::mp3_ = nullptr;
-Decoded* DemoTune::decoded_ = nullptr;
 
-TEST_F(DemoTune, DecodesToThePlannedLengthAndFormat) {
-    EXPECT_EQ(pcm_->size(), static_cast<size_t>(2 * content::kDemoTuneSeconds * content::kDemoTuneSampleRate));
-    const Decoded& d = *decoded_;
+void checkLengthAndFormat(const Tune& tune) {
+    EXPECT_EQ(tune.pcm.size(), static_cast<size_t>(2 * content::kDemoTuneSeconds * content::kDemoTuneSampleRate));
+    const Decoded& d = tune.decoded;
     EXPECT_EQ(d.sampleRate, 44100);
     EXPECT_EQ(d.channels, 2);
     EXPECT_GE(d.kbps, 128);
     // The decoder keeps LAME's encoder delay and padding: at most a few frames beyond the tune.
     EXPECT_NEAR(d.seconds(), content::kDemoTuneSeconds, 0.15);
-    EXPECT_LT(mp3_->size(), 6u * 1024 * 1024);
+    EXPECT_LT(tune.mp3.size(), 6u * 1024 * 1024);
 }
 
-TEST_F(DemoTune, IsAudibleThroughoutWithoutClipping) {
-    const Decoded& d = *decoded_;
+void checkAudibleWithoutClipping(const Tune& tune) {
+    const Decoded& d = tune.decoded;
     for (double t = 1.0; t < 214.0; t += 2.0) EXPECT_GT(levelDb(d, t, 2.0), -40.0) << "near-silence at " << t << " s";
     int16_t peak = 0;
-    for (int16_t s : *pcm_) peak = std::max<int16_t>(peak, static_cast<int16_t>(std::abs(s)));
+    for (int16_t s : tune.pcm) peak = std::max<int16_t>(peak, static_cast<int16_t>(std::abs(s)));
     EXPECT_LT(peak, 31000) << "the master limiter let a peak through";
     EXPECT_GT(peak, 16000) << "the tune is far quieter than intended";
     // The loop seam is quiet: the tune fades out before it starts again.
     EXPECT_LT(levelDb(d, 219.6, 0.4), -60.0);
 }
 
-TEST_F(DemoTune, PulsesAreLouderThanTheTimeBetweenThem) {
-    const Decoded& d = *decoded_;
+void checkPulses(const Tune& tune) {
+    const Decoded& d = tune.decoded;
     const std::vector<double> pulses = {3, 6, 9, 34.7, 39.7, 43.6, 45.6, 48.6, 53.1, 55, 58.1, 60.7};
     double previous = 0.0;
     for (double pulse : pulses) {
@@ -110,8 +97,8 @@ TEST_F(DemoTune, PulsesAreLouderThanTheTimeBetweenThem) {
     }
 }
 
-TEST_F(DemoTune, FollowsTheFilmsForm) {
-    const Decoded& d = *decoded_;
+void checkForm(const Tune& tune) {
+    const Decoded& d = tune.decoded;
     // A held breath before the drop at 82.5 s, then the full groove.
     EXPECT_LT(levelDb(d, 82.1, 0.3), levelDb(d, 82.5, 2.0) - 10.0);
     EXPECT_GT(levelDb(d, 84.5, 8.0), levelDb(d, 64.5, 8.0) + 2.0);
@@ -119,6 +106,26 @@ TEST_F(DemoTune, FollowsTheFilmsForm) {
     EXPECT_GT(levelDb(d, 124.5, 16.0), levelDb(d, 100.5, 16.0) + 1.0);
     EXPECT_LT(levelDb(d, 160.5, 16.0), levelDb(d, 124.5, 16.0) - 4.0);
     EXPECT_LT(levelDb(d, 202.0, 10.0), levelDb(d, 160.5, 16.0) - 2.0);
+}
+
+TEST(DemoTune, EncodedTuneMeetsThePlan) {
+    const Tune tune;
+    {
+        SCOPED_TRACE("length and format");
+        checkLengthAndFormat(tune);
+    }
+    {
+        SCOPED_TRACE("level and clipping");
+        checkAudibleWithoutClipping(tune);
+    }
+    {
+        SCOPED_TRACE("pulses");
+        checkPulses(tune);
+    }
+    {
+        SCOPED_TRACE("form");
+        checkForm(tune);
+    }
 }
 
 TEST(DemoTuneGrid, BeatsAndAccentsMatchTheTune) {
