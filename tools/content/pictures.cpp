@@ -250,7 +250,7 @@ std::vector<unsigned char> setupPicture(uint32_t seed) {
     const int h = 150;
     Canvas canvas(w, h);
     steelWall(canvas, seed, 0.5f, 0.3f);
-    discharges(canvas, seed + 1, 3, 0.52f, 0.14f, 0.8f);
+    discharges(canvas, seed + 1, 2, 0.58f, 0.06f, 0.8f);
     writeCentred(canvas, kSansBold, 11, "QUORVEX", 7.0f, 34, {1.0f, 0.6f, 0.18f}, 0.8f, 4);
     metalTitle(canvas, seed + 2, kCondensedBold, 54, "VOLTARESCA", 2.0f, 94, {0.2f, 0.55f, 1.0f});
     writeCentred(canvas, kSans, 9, "choose a display mode", 3.0f, 122, {0.6f, 0.64f, 0.7f});
