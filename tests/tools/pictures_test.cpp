@@ -40,21 +40,26 @@ void decode(const TempDir& dir, const std::string& path, const std::vector<unsig
     ASSERT_TRUE(ok) << path;
 }
 
+// Each group of pictures is made once per test program, when a test first needs it.
 class PicturesTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        for (PictureFile& file : content::archivePictures()) archive_[file.path] = std::move(file.bytes);
+    using Files = std::map<std::string, std::vector<unsigned char>>;
+    static const Files& materials() {
+        static const Files files = [] {
+            Files made;
+            for (PictureFile& file : content::materialTextures()) made[file.path] = std::move(file.bytes);
+            return made;
+        }();
+        return files;
     }
-    static const std::vector<unsigned char>& file(const std::string& path) {
-        const auto found = archive_.find(path);
-        EXPECT_NE(found, archive_.end()) << path;
+    static const std::vector<unsigned char>& material(const std::string& path) {
+        const auto found = materials().find(path);
+        EXPECT_NE(found, materials().end()) << path;
         static const std::vector<unsigned char> none;
-        return found == archive_.end() ? none : found->second;
+        return found == materials().end() ? none : found->second;
     }
-    static std::map<std::string, std::vector<unsigned char>> archive_;
     TempDir dir_;
 };
-std::map<std::string, std::vector<unsigned char>> PicturesTest::archive_;
 
 const char* const kMaterialTextures[] = {"concrete.jpg", "concrete_bump.png", "painted_metal.jpg",
                                          "painted_metal_bump.png", "brushed_metal.jpg", "rust.jpg",
@@ -64,19 +69,21 @@ const char* const kMaterialTextures[] = {"concrete.jpg", "concrete_bump.png", "p
 TEST_F(PicturesTest, ScreenPicturesDecodeToTheirSizesAndFormats) {
     struct Expected {
         std::string path;
+        std::vector<unsigned char> bytes;
         int width, height, bits;
     };
     std::vector<Expected> expected = {
-        {"loader.jpg", 1280, 720, 24},          {"textures/end.jpg", 1280, 720, 24},
-        {"textures/mask.png", 1024, 576, 32},   {"textures/mask_big.png", 2048, 1152, 32},
-        {"textures/tv_noise1.jpg", 320, 240, 24}, {"textures/tv_noise2.jpg", 320, 240, 24},
-        {"textures/tv_noise3.jpg", 320, 240, 24},
+        {"loader.jpg", content::loaderPicture(), 1280, 720, 24},
+        {"end.jpg", content::endPicture(), 1280, 720, 24},
+        {"mask.png", content::maskPicture(1024, 576), 1024, 576, 32},
     };
-    for (const char* name : content::kBelievePictureNames)
-        expected.push_back({std::string("textures/") + name + ".png", 800, 600, 24});
+    for (int frame = 0; frame < 3; ++frame)
+        expected.push_back({"tv_noise.jpg", content::tvNoisePicture(frame), 320, 240, 24});
+    for (int index = 0; index < 5; ++index)
+        expected.push_back({"believe.png", content::believePicture(index), 800, 600, 24});
     for (const Expected& e : expected) {
         Decoded picture;
-        decode(dir_, e.path, file(e.path), picture);
+        decode(dir_, e.path, e.bytes, picture);
         EXPECT_EQ(picture.image.width, e.width) << e.path;
         EXPECT_EQ(picture.image.height, e.height) << e.path;
         EXPECT_EQ(picture.image.bitsPerPixel, e.bits) << e.path;
@@ -91,26 +98,18 @@ TEST_F(PicturesTest, ScreenPicturesDecodeToTheirSizesAndFormats) {
 
 TEST_F(PicturesTest, EveryCreditIsAJpegInTheCreditsFolder) {
     int credits = 0;
-    for (const auto& [path, bytes] : archive_) {
-        if (path.rfind("textures/credits/", 0) != 0) continue;
+    for (const PictureFile& credit : content::creditsPictures()) {
+        const std::string& path = credit.path;
+        ASSERT_EQ(path.rfind("textures/credits/", 0), 0u) << path;
         ASSERT_TRUE(endsWith(path, ".jpg")) << path;
         Decoded picture;
-        decode(dir_, path, bytes, picture);
+        decode(dir_, path, credit.bytes, picture);
         EXPECT_EQ(picture.image.width, 512);
         EXPECT_EQ(picture.image.height, 384);
         ++credits;
     }
     EXPECT_GE(credits, 6);
     EXPECT_EQ(credits, static_cast<int>(content::kCredits.size()));
-}
-
-TEST_F(PicturesTest, NoPictureLoadsAsAnAlphaOnlyTexture) {
-    for (const auto& [path, bytes] : archive_) {
-        if (!endsWith(path, ".png")) continue;
-        Decoded picture;
-        decode(dir_, path, bytes, picture);
-        EXPECT_NE(picture.image.bitsPerPixel, 8) << path << " is grey and would load as alpha only";
-    }
 }
 
 // Mean absolute difference between neighbouring columns (or rows), inside and across the wrap.
@@ -133,13 +132,27 @@ void edgeDifferences(const Decoded& picture, bool columns, double& interior, dou
     seam = across / m;
 }
 
-TEST_F(PicturesTest, MaterialTexturesTileSeamlessly) {
+// A grey PNG would load as an alpha-only texture; bump maps must hold outward normals.
+void expectNormalMap(const Decoded& picture, const std::string& path) {
+    ASSERT_EQ(picture.image.bitsPerPixel, 24) << path;
+    double sum[3] = {0, 0, 0};
+    const size_t count = static_cast<size_t>(picture.image.width) * picture.image.height;
+    for (size_t i = 0; i < count; ++i)
+        for (int c = 0; c < 3; ++c) sum[c] += picture.image.pixels[i * 3 + static_cast<size_t>(c)];
+    // A tileable height has no overall slope: x and y average out near zero, z points out.
+    EXPECT_NEAR(sum[0] / count, 127.5, 6.0) << path;
+    EXPECT_NEAR(sum[1] / count, 127.5, 6.0) << path;
+    EXPECT_GT(sum[2] / count, 200.0) << path;
+}
+
+TEST_F(PicturesTest, MaterialTexturesTileSeamlesslyAndBumpMapsHoldNormals) {
     for (const char* name : kMaterialTextures) {
         const std::string path = std::string("textures/") + name;
         Decoded picture;
-        decode(dir_, path, file(path), picture);
+        decode(dir_, path, material(path), picture);
         EXPECT_GE(picture.image.width, 512) << path;
         EXPECT_EQ(picture.image.width, picture.image.height) << path;
+        EXPECT_EQ(picture.image.bitsPerPixel, 24) << path;
         for (bool columns : {true, false}) {
             double interior = 0.0;
             double seam = 0.0;
@@ -147,31 +160,16 @@ TEST_F(PicturesTest, MaterialTexturesTileSeamlessly) {
             // The step across the wrap looks like any step inside the picture.
             EXPECT_LT(seam, interior * 1.6 + 2.0) << path << (columns ? " left/right" : " top/bottom");
         }
+        if (endsWith(path, "_bump.png")) expectNormalMap(picture, path);
     }
-}
-
-TEST_F(PicturesTest, BumpMapsHoldOutwardNormals) {
-    for (const char* name : kMaterialTextures) {
-        if (!endsWith(name, "_bump.png")) continue;
-        const std::string path = std::string("textures/") + name;
-        Decoded picture;
-        decode(dir_, path, file(path), picture);
-        ASSERT_EQ(picture.image.bitsPerPixel, 24) << path;
-        double sum[3] = {0, 0, 0};
-        const size_t count = static_cast<size_t>(picture.image.width) * picture.image.height;
-        for (size_t i = 0; i < count; ++i)
-            for (int c = 0; c < 3; ++c) sum[c] += picture.image.pixels[i * 3 + static_cast<size_t>(c)];
-        // A tileable height has no overall slope: x and y average out near zero, z points out.
-        EXPECT_NEAR(sum[0] / count, 127.5, 6.0) << path;
-        EXPECT_NEAR(sum[1] / count, 127.5, 6.0) << path;
-        EXPECT_GT(sum[2] / count, 200.0) << path;
-    }
+    EXPECT_EQ(materials().size(), std::size(kMaterialTextures));
 }
 
 TEST_F(PicturesTest, MasksAreBlackWithOpaqueBarsAndAClearCentre) {
-    for (const char* path : {"textures/mask.png", "textures/mask_big.png"}) {
+    for (int size : {1, 2}) {
+        const std::string path = "mask" + std::to_string(size) + ".png";
         Decoded mask;
-        decode(dir_, path, file(path), mask);
+        decode(dir_, path, content::maskPicture(1024 * size, 576 * size), mask);
         ASSERT_EQ(mask.image.bitsPerPixel, 32);
         const int w = mask.image.width;
         const int h = mask.image.height;
@@ -212,7 +210,7 @@ TEST_F(PicturesTest, TypedLineSitsInTheBandTheCoverHides) {
     ASSERT_LT(lineEnd, 800);
 
     Decoded picture;
-    decode(dir_, "textures/believe.png", file("textures/believe.png"), picture);
+    decode(dir_, "believe.png", content::believePicture(0), picture);
     // Text inside the band, nothing of the line above or below it, black after its end.
     EXPECT_GT(brightest(picture, content::kBelieveLineLeft, lineEnd, 70, 97), 200);
     EXPECT_LT(brightest(picture, content::kBelieveLineLeft, 800, 62, 70), 8);
@@ -224,7 +222,7 @@ TEST_F(PicturesTest, TypedLineSitsInTheBandTheCoverHides) {
 
 TEST_F(PicturesTest, SameSeedGivesTheSameBytes) {
     for (const PictureFile& texture : content::materialTextures())
-        EXPECT_TRUE(texture.bytes == file(texture.path)) << texture.path;
+        EXPECT_TRUE(texture.bytes == material(texture.path)) << texture.path;
     EXPECT_EQ(content::setupPicture(3), content::setupPicture(3));
     EXPECT_NE(content::setupPicture(3), content::setupPicture(4));
     const auto a = content::tvNoisePicture(0, 3);
@@ -263,6 +261,29 @@ TEST(Pictures, EncodersKeepTheTopRowOnTopAndRejectShortBuffers) {
 
     EXPECT_THROW(content::encodePng(2, 2, 3, {1, 2, 3}), std::runtime_error);
     EXPECT_THROW(content::encodeJpeg(2, 2, {1, 2, 3}, 90), std::runtime_error);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Pictures, ArchiveHoldsEveryPictureTheProgramLooksUp) {
+    std::map<std::string, size_t> sizes;
+    size_t total = 0;
+    for (const PictureFile& file : content::archivePictures()) {
+        EXPECT_TRUE(sizes.emplace(file.path, file.bytes.size()).second) << "twice: " << file.path;
+        total += file.bytes.size();
+    }
+    std::vector<std::string> required = {"loader.jpg", "textures/mask.png", "textures/mask_big.png",
+                                         "textures/end.jpg", "textures/tv_noise1.jpg", "textures/tv_noise2.jpg",
+                                         "textures/tv_noise3.jpg"};
+    for (const char* name : content::kBelievePictureNames) required.push_back(std::string("textures/") + name + ".png");
+    for (const char* name : kMaterialTextures) required.push_back(std::string("textures/") + name);
+    for (const std::string& path : required) EXPECT_EQ(sizes.count(path), 1u) << path;
+    size_t credits = 0;
+    for (const auto& entry : sizes) credits += entry.first.rfind("textures/credits/", 0) == 0 ? 1 : 0;
+    EXPECT_GE(credits, 6u);
+    EXPECT_LT(total, 12u * 1024 * 1024);
 }
 
 }  // namespace
