@@ -45,7 +45,7 @@ SceneLayout makeLayout() {
     s.liftCageNodeId = 301;
 
     // A gear train on the left wall, axles along +x.
-    const float plane = -kHalfX + 1.2f;
+    const float plane = -kHalfX + 2.8f;  // clear of the pipes along the wall
     struct Spec {
         int teeth;
         float angleDeg;  // direction from the previous gear's pivot, in the wall plane
@@ -225,8 +225,8 @@ GeoModel buildFactory() {
         addPipe(rust, {hall(kHalfX - 10, 0.5f, zb), hall(kHalfX - 10, 9.0f, zb), hall(xl, 9.0f, zb), hall(xl, 9.0f, kHalfZ - 4), hall(xl, 0.5f, kHalfZ - 4)},
                 0.35f, 14, 0.5f);
         addPipe(rust, {hall(kHalfX - 6, 0.5f, zb + 0.9f), hall(kHalfX - 6, 10.6f, zb + 0.9f),
-                       hall(-kHalfX + 1.8f, 10.6f, zb + 0.9f), hall(-kHalfX + 1.8f, 10.6f, 2.0f),
-                       hall(-kHalfX + 1.8f, 3.0f, 2.0f), hall(-kHalfX + 4.0f, 3.0f, 2.0f)},
+                       hall(-kHalfX + 0.9f, 10.6f, zb + 0.9f), hall(-kHalfX + 0.9f, 10.6f, 2.0f),
+                       hall(-kHalfX + 0.9f, 3.0f, 2.0f), hall(-kHalfX + 4.0f, 3.0f, 2.0f)},
                 0.22f, 12, 0.5f);
         addPipe(bare, {hall(-10, 0.3f, zb + 2.0f), hall(-10, 4.0f, zb + 2.0f), hall(-10, 4.0f, zb + 0.2f)}, 0.15f, 10, 0.5f);
         // Flanges every few units along the long runs.
