@@ -68,7 +68,7 @@ float headLocal(const Vec& q) {
     // Lips and the mouth line.
     d = smoothUnion(d, capsule(p, Vec(0.4f, -1.42f, 1.86f), Vec(0, -1.38f, 1.97f), 0.1f), 0.15f);
     d = smoothUnion(d, capsule(p, Vec(0.34f, -1.68f, 1.82f), Vec(0, -1.7f, 1.93f), 0.11f), 0.15f);
-    d = smoothCut(d, capsule(p, Vec(0.46f, -1.55f, 2.0f), Vec(0, -1.55f, 2.1f), 0.04f), 0.04f);
+    d = smoothCut(d, capsule(p, Vec(0.46f, -1.55f, 2.0f), Vec(0, -1.55f, 2.1f), 0.07f), 0.05f);
     // Ears with a hollow.
     float ear = ellipsoid(p, Vec(1.7f, -0.15f, -0.25f), Vec(0.2f, 0.68f, 0.42f));
     ear = smoothCut(ear, ellipsoid(p, Vec(1.88f, -0.1f, -0.18f), Vec(0.16f, 0.42f, 0.26f)), 0.06f);
@@ -112,7 +112,8 @@ GeoModel buildHeadBody() {
     Tris& tris = partOf(mesh, "head_metal");
     const Vec origin = sceneLayout().headCentre;
     const Vec lo = origin + Vec(-2.3f, -5.1f, -2.7f), hi = origin + Vec(2.3f, 2.7f, 3.0f);
-    addIsoSurface(tris, headField, lo, hi, 84);
+    // Cell size trades smoothness of the silhouette against file size (about 50k triangles).
+    addIsoSurface(tris, headField, lo, hi, 0.12f);
     cylindricalMapping(tris);
     model.meshes.push_back(std::move(mesh));
     finishModel(model);

@@ -518,15 +518,18 @@ void addGear(Tris& out, const Affine& at, float rootRadius, float tipRadius, int
 
 // ---- iso-surface (marching tetrahedra) ----
 
-void addIsoSurface(Tris& out, const Field& field, const Vec& lo, const Vec& hi, int cells) {
-    const int n = cells + 1;
-    const Vec step((hi.x - lo.x) / cells, (hi.y - lo.y) / cells, (hi.z - lo.z) / cells);
+void addIsoSurface(Tris& out, const Field& field, const Vec& lo, const Vec& hi, float cellSize) {
+    // Near-cubic cells: as many per axis as the extent needs.
+    auto count = [&](float extent) { return std::max(1, static_cast<int>(std::ceil(extent / cellSize))); };
+    const int cx = count(hi.x - lo.x), cy = count(hi.y - lo.y), cz = count(hi.z - lo.z);
+    const int nx = cx + 1, ny = cy + 1, nz = cz + 1;
+    const Vec step((hi.x - lo.x) / cx, (hi.y - lo.y) / cy, (hi.z - lo.z) / cz);
     auto at = [&](int i, int j, int k) { return Vec(lo.x + step.x * i, lo.y + step.y * j, lo.z + step.z * k); };
-    std::vector<float> values(static_cast<size_t>(n) * n * n);
-    auto index = [&](int i, int j, int k) { return (static_cast<size_t>(k) * n + j) * n + i; };
-    for (int k = 0; k < n; ++k)
-        for (int j = 0; j < n; ++j)
-            for (int i = 0; i < n; ++i) values[index(i, j, k)] = field(at(i, j, k));
+    std::vector<float> values(static_cast<size_t>(nx) * ny * nz);
+    auto index = [&](int i, int j, int k) { return (static_cast<size_t>(k) * ny + j) * nx + i; };
+    for (int k = 0; k < nz; ++k)
+        for (int j = 0; j < ny; ++j)
+            for (int i = 0; i < nx; ++i) values[index(i, j, k)] = field(at(i, j, k));
 
     const float h = std::min({step.x, step.y, step.z}) * 0.5f;
     auto gradientVertex = [&](const Vec& p) {
@@ -537,9 +540,9 @@ void addIsoSurface(Tris& out, const Field& field, const Vec& lo, const Vec& hi, 
     static const int corner[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
                                      {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
     static const int tets[6][4] = {{0, 5, 1, 6}, {0, 1, 2, 6}, {0, 2, 3, 6}, {0, 3, 7, 6}, {0, 7, 4, 6}, {0, 4, 5, 6}};
-    for (int k = 0; k < cells; ++k)
-        for (int j = 0; j < cells; ++j)
-            for (int i = 0; i < cells; ++i) {
+    for (int k = 0; k < cz; ++k)
+        for (int j = 0; j < cy; ++j)
+            for (int i = 0; i < cx; ++i) {
                 Vec p[8];
                 float f[8];
                 bool anyIn = false, anyOut = false;

@@ -122,11 +122,11 @@ bool addExtrusion(Tris& out, const Affine& at, const std::vector<Contour>& conto
 void addGear(Tris& out, const Affine& at, float rootRadius, float tipRadius, int teeth, float thickness,
              float holeRadius);
 
-// A closed surface where `field` changes sign (negative inside), found on a grid of
-// `cells` cells per axis over the box lo..hi (marching tetrahedra). Normals follow the
+// A closed surface where `field` changes sign (negative inside), found on a grid of cells
+// about `cellSize` wide over the box lo..hi (marching tetrahedra). Normals follow the
 // field's gradient, so the surface shades smoothly whatever the triangulation.
 using Field = std::function<float(const Vec&)>;
-void addIsoSurface(Tris& out, const Field& field, const Vec& lo, const Vec& hi, int cells);
+void addIsoSurface(Tris& out, const Field& field, const Vec& lo, const Vec& hi, float cellSize);
 
 // ---- normals and tangents ----
 
