@@ -46,19 +46,19 @@ SceneLayout makeLayout() {
 
     // A gear train on the left wall, axles along +x.
     const float plane = -kHalfX + 2.8f;  // clear of the pipes along the wall
-    struct Spec {
+    struct GearStep {
         int teeth;
         float angleDeg;  // direction from the previous gear's pivot, in the wall plane
     };
-    const Spec specs[4] = {{28, 0}, {14, 30}, {22, -20}, {12, 75}};
+    const GearStep steps[4] = {{28, 0}, {14, 30}, {22, -20}, {12, 75}};
     Vec pivot = hall(plane, 7.5f, -16);
     float previousRadius = 0;
     for (int i = 0; i < 4; ++i) {
         GearLayout g;
-        g.teeth = specs[i].teeth;
+        g.teeth = steps[i].teeth;
         g.pitchRadius = kToothPitch * g.teeth / (2.0f * sm::kPi);
         if (i > 0) {
-            const float a = specs[i].angleDeg * sm::kPi / 180.0f, d = previousRadius + g.pitchRadius;
+            const float a = steps[i].angleDeg * sm::kPi / 180.0f, d = previousRadius + g.pitchRadius;
             pivot = pivot + Vec(0, std::sin(a) * d, std::cos(a) * d);
         }
         g.pivot = pivot;
