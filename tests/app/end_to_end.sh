@@ -2,7 +2,7 @@
 # The built program in the "free" word under the test display: the dialog is started with Space,
 # the window appears, Escape ends the run. Exit 0, no data folder left, time-stamped log lines.
 # Then the "edit" word: exit 0 at once, nothing created.
-# Usage: end_to_end.sh <voltaresca> <make_test_archive>
+# Usage: end_to_end.sh <voltaresca> <archive writer: it takes the path to write>
 set -uo pipefail
 program="$1"
 make_archive="$2"
