@@ -241,6 +241,7 @@ void DemoController::shutdown() {
     }
     // Without a context the GL objects went with it; only the records remain.
     if (shadowMap_) shadowMap_->forget();
+    effects_.forget();
     delete shadowMap_;
     shadowMap_ = nullptr;
     auto forget = [](Texture*& texture) {

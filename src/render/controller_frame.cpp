@@ -31,19 +31,6 @@ void attachSceneTextures(const RenderTarget* target, unsigned colour, unsigned d
     glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);  // an incomplete target just draws nothing
 }
 
-// Runs `draw` with every part's material at `opacity`, then gives each its own value back.
-template <typename Draw>
-void withOpacity(const PartList& parts, float opacity, Draw draw) {
-    std::vector<float> kept;
-    kept.reserve(parts.size());
-    for (MeshPart* part : parts) kept.push_back(part->material ? part->material->opacity : 0.0f);
-    for (MeshPart* part : parts)
-        if (part->material) part->material->opacity = opacity;
-    draw();
-    for (size_t i = 0; i < parts.size(); ++i)
-        if (parts[i]->material) parts[i]->material->opacity = kept[i];
-}
-
 }  // namespace
 
 float DemoController::propertyValue(EditableProperty* property, float t) const {
@@ -113,6 +100,7 @@ bool DemoController::prepare() {
     inputs.headBody = models_.headBody;
     inputs.electro = electro_;
     inputs.lighting = lighting_;
+    inputs.properties = &properties_;
     effects_.prepare(inputs);
 
     // Without them the end image is never laid over the frame.

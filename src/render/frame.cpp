@@ -115,3 +115,14 @@ void shakeView(float* out, const float* cameraView, float shake, Random& random)
     sm::rotation(rotate, shake * r4, axis.x, axis.y, axis.z);
     sm::multiply(out, cameraView, rotate);  // R x view: the camera view applies first
 }
+
+void withOpacity(const PartList& parts, float opacity, const std::function<void()>& draw) {
+    std::vector<float> kept;
+    kept.reserve(parts.size());
+    for (MeshPart* part : parts) kept.push_back(part->material ? part->material->opacity : 0.0f);
+    for (MeshPart* part : parts)
+        if (part->material) part->material->opacity = opacity;
+    draw();
+    for (size_t i = 0; i < parts.size(); ++i)
+        if (parts[i]->material) parts[i]->material->opacity = kept[i];
+}

@@ -2,6 +2,8 @@
 // culling, the camera-cut fade, the light view, the camera shake and the believe window.
 #pragma once
 
+#include <functional>
+
 #include "anim/math.h"
 #include "render/std_lighting.h"
 
@@ -21,6 +23,9 @@ struct PartLists {
 // Builds the lists over the three scene models (any may be null) and sets `noCull` on every
 // part of "winda" and of every mesh whose name starts with "credits".
 PartLists buildPartLists(Model* factory, Model* wheels, Model* winda);
+
+// Runs `draw` with every part's material at `opacity`, then gives each its own value back.
+void withOpacity(const PartList& parts, float opacity, const std::function<void()>& draw);
 
 // The eight-corner test of an axis-aligned box (taken as it is, without a mesh transform):
 // culled when one plane has all eight corners on its outer side.

@@ -1,13 +1,35 @@
 #include "render/frame_effects.h"
 
+#include "anim/random.h"
 #include "app/gl.h"
 #include "app/render_target.h"
-#include "assets/loading_screen.h"
+#include "assets/content.h"
+#include "assets/effect.h"
+#include "render/electro.h"
+#include "render/post_process.h"
 
-void FrameEffects::load(const std::string&) {}
+FrameEffects::FrameEffects() {
+    // A fixed seed: the eye's flicker is the same in every showing.
+    Random random;
+    buildEyeGlowTrack(eyeGlowTrack_, random);
+    buildElectroRangeTrack(electroRangeTrack_);
+}
+
+FrameEffects::~FrameEffects() { forget(); }
+
+void FrameEffects::load(const std::string& dataDirectory) {
+    credits_.create(dataDirectory, *DemoContent::instance());
+}
 
 void FrameEffects::prepare(const FrameInputs& inputs) {
     in_ = inputs;
+    glowBlur_.reset();
+    dofBlur_.reset();
+    if (Effect* blur = DemoContent::instance()->find<Effect>("blur")) {
+        glowBlur_ = std::make_unique<Blur>(blur, in_.width / 8, in_.height / 8);
+        dofBlur_ = std::make_unique<Blur>(blur, in_.width / 4, in_.height / 4);
+    }
+    if (in_.properties) believe_.create(*DemoContent::instance(), *in_.properties);
     if (!blackTexture_) {
         glGenTextures(1, &blackTexture_);
         glBindTexture(GL_TEXTURE_2D, blackTexture_);
@@ -20,30 +42,78 @@ void FrameEffects::prepare(const FrameInputs& inputs) {
 }
 
 void FrameEffects::release() {
+    if (glowBlur_) glowBlur_->release();
+    if (dofBlur_) dofBlur_->release();
+    glowBlur_.reset();
+    dofBlur_.reset();
+    believe_.release();
+    credits_.release();
     if (blackTexture_) glDeleteTextures(1, &blackTexture_);
     blackTexture_ = 0;
 }
 
-void FrameEffects::trackValues(float, float& eyeGlow, float& electroRange) {
-    eyeGlow = 0.0f;
-    electroRange = 0.0f;
+void FrameEffects::forget() {
+    glowBlur_.reset();  // a Blur's destructor makes no GL call
+    dofBlur_.reset();
+    believe_.forget();
+    credits_.forget();
+    blackTexture_ = 0;
 }
 
-void FrameEffects::updateCredits(float, float) {}
-
-void FrameEffects::renderGlow(float, const sm::Vec3&, const float*, const float*, float, float) {
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-    glViewport(0, 0, in_.width, in_.height);
+void FrameEffects::trackValues(float t, float& eyeGlow, float& electroRange) {
+    const float seconds = t / 1000.0f;
+    eyeGlow = electroRange = 0.0f;
+    eyeGlowTrack_.valueAt(seconds, &eyeGlow);
+    electroRangeTrack_.valueAt(seconds, &electroRange);
 }
 
-unsigned FrameEffects::glowResult() const { return blackTexture_; }
+void FrameEffects::updateCredits(float t, float dt) { credits_.updateCredits(t, dt); }
 
-void FrameEffects::finish(unsigned sceneColor, float fade, float) {
-    glColor4f(fade, fade, fade, 1.0f);
-    drawFullscreenTexture(sceneColor, in_.width, in_.height);
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+void FrameEffects::renderGlow(float, const sm::Vec3& eye, const float* view, const float* projection, float eyeGlow,
+                              float electroRange) {
+    GlowScene scene;
+    scene.width = in_.width;
+    scene.height = in_.height;
+    scene.target = in_.glowTarget;
+    scene.texture = in_.glowTexture;
+    scene.lighting = in_.lighting;
+    if (in_.lists) {
+        scene.glow = &in_.lists->glow;
+        scene.nonGlow = &in_.lists->nonGlow;
+    }
+    scene.credits = in_.creditsParts;
+    scene.eyes = in_.eyeParts;
+    scene.head = in_.headParts;
+    scene.headBody = in_.headBody;
+    scene.electro = in_.electro;
+    scene.blur = glowBlur_.get();
+    ::renderGlow(scene, eye, view, projection, eyeGlow, electroRange);
 }
 
-void FrameEffects::drawBelievePicture(float, float) {}
-void FrameEffects::drawBelieveModel(const float*, const float*) {}
-void FrameEffects::drawScreens(const float*, const sm::Vec3&, const float*) {}
+unsigned FrameEffects::glowResult() const { return glowBlur_ ? glowBlur_->result() : blackTexture_; }
+
+void FrameEffects::finish(unsigned sceneColor, float fade, float noiseStrength) {
+    unsigned blurred = sceneColor;
+    if (dofBlur_) {
+        dofBlur_->run(sceneColor, false);
+        blurred = dofBlur_->result();
+    }
+    PostProcessInputs inputs;
+    inputs.width = in_.width;
+    inputs.height = in_.height;
+    inputs.depthTexture = in_.sceneDepthTexture;
+    inputs.noiseTexture = in_.noiseTexture;
+    inputs.noiseStrength = noiseStrength;
+    postProcess(sceneColor, blurred, fade, inputs);
+}
+
+void FrameEffects::drawBelievePicture(float t, float dt) { believe_.drawScreenPicture(t, dt); }
+
+void FrameEffects::drawBelieveModel(const float* view, const float* projection) {
+    believe_.drawScreenModel(view, projection);
+}
+
+void FrameEffects::drawScreens(const float* view, const sm::Vec3& eye, const float* projection) {
+    if (Effect* effect = credits_.effect()) effect->setFloat("colorMask", 1.0f);
+    credits_.drawScreens(view, eye, projection);
+}

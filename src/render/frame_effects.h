@@ -1,17 +1,22 @@
 // The frame's special objects behind one seam: the glow and electro pass with its blur, the
 // depth-of-field blur and the post-processing, the believe screen and the credits monitors.
-// The frame calls only this class. Until those objects are part of the build it gives plain
-// stand-ins: no glow, no blur, the scene copied to the window darkened by the fade, no
-// believe picture, no monitors.
+// Without the "blur" effect there is no glow and no depth of field; without "post_process"
+// the scene is copied to the window darkened by the fade.
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "anim/keyframes.h"
 #include "anim/math.h"
+#include "render/believe_screen.h"
+#include "render/blur.h"
+#include "render/credits.h"
 #include "render/frame.h"
 
 class Effect;
 class Model;
+class PropertyRegistry;
 class StdLighting;
 struct RenderTarget;
 
@@ -29,15 +34,22 @@ struct FrameInputs {
     Model* headBody = nullptr;
     Effect* electro = nullptr;
     StdLighting* lighting = nullptr;
+    PropertyRegistry* properties = nullptr;
 };
 
 class FrameEffects {
 public:
+    // Builds the two electro tracks.
+    FrameEffects();
+    ~FrameEffects();
+
     // The credits content, during the content load.
     void load(const std::string& dataDirectory);
     // The blurs and the believe screen, once the part lists exist.
     void prepare(const FrameInputs& inputs);
     void release();
+    // The context is gone: drop the records without GL calls.
+    void forget();
 
     // Eye glow and electro range of the code-built tracks at t (milliseconds).
     void trackValues(float t, float& eyeGlow, float& electroRange);
@@ -56,7 +68,17 @@ public:
     // Sets "colorMask" = 1 on the screens effect and draws the monitors.
     void drawScreens(const float* view, const sm::Vec3& eye, const float* projection);
 
+    Blur* glowBlur() const { return glowBlur_.get(); }
+    Blur* dofBlur() const { return dofBlur_.get(); }
+    BelieveScreen& believeScreen() { return believe_; }
+    Credits& credits() { return credits_; }
+
 private:
     FrameInputs in_;
-    unsigned blackTexture_ = 0;  // stand-in for the glow blur's result
+    TCBInterpolator<float> eyeGlowTrack_, electroRangeTrack_;  // seconds
+    std::unique_ptr<Blur> glowBlur_;  // an eighth of the window
+    std::unique_ptr<Blur> dofBlur_;   // a quarter of the window
+    BelieveScreen believe_;
+    Credits credits_;
+    unsigned blackTexture_ = 0;  // the glow without the blur effect
 };

@@ -9,6 +9,7 @@
 #include "anim/writers.h"
 #include "assets/geo_writer.h"
 #include "render/png_file.h"
+#include "support/pictures.h"
 #include "support/zip_writer.h"
 
 const char* const kStdLightingEffect = R"(
@@ -179,6 +180,80 @@ vec4 fs() { return vec4(0.0); }
 technique EarlyZ { pass p0 { VertexProgram = vs; FragmentProgram = fs; ColorMask = bool4(false, false, false, false); } }
 )";
 
+// Blur: a five-tap kernel along scanStep; the glow variant lifts its result so that it shows.
+const char* const kBlurEffect = R"(
+sampler2D texToBlur = sampler_state { MinFilter = Linear; MagFilter = Linear; WrapS = ClampToEdge; WrapT = ClampToEdge; };
+float2 scanStep = float2(0.01, 0);
+float4x4 mvp;
+glsl {
+varying vec2 vUv;
+void quadVS() { vUv = gl_MultiTexCoord0.xy; gl_Position = mvp * gl_Vertex; }
+vec4 taps() {
+    return texture2D(texToBlur, vUv) * 0.4 + (texture2D(texToBlur, vUv + scanStep) + texture2D(texToBlur, vUv - scanStep)) * 0.2
+        + (texture2D(texToBlur, vUv + 2.0 * scanStep) + texture2D(texToBlur, vUv - 2.0 * scanStep)) * 0.1;
+}
+vec4 dofFS() { return taps(); }
+vec4 glowFS() { return taps() * 1.3; }
+}
+technique BlurGlowTech { pass p0 { VertexProgram = quadVS; FragmentProgram = glowFS; DepthTestEnable = false; DepthMask = false; BlendEnable = false; } }
+technique BlurDofTech { pass p0 { VertexProgram = quadVS; FragmentProgram = dofFS; DepthTestEnable = false; DepthMask = false; BlendEnable = false; } }
+)";
+
+// The last pass: a mild depth of field, a trace of the noise, and the fade.
+const char* const kPostProcessEffect = R"(
+float focal = 10;
+float focalFalloff = 0.00007;
+float fade = 1;
+float noiseStrength = 0;
+float4x4 mvp;
+sampler2D depthTex = sampler_state { MinFilter = Nearest; MagFilter = Nearest; CompareMode = None; };
+sampler2D sharpTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
+sampler2D blurTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
+sampler1D noiseTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
+glsl {
+varying vec2 vUv;
+void quadVS() { vUv = gl_MultiTexCoord0.xy; gl_Position = mvp * gl_Vertex; }
+vec4 dofGlowFS() {
+    float d = texture2D(depthTex, vUv).r;
+    float dist = 2.0 * 200.0 / (201.0 - (d * 2.0 - 1.0) * 199.0);
+    float amount = clamp((dist - focal) * (dist - focal) * focalFalloff, 0.0, 1.0);
+    vec3 c = mix(texture2D(sharpTex, vUv).rgb, texture2D(blurTex, vUv).rgb, amount);
+    c += texture1D(noiseTex, vUv.y).r * noiseStrength * 0.02;
+    return vec4(clamp(c, 0.0, 1.0) * fade, 1.0);
+}
+}
+technique DofGlowTech { pass p0 { VertexProgram = quadVS; FragmentProgram = dofGlowFS; DepthTestEnable = false; DepthMask = false; BlendEnable = false; } }
+)";
+
+// The monitors: noise, with the credits picture faded in by creditsVisibility.
+const char* const kScreensEffect = R"(
+float4 ambientColor = float4(0.2, 0.2, 0.2, 1);
+float4 diffuseColor = float4(0.6, 0.6, 0.6, 1);
+float4 specularColor = float4(1, 1, 1, 1);
+float4 emissiveColor = float4(0, 0, 0, 1);
+float opacity = 1;
+float glossiness = 64;
+float specularLevel = 1;
+float4x4 mvp;
+float4x4 world;
+float3 lightPosition;
+float3 eyePosition;
+float creditsVisibility = 0;
+float colorMask = 1;
+sampler2D noiseTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
+sampler2D creditsTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
+glsl {
+varying vec2 vUv;
+void screenVS() { vUv = gl_MultiTexCoord1.xy; gl_Position = mvp * gl_Vertex; }
+vec4 screenFS() {
+    vec3 noise = texture2D(noiseTex, vUv).rgb * 0.5 + ambientColor.rgb * 0.0;
+    vec3 picture = mix(noise, texture2D(creditsTex, vUv).rgb, clamp(creditsVisibility, 0.0, 1.0));
+    return vec4(picture * colorMask, 1.0);
+}
+}
+technique DiffTexTech { pass p0 { VertexProgram = screenVS; FragmentProgram = screenFS; } }
+)";
+
 GeoVertex vertex(const sm::Vec3& p, const sm::Vec3& n, float u, float v) {
     return {{p.x, p.y, p.z}, {n.x, n.y, n.z}, {0.0f, 0.0f, 0.0f}, {u, v}};
 }
@@ -251,6 +326,9 @@ std::vector<std::pair<std::string, std::string>> sceneFiles(const TestSceneOptio
     text("effects/shadow_mapping.cfx", kShadowMappingEffect);
     text("effects/electro.cfx", kElectroEffect);
     text("effects/early_z_effect.cfx", kEarlyZEffect);
+    text("effects/blur.cfx", kBlurEffect);
+    text("effects/post_process.cfx", kPostProcessEffect);
+    text("effects/std_lighting_screens.cfx", kScreensEffect);
 
     text("materials/floor.mat", material("floor", "0.7;0.7;0.65", 1.0f));
     text("materials/crate.mat", material("crate", "0.8;0.35;0.1", 1.0f));
@@ -259,6 +337,7 @@ std::vector<std::pair<std::string, std::string>> sceneFiles(const TestSceneOptio
     text("materials/metal.mat", material("metal", "0.5;0.55;0.6", 1.0f));
     text("materials/skin.mat", material("skin", "0.6;0.6;0.7", 1.0f));
     text("materials/eye.mat", material("eye", "0.2;1;0.3", 1.0f, "0.1;0.5;0.1"));
+    text("materials/screen.mat", material("screen", "0.5;0.5;0.5", 1.0f));
 
     const std::vector<GeoMesh> factory = {
         mesh(1, "floor", {box("floor", {-10, -0.2f, -10}, {10, 0, 10})}),
@@ -273,9 +352,23 @@ std::vector<std::pair<std::string, std::string>> sceneFiles(const TestSceneOptio
     const std::vector<GeoMesh> headBody = {mesh(30, "head", {box("skin", {5, 0, -6}, {7, 2.5f, -4})})};
     const std::vector<GeoMesh> headEyes = {mesh(31, "eyes", {box("eye", {5.3f, 1.6f, -4}, {6.7f, 1.9f, -3.9f})})};
     const std::vector<GeoMesh> credits = {mesh(40, "credits", {box("metal", {1, 0, -8}, {3, 2, -7.5f})})};
+    // Three monitors in a row on the left, facing the first camera, and the believe monitor
+    // on the right: one quad each.
+    GeoPart monitors[3];
+    for (int i = 0; i < 3; ++i) {
+        monitors[i].materialName = "screen";
+        const float x = -8.0f + 1.6f * static_cast<float>(i);
+        addQuad(monitors[i], {x, 4, -4}, {x + 1.4f, 4, -4}, {x + 1.4f, 5.2f, -4}, {x, 5.2f, -4});
+    }
+    const std::vector<GeoMesh> screens = {mesh(50, "screens", {monitors[0], monitors[1], monitors[2]})};
+    GeoPart believePart;
+    believePart.materialName = "screen";
+    addQuad(believePart, {4, 4, -4}, {8, 4, -4}, {8, 7, -4}, {4, 7, -4});
+    const std::vector<GeoMesh> believe = {mesh(60, "believe_screen", {believePart})};
     for (const auto& model : {std::make_pair("factory", &factory), std::make_pair("wheels", &wheels),
                               std::make_pair("winda", &winda), std::make_pair("head_body", &headBody),
-                              std::make_pair("head_eyes", &headEyes), std::make_pair("credits", &credits)})
+                              std::make_pair("head_eyes", &headEyes), std::make_pair("credits", &credits),
+                              std::make_pair("screens", &screens), std::make_pair("believe_screen", &believe)})
         text(std::string("models/") + model.first + ".geo", encodeGeo(*model.second));
 
     // Animations: the scene stands still (nodes that bind no mesh), the cameras fly.
@@ -302,6 +395,9 @@ std::vector<std::pair<std::string, std::string>> sceneFiles(const TestSceneOptio
     script.value(1, "shake", o.shake);
     script.track(2, "electro_noise", std::vector<ScriptKey<float>>{{0.0f, 0.1f}, {1000.0f, 0.1f}});
     script.track(3, "images.end", std::vector<ScriptKey<float>>{{o.endFrom, 0.0f}, {o.endFrom + 1000.0f, 1.0f}});
+    script.track(4, "believe_screen.letters", std::vector<ScriptKey<float>>{{200000.0f, 0.0f}, {213000.0f, 723.0f}});
+    script.track(5, "believe_screen.screen_index", std::vector<ScriptKey<int>>{{0.0f, 0, true}, {210000.0f, 1, true}},
+                 9);
     text("properties/props.scr", script.text());
 
     // The mask darkens a band at the top and bottom; "end" is a plain blue picture.
@@ -320,6 +416,24 @@ std::vector<std::pair<std::string, std::string>> sceneFiles(const TestSceneOptio
     text("textures/mask.png", pngBytes(scratch, w, h, mask));
     text("textures/mask_big.png", pngBytes(scratch, w, h, mask));
     text("textures/end.png", pngBytes(scratch, w, h, end));
+
+    // Plain pictures in distinct colours: the believe images, the noise frames, and the
+    // credits pictures (JPEG, as the film ships them).
+    auto plain = [&](unsigned char r, unsigned char g, unsigned char b) {
+        std::vector<unsigned char> rgba(static_cast<size_t>(16 * 16 * 4), 255);
+        for (size_t i = 0; i < rgba.size(); i += 4) rgba[i] = r, rgba[i + 1] = g, rgba[i + 2] = b;
+        return pngBytes(scratch, 16, 16, rgba);
+    };
+    const char* const believeNames[] = {"believe", "believe_we", "believe_believe", "believe_in", "believe_you"};
+    for (int i = 0; i < 5; ++i)
+        text(std::string("textures/") + believeNames[i] + ".png",
+             plain(255, static_cast<unsigned char>(255 - 40 * i), static_cast<unsigned char>(40 * i)));
+    for (int i = 1; i <= 3; ++i)
+        text("textures/tv_noise" + std::to_string(i) + ".png", plain(static_cast<unsigned char>(60 * i), 60, 60));
+    for (int i = 0; i < o.creditsPictures; ++i) {
+        std::vector<unsigned char> rgb(static_cast<size_t>(16 * 16 * 3), static_cast<unsigned char>(40 + 50 * i));
+        text("textures/credits/c" + std::to_string(i) + ".jpg", encodeJpeg(16, 16, 3, rgb));
+    }
     return files;
 }
 
@@ -327,7 +441,7 @@ std::vector<std::pair<std::string, std::string>> sceneFiles(const TestSceneOptio
 
 bool writeTestScene(const std::string& directory, const TestSceneOptions& options) {
     for (const char* folder : {"effects", "materials", "models", "animations", "cameras", "properties", "textures",
-                               "music"})
+                               "textures/credits", "music"})
         std::filesystem::create_directories(directory + folder);
     for (const auto& file : sceneFiles(options, directory + "scratch.png")) {
         std::ofstream out(directory + file.first, std::ios::binary);
@@ -340,7 +454,7 @@ bool writeTestScene(const std::string& directory, const TestSceneOptions& option
 bool writeTestSceneArchive(const std::string& path, const TestSceneOptions& options) {
     ZipEntries entries{{"voltaresca_data/", ""}};
     for (const char* folder : {"effects/", "materials/", "models/", "animations/", "cameras/", "properties/",
-                               "textures/", "music/"})
+                               "textures/", "textures/credits/", "music/"})
         entries.emplace_back(std::string("voltaresca_data/") + folder, "");
     for (auto& file : sceneFiles(options, path + ".scratch.png"))
         entries.emplace_back("voltaresca_data/" + file.first, std::move(file.second));

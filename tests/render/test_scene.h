@@ -1,6 +1,7 @@
 // A small scene written through the content writers: a floor with a box above it, a glowing
 // lamp, a pane of glass, a lift, a gear, a head with eyes, a credits sign, the lighting
-// effects, two scripted camera shots and the property script.
+// effects, three credits monitors, the believe monitor, two scripted camera shots and the
+// property script.
 #pragma once
 
 #include <string>
@@ -16,6 +17,7 @@ struct TestSceneOptions {
     bool cameras = true;       // false: an empty camera file
     float shake = 0.0f;        // constant value of "shake"
     float endFrom = 1.0e9f;    // "images.end" rises from 0 to 1 over one second from here (ms)
+    int creditsPictures = 3;   // JPEGs in "textures/credits"
 };
 
 // Writes the scene's folders and files below `directory` (ending in a separator). False when

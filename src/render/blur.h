@@ -1,0 +1,43 @@
+// The separable blur: three iterations of a horizontal and a vertical pass with the "blur"
+// effect, at the object's own size (the first pass also scales the source down to it).
+#pragma once
+
+class Effect;
+struct RenderTarget;
+
+// Maps x in [0, w] and y in [0, h] to [-1, 1] (column-major).
+void pixelOrtho(float* out, int w, int h);
+
+class Blur {
+public:
+    static constexpr int kIterations = 3;
+
+    // Sizes below 1 are raised to 1 so that a tiny window still has a texel to step over.
+    // `effect` is not owned; null draws nothing.
+    Blur(Effect* effect, int width, int height);
+    ~Blur() { forget(); }  // no GL call: release() first while the context exists
+    Blur(const Blur&) = delete;
+    Blur& operator=(const Blur&) = delete;
+
+    // Blurs `source` into the last result texture: "BlurGlowTech" with `glow`, else
+    // "BlurDofTech". Viewport, enables, current colour and depth writes are as before.
+    void run(unsigned source, bool glow);
+    // The GL name of the finished blur (always the third result texture).
+    unsigned result() const { return results_[kIterations - 1]; }
+    unsigned resultTexture(int i) const { return results_[i]; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+
+    // Frees the GL objects; safe twice. Without a context use forget() instead.
+    void release();
+    void forget();
+
+private:
+    void pass(unsigned target, unsigned source, bool glow);
+
+    Effect* effect_;
+    int width_, height_;
+    RenderTarget* target_ = nullptr;
+    unsigned scratch_ = 0;
+    unsigned results_[kIterations] = {0, 0, 0};
+};

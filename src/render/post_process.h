@@ -1,0 +1,15 @@
+// The last pass of a frame: "post_process" mixes the sharp scene, its blurred copy and the scene
+// depth, darkens by the camera-cut fade and adds the electro noise, into the bound frame buffer.
+#pragma once
+
+struct PostProcessInputs {
+    int width = 0, height = 0;  // the window
+    unsigned depthTexture = 0;  // the scene depth
+    unsigned noiseTexture = 0;  // 1-D
+    float noiseStrength = 0.0f;
+};
+
+// Looks "post_process" up in the content registry on every call, so the pass always uses the
+// effect the registry holds now. Without it (or its "DofGlowTech") the sharp scene is copied,
+// darkened by the fade, so that the frame still shows.
+void postProcess(unsigned sharp, unsigned blurred, float fade, const PostProcessInputs& inputs);
