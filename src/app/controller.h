@@ -89,6 +89,7 @@ public:
     const CameraCutFade& fadeState() const { return fade_; }
     ShadowMap* shadowMap() const { return shadowMap_; }
     StdLighting* lighting() const { return lighting_; }
+    FrameEffects& effects() { return effects_; }
     bool overlayShown() const { return overlayShown_; }
     fx::Context* cgContext() const { return cgContext_; }
     LoadingScreen* loadingScreen() const { return loadingScreen_; }

@@ -50,6 +50,12 @@ void BelieveScreen::create(DemoContent& content, PropertyRegistry& properties) {
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, target_->framebuffer);
     glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, screenTexture_, 0);
     glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_TEXTURE_2D, depthTexture_, 0);
+    // A dark monitor until the first picture: a texture made without pixels holds anything.
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_VIEWPORT_BIT);
+    glViewport(0, 0, kWidth, kHeight);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glPopAttrib();
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     cursor_ = CursorBlink();
 }

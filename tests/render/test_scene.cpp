@@ -193,7 +193,7 @@ vec4 taps() {
         + (texture2D(texToBlur, vUv + 2.0 * scanStep) + texture2D(texToBlur, vUv - 2.0 * scanStep)) * 0.1;
 }
 vec4 dofFS() { return taps(); }
-vec4 glowFS() { return taps() * 1.3; }
+vec4 glowFS() { return taps() * 1.05; }
 }
 technique BlurGlowTech { pass p0 { VertexProgram = quadVS; FragmentProgram = glowFS; DepthTestEnable = false; DepthMask = false; BlendEnable = false; } }
 technique BlurDofTech { pass p0 { VertexProgram = quadVS; FragmentProgram = dofFS; DepthTestEnable = false; DepthMask = false; BlendEnable = false; } }
@@ -382,7 +382,7 @@ std::vector<std::pair<std::string, std::string>> sceneFiles(const TestSceneOptio
         const sm::Vec3 up(0, 1, 0);
         const sm::Vec3 other(-o.eye.x, o.eye.y, -o.eye.z);
         shots.push_back(cameraNode(100, {{0.0f, o.eye, o.target, up}, {o.firstShotEnd, o.eye, o.target, up}}));
-        shots.push_back(cameraNode(101, {{0.0f, other, o.target, up}, {30.0f, other, o.target, up}}));
+        shots.push_back(cameraNode(101, {{0.0f, other, o.target, up}, {o.secondShotEnd, other, o.target, up}}));
         CameraRecord a, b;
         a.nodeId = 100;
         b.nodeId = 101;
@@ -396,7 +396,7 @@ std::vector<std::pair<std::string, std::string>> sceneFiles(const TestSceneOptio
     script.track(2, "electro_noise", std::vector<ScriptKey<float>>{{0.0f, 0.1f}, {1000.0f, 0.1f}});
     script.track(3, "images.end", std::vector<ScriptKey<float>>{{o.endFrom, 0.0f}, {o.endFrom + 1000.0f, 1.0f}});
     script.track(4, "believe_screen.letters", std::vector<ScriptKey<float>>{{200000.0f, 0.0f}, {213000.0f, 723.0f}});
-    script.track(5, "believe_screen.screen_index", std::vector<ScriptKey<int>>{{0.0f, 0, true}, {210000.0f, 1, true}},
+    script.track(5, "believe_screen.screen_index", std::vector<ScriptKey<int>>{{0.0f, 0, true}, {210000.0f, 1, true}, {213000.0f, 0, true}},
                  9);
     text("properties/props.scr", script.text());
 

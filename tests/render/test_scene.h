@@ -10,10 +10,11 @@
 
 struct TestSceneOptions {
     // First shot: from `eye` at `target`, ending at `firstShotEnd` seconds; the second shot
-    // (from the other side) runs to 30 s.
+    // (from the other side) runs to `secondShotEnd`.
     sm::Vec3 eye{0.0f, 9.0f, 11.0f};
     sm::Vec3 target{0.0f, 0.0f, 0.0f};
     float firstShotEnd = 2.0f;
+    float secondShotEnd = 30.0f;
     bool cameras = true;       // false: an empty camera file
     float shake = 0.0f;        // constant value of "shake"
     float endFrom = 1.0e9f;    // "images.end" rises from 0 to 1 over one second from here (ms)
