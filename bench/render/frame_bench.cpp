@@ -3,6 +3,8 @@
 //   xvfb-run -a env LIBGL_ALWAYS_SOFTWARE=1 ./bench/render/render_bench
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
+#include <map>
 #include <string>
 
 #include "app/controller.h"
@@ -76,6 +78,37 @@ void BM_FullScreenCopies(benchmark::State& state) {
     state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
+// The frame with a glFinish after every pass, so that each pass's time can be read off the
+// counter. The sum is a little above BM_Frame (the extra synchronisation).
+void BM_FramePasses(benchmark::State& state) {
+    Scene scene(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    if (!scene.controller) {
+        state.SkipWithError("the scene didn't load");
+        return;
+    }
+    std::map<std::string, double> seconds;
+    int64_t last = 0;
+    const double frequency = static_cast<double>(platform::counterFrequency());
+    scene.controller->setPassObserver([&](const char* pass) {
+        glFinish();
+        const int64_t now = platform::counter();
+        seconds[pass] += static_cast<double>(now - last) / frequency;
+        last = now;
+    });
+    float t = 0.0f;
+    for (auto _ : state) {
+        t += 33.0f;
+        scene.controller->update(t, 33.0f);
+        glFinish();
+        last = platform::counter();
+        scene.controller->render(t, 33.0f);
+        finishGl();
+    }
+    scene.controller->setPassObserver(nullptr);
+    for (const auto& [pass, total] : seconds)
+        state.counters[pass + " ms"] = total * 1000.0 / static_cast<double>(state.iterations());
+}
+
 void BM_Update(benchmark::State& state) {
     Scene scene(640, 360);
     if (!scene.controller) {
@@ -90,6 +123,7 @@ void BM_Update(benchmark::State& state) {
 }
 
 BENCHMARK(BM_Frame)->Args({640, 360})->Args({1280, 720})->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_FramePasses)->Args({640, 360})->Args({1280, 720})->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_FullScreenCopies)->Args({640, 360})->Args({1280, 720})->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_Update)->Unit(benchmark::kMicrosecond);
 

@@ -77,6 +77,8 @@ public:
     void setBeforeSwap(std::function<void()> hook) { beforeSwap_ = std::move(hook); }
     // Test builds: look for a GL error after every pass; the first one is kept with its pass.
     void setGlErrorChecks(bool on) { glErrorChecks_ = on; }
+    // Called after each pass of render() with the pass's name (benchmarks time the passes).
+    void setPassObserver(std::function<void(const char* pass)> observer) { passObserver_ = std::move(observer); }
     const std::string& firstGlError() const { return firstGlError_; }
 
     PropertyRegistry& properties() { return properties_; }
@@ -196,4 +198,5 @@ private:
     bool glErrorChecks_ = false;
     std::string firstGlError_;
     std::function<void()> beforeSwap_;
+    std::function<void(const char*)> passObserver_;
 };

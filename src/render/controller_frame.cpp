@@ -47,6 +47,7 @@ float DemoController::propertyValue(EditableProperty* property, float t) const {
 }
 
 void DemoController::checkGl(const char* pass) {
+    if (passObserver_) passObserver_(pass);
     if (!glErrorChecks_) return;
     const GLenum error = glGetError();
     if (error != GL_NO_ERROR && firstGlError_.empty()) {
