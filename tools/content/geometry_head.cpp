@@ -126,7 +126,7 @@ GeoModel buildHeadEyes() {
     GeoMesh mesh;
     mesh.nodeId = 501;
     mesh.name = "head_eyes";
-    Tris& tris = partOf(mesh, "eyes");
+    Tris& tris = partOf(mesh, "glow_eyes");
     // The sphere's +y pole turned to look forward: v = 1 at the pupil.
     for (const Vec& centre : layout.eyes)
         addSphere(tris, then(rotate(sm::kPi / 2, Vec(1, 0, 0)), translate(centre)), layout.eyeRadius, 24, 16);

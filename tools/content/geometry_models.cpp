@@ -99,10 +99,10 @@ void addMonitorCasing(Tris& paint, Tris& bare, const MonitorLayout& m, float dep
 
 void addLamp(GeoMesh& mesh, const Vec& bulb) {
     // The shade is a thin shell: up the inside, then down the outside (solid on the left).
-    addLathe(partOf(mesh, "metal_painted"), translate(bulb),
+    addLathe(partOf(mesh, "painted_metal"), translate(bulb),
              {{0.0f, 0.5f}, {0.22f, 0.5f}, {1.1f, -0.05f}, {1.15f, 0.0f}, {0.2f, 0.6f}, {0.2f, 0.85f}, {0.0f, 0.85f}}, 24,
              40.0f);
-    addCylinder(partOf(mesh, "metal_bare"), translate(bulb + Vec(0, 0.85f, 0)), 0.04f, kHeight - 1.8f - bulb.y - 0.85f, 6,
+    addCylinder(partOf(mesh, "bare_metal"), translate(bulb + Vec(0, 0.85f, 0)), 0.04f, kHeight - 1.8f - bulb.y - 0.85f, 6,
                 false);
     addSphere(partOf(mesh, "glow_lamp"), translate(bulb + Vec(0, 0.2f, 0)), 0.32f, 16, 10);
 }
@@ -130,8 +130,8 @@ const SceneLayout& sceneLayout() {
 
 const std::vector<std::string>& geometryMaterials() {
     static const std::vector<std::string> names = {
-        "concrete", "metal_painted", "metal_bare", "rust",   "rubber",      "glass",
-        "glow_lamp", "head_metal",   "eyes",       "screen", "glow_credits"};
+        "concrete", "painted_metal", "bare_metal", "rust",   "rubber",      "glass",
+        "glow_lamp", "head_metal",   "glow_eyes",       "screen", "glow_credits"};
     return names;
 }
 
@@ -147,13 +147,13 @@ GeoModel buildFactory() {
     {  // Floor: a concrete slab with a painted walkway strip.
         GeoMesh& m = mesh("floor");
         addBoxBetween(partOf(m, "concrete"), hall(-kHalfX - 1, -0.5f, -kHalfZ - 1), hall(kHalfX + 1, 0, kHalfZ + 1), 0.125f);
-        addBoxBetween(partOf(m, "metal_painted"), hall(-kHalfX, 0, 10.5f), hall(kHalfX, 0.02f, 11.0f), 0.5f);
-        addBoxBetween(partOf(m, "metal_painted"), hall(-kHalfX, 0, 21.0f), hall(kHalfX, 0.02f, 21.5f), 0.5f);
+        addBoxBetween(partOf(m, "painted_metal"), hall(-kHalfX, 0, 10.5f), hall(kHalfX, 0.02f, 11.0f), 0.5f);
+        addBoxBetween(partOf(m, "painted_metal"), hall(-kHalfX, 0, 21.0f), hall(kHalfX, 0.02f, 21.5f), 0.5f);
     }
     {  // Walls with a band of windows high up.
         GeoMesh& m = mesh("walls");
         Tris& concrete = partOf(m, "concrete");
-        Tris& frames = partOf(m, "metal_painted");
+        Tris& frames = partOf(m, "painted_metal");
         Tris& glass = partOf(m, "glass");
         const float t = 0.8f, winLo = 13.0f, winHi = 16.5f;
         auto wallAlongX = [&](float z, float dir) {
@@ -186,8 +186,8 @@ GeoModel buildFactory() {
     }
     {  // Pillars: I-beams in two rows.
         GeoMesh& m = mesh("pillars");
-        Tris& paint = partOf(m, "metal_painted");
-        Tris& bare = partOf(m, "metal_bare");
+        Tris& paint = partOf(m, "painted_metal");
+        Tris& bare = partOf(m, "bare_metal");
         for (float x : {-20.0f, 20.0f})
             for (float z : {-24.0f, -12.0f, 0.0f, 12.0f, 24.0f}) {
                 const float top = kHeight - 2.0f;
@@ -200,7 +200,7 @@ GeoModel buildFactory() {
     }
     {  // Roof trusses across the hall over every pillar row, and the roof deck.
         GeoMesh& m = mesh("roof");
-        Tris& paint = partOf(m, "metal_painted");
+        Tris& paint = partOf(m, "painted_metal");
         Tris& rust = partOf(m, "rust");
         for (float z : {-24.0f, -12.0f, 0.0f, 12.0f, 24.0f}) {
             const float lo = kHeight - 2.0f, hi = kHeight - 0.3f;
@@ -220,7 +220,7 @@ GeoModel buildFactory() {
     {  // Pipes along the back and left walls, dropping to the machines.
         GeoMesh& m = mesh("pipes");
         Tris& rust = partOf(m, "rust");
-        Tris& bare = partOf(m, "metal_bare");
+        Tris& bare = partOf(m, "bare_metal");
         const float zb = -kHalfZ + 0.9f, xl = -kHalfX + 0.9f;
         addPipe(rust, {hall(kHalfX - 10, 0.5f, zb), hall(kHalfX - 10, 9.0f, zb), hall(xl, 9.0f, zb), hall(xl, 9.0f, kHalfZ - 4), hall(xl, 0.5f, kHalfZ - 4)},
                 0.35f, 14, 0.5f);
@@ -240,8 +240,8 @@ GeoModel buildFactory() {
     }
     {  // The conveyor: frame, legs, rollers and belt; crates ride on it.
         GeoMesh& m = mesh("conveyor");
-        Tris& paint = partOf(m, "metal_painted");
-        Tris& bare = partOf(m, "metal_bare");
+        Tris& paint = partOf(m, "painted_metal");
+        Tris& bare = partOf(m, "bare_metal");
         Tris& rubber = partOf(m, "rubber");
         const float z = s.conveyorStart.z - kZ0, top = s.conveyorStart.y, w = s.conveyorWidth;
         const float x0 = s.conveyorStart.x - kX0, x1 = s.conveyorEnd.x - kX0;
@@ -278,15 +278,15 @@ GeoModel buildFactory() {
         const Vec base(s.headCentre.x, 0, s.headCentre.z - 0.65f);
         addLathe(partOf(m, "concrete"), translate(base),
                  {{0, 0}, {3.2f, 0}, {3.2f, 0.6f}, {2.6f, 0.9f}, {2.2f, 1.2f}, {2.0f, 4.8f}, {2.3f, 5.0f}, {0, 5.0f}}, 32, 30);
-        addLathe(partOf(m, "metal_bare"), translate(base + Vec(0, 4.9f, 0)), {{0, 0}, {2.1f, 0}, {2.1f, 0.35f}, {1.7f, 0.65f}, {0, 0.65f}},
+        addLathe(partOf(m, "bare_metal"), translate(base + Vec(0, 4.9f, 0)), {{0, 0}, {2.1f, 0}, {2.1f, 0.35f}, {1.7f, 0.65f}, {0, 0.65f}},
                  32, 30);
-        addTorus(partOf(m, "metal_bare"), translate(base + Vec(0, 1.2f, 0)), 2.25f, 0.12f, 32, 8);
-        addTorus(partOf(m, "metal_bare"), translate(base + Vec(0, 4.6f, 0)), 2.05f, 0.12f, 32, 8);
+        addTorus(partOf(m, "bare_metal"), translate(base + Vec(0, 1.2f, 0)), 2.25f, 0.12f, 32, 8);
+        addTorus(partOf(m, "bare_metal"), translate(base + Vec(0, 4.6f, 0)), 2.05f, 0.12f, 32, 8);
     }
     {  // Machines along the back wall.
         GeoMesh& m = mesh("machines");
-        Tris& paint = partOf(m, "metal_painted");
-        Tris& bare = partOf(m, "metal_bare");
+        Tris& paint = partOf(m, "painted_metal");
+        Tris& bare = partOf(m, "bare_metal");
         for (int i = 0; i < 4; ++i) {
             const float x = -24.0f + i * 10.0f;
             addBoxBetween(paint, hall(x - 3, 0, -kHalfZ + 1.5f), hall(x + 3, 4.5f + (i % 2), -kHalfZ + 5.0f), 0.5f);
@@ -296,8 +296,8 @@ GeoModel buildFactory() {
     }
     {  // The monitor rack and casings, and the closing monitor on its desk.
         GeoMesh& m = mesh("monitor_bank");
-        Tris& paint = partOf(m, "metal_painted");
-        Tris& bare = partOf(m, "metal_bare");
+        Tris& paint = partOf(m, "painted_metal");
+        Tris& bare = partOf(m, "bare_metal");
         for (const MonitorLayout& mon : s.monitors) addMonitorCasing(paint, bare, mon, 2.0f);
         const float rx = s.monitors[0].centre.x + 1.0f;
         const float z0 = s.monitors[0].centre.z - 1.6f, z1 = s.monitors[2].centre.z + 1.6f;
@@ -313,9 +313,9 @@ GeoModel buildFactory() {
     }
     {  // The board behind the credits letters and its hangers; never culled.
         GeoMesh& m = mesh("credits_sign");
-        Tris& bare = partOf(m, "metal_bare");
+        Tris& bare = partOf(m, "bare_metal");
         const Vec c = s.creditsCentre;
-        addBoxBetween(partOf(m, "metal_painted"), Vec(c.x - 12, c.y - 2.3f, c.z - 1.0f), Vec(c.x + 12, c.y + 2.5f, c.z - 0.75f), 0.5f);
+        addBoxBetween(partOf(m, "painted_metal"), Vec(c.x - 12, c.y - 2.3f, c.z - 1.0f), Vec(c.x + 12, c.y + 2.5f, c.z - 0.75f), 0.5f);
         for (float x : {-10.0f, 10.0f})
             addCylinder(bare, translate(c.x + x, c.y + 2.5f, c.z - 0.9f), 0.06f, kHeight - c.y - 2.5f, 8, false);
     }
@@ -327,14 +327,14 @@ GeoModel buildWheels() {
     const SceneLayout& s = sceneLayout();
     GeoModel model;
     GeoMesh frame{200, "gear_frame", {}};
-    Tris& paint = partOf(frame, "metal_painted");
+    Tris& paint = partOf(frame, "painted_metal");
     Tris& rust = partOf(frame, "rust");
     for (const GearLayout& g : s.gears) {
         GeoMesh mesh{g.nodeId, g.meshName, {}};
         const float root = g.pitchRadius - 0.22f, tip = g.pitchRadius + 0.22f;
         // The gear plane spans the wall's y and z; local +z of the gear is the axle.
         const Affine at = basis(g.pivot, Vec(0, 0, 1), Vec(0, 1, 0), g.axis);
-        Tris& bare = partOf(mesh, "metal_bare");
+        Tris& bare = partOf(mesh, "bare_metal");
         addGear(bare, at, root, tip, g.teeth, 0.45f, 0.0f);
         // Hub, spinning with the wheel.
         addCylinder(bare, then(rotate(sm::kPi / 2, Vec(1, 0, 0)), then(translate(0, 0, 0.45f), at)), 0.45f, 0.9f, 20, true);
@@ -359,8 +359,8 @@ GeoModel buildWinda() {
     const float half = 2.2f, top = kHeight - 0.5f;
     {  // The shaft: corner posts, guide rails, braces, landing and the head frame with its sheave.
         GeoMesh shaft{300, "shaft", {}};
-        Tris& paint = partOf(shaft, "metal_painted");
-        Tris& bare = partOf(shaft, "metal_bare");
+        Tris& paint = partOf(shaft, "painted_metal");
+        Tris& bare = partOf(shaft, "bare_metal");
         for (int i = 0; i < 4; ++i) {
             const float sx = (i & 1) ? half : -half, sz = (i & 2) ? half : -half;
             addBoxBetween(paint, Vec(b.x + sx - 0.15f, 0, b.z + sz - 0.15f), Vec(b.x + sx + 0.15f, top, b.z + sz + 0.15f), 0.5f);
@@ -389,8 +389,8 @@ GeoModel buildWinda() {
     }
     {  // The cage, modelled at its bottom stop.
         GeoMesh cage{s.liftCageNodeId, "cage", {}};
-        Tris& paint = partOf(cage, "metal_painted");
-        Tris& bare = partOf(cage, "metal_bare");
+        Tris& paint = partOf(cage, "painted_metal");
+        Tris& bare = partOf(cage, "bare_metal");
         const float w = 1.7f, h = 3.0f;
         addBoxBetween(paint, Vec(b.x - w, b.y - 0.2f, b.z - w), Vec(b.x + w, b.y, b.z + w), 0.5f);
         addBoxBetween(paint, Vec(b.x - w, b.y + h, b.z - w), Vec(b.x + w, b.y + h + 0.2f, b.z + w), 0.5f);

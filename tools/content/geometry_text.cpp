@@ -86,7 +86,7 @@ GeoModel buildCredits(const std::string& fontPath, const std::string& text) {
     GeoModel model;
     GeoMesh mesh{401, "credits_letters", {}};
     Tris& fronts = partOf(mesh, "glow_credits");
-    Tris& sides = partOf(mesh, "metal_bare");
+    Tris& sides = partOf(mesh, "bare_metal");
     std::vector<std::pair<Tris, float>> letters;  // local triangles, pen position
     float pen = 0;
     for (char ch : text) {
