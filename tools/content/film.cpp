@@ -172,12 +172,12 @@ std::vector<Shot> filmShots() {
         fixedFov(50), head);
     // 62 - 82: through the hall: along the conveyor, then up the lift shaft past the lamps.
     const Vec3 belt0 = s.conveyorStart, belt1 = s.conveyorEnd;
-    add("conveyor", dolly(62.5f, onBeat(72.5f), belt0 + Vec3(4.0f, 3.5f, 7.0f), lerp(belt0, belt1, 0.6f) + Vec3(0, 3.0f, 7.0f),
-                          lerp(belt0, belt1, 0.25f), lerp(belt0, belt1, 0.85f)),
-        fixedFov(55), lerp(belt0, belt1, 0.5f));
+    add("conveyor", dolly(62.5f, onBeat(72.5f), lerp(belt0, belt1, 0.05f) + Vec3(0, 3.5f, 7.0f), lerp(belt0, belt1, 0.4f) + Vec3(0, 3.0f, 7.0f),
+                          lerp(belt0, belt1, 0.45f), lerp(belt0, belt1, 0.8f)),
+        fixedFov(55), lerp(belt0, belt1, 0.6f));
     const Vec3 liftMid = lerp(s.liftBottom, s.liftTop, 0.5f);
     add("lift and lamps", dolly(72.5f, onBeat(82.5f), liftMid + Vec3(-14.0f, -3.0f, 12.0f), liftMid + Vec3(-12.0f, 5.0f, 14.0f),
-                                s.liftBottom + Vec3(0, 2.0f, 0), s.lamps.back()),
+                                s.liftBottom + Vec3(0, 2.0f, 0), s.liftTop + Vec3(0, 2.0f, 0)),
         fixedFov(55), liftMid);
     // 82.5 - 120: the gears start on the drop; the lift travels its shaft.
     geo::Bounds gears;
@@ -194,7 +194,7 @@ std::vector<Shot> filmShots() {
                            Vec3(hallMid.x - 4.0f, 16.0f, s.hallMax.z - 3.0f), hallMid + Vec3(0, -4.0f, 0), head),
         fixedFov(62), hallMid);
     add("hall wide, other side", dolly(136.5f, onBeat(152.5f), Vec3(s.hallMax.x - 4.0f, 14.0f, s.hallMax.z - 5.0f),
-                                       Vec3(s.hallMax.x - 6.0f, 9.0f, hallMid.z + 6.0f), head, s.creditsCentre),
+                                       Vec3(s.hallMax.x - 6.0f, 9.0f, hallMid.z + 6.0f), head, lerp(head, s.creditsCentre, 0.3f)),
         fixedFov(60), head);
     // 153 - 183: the bank of six monitors shows the credits.
     Vec3 bank;

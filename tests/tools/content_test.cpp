@@ -1,0 +1,178 @@
+// The generated archive passes the content check, the check names what breaks it, and the
+// film's timeline keeps its promises (shots on beats to the end, subjects in view, gears that
+// mesh, a closing monitor whose screen index stays in range).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "anim/properties.h"
+#include "anim/writers.h"
+#include "assets/animation.h"
+#include "content/content_check.h"
+#include "content/film.h"
+#include "content/geometry_models.h"
+#include "content/music.h"
+#include "content/pictures.h"
+
+namespace {
+
+// The archive the build generated, or nothing (the sanitizer flavour skips generating it).
+const content::ArchiveEntries* generatedArchive() {
+    static const content::ArchiveEntries* entries = [] () -> const content::ArchiveEntries* {
+        if (!std::ifstream(VOLTARESCA_ARCHIVE)) return nullptr;
+        return new content::ArchiveEntries(content::readArchive(VOLTARESCA_ARCHIVE));
+    }();
+    return entries;
+}
+
+#define NEED_ARCHIVE(entries)                                                                        \
+    const content::ArchiveEntries* entries = generatedArchive();                                     \
+    if (!entries) GTEST_SKIP() << "no archive at " VOLTARESCA_ARCHIVE " (built with VOLTARESCA_CONTENT=OFF?)"
+
+bool mentions(const std::vector<std::string>& problems, const std::string& word) {
+    for (const std::string& p : problems)
+        if (p.find(word) != std::string::npos) return true;
+    return false;
+}
+
+std::string joined(const std::vector<std::string>& problems) {
+    std::string all;
+    for (const std::string& p : problems) all += p + "\n";
+    return all;
+}
+
+TEST(ContentCheck, GeneratedArchiveIsWholeAndSmallEnough) {
+    NEED_ARCHIVE(entries);
+    const std::vector<std::string> problems = content::checkContent(*entries);
+    EXPECT_TRUE(problems.empty()) << joined(problems);
+    std::ifstream file(VOLTARESCA_ARCHIVE, std::ios::binary | std::ios::ate);
+    EXPECT_LT(static_cast<long long>(file.tellg()), 24LL * 1024 * 1024);
+}
+
+TEST(ContentCheck, NamesWhatIsMissingOrOutOfRange) {
+    NEED_ARCHIVE(entries);
+    content::ArchiveEntries broken = *entries;
+    broken.erase("models/screens.geo");
+    broken.erase("textures/rust.jpg");
+    broken.erase("effects/electro.cfx");
+    broken.erase("textures/credits/");
+    broken.erase("music/demotune.mp3");
+    ScriptWriter script;
+    script.track(1, "shake", std::vector<ScriptKey<float>>{{0, 0}});
+    script.track(2, "electro_noise", std::vector<ScriptKey<float>>{{0, 0}});
+    script.value(3, "images.end", 1.0f);  // a constant where a track is wanted
+    script.track(4, "believe_screen.letters", std::vector<ScriptKey<float>>{{0, 0}});
+    script.track(5, "believe_screen.screen_index", std::vector<ScriptKey<int>>{{0, 0, true}, {1000, 5, true}});
+    const std::string text = script.text();
+    broken["properties/props.scr"].assign(text.begin(), text.end());
+
+    const std::vector<std::string> problems = content::checkContent(broken);
+    EXPECT_TRUE(mentions(problems, "model 'screens'")) << joined(problems);
+    EXPECT_TRUE(mentions(problems, "texture 'rust.jpg'")) << joined(problems);
+    EXPECT_TRUE(mentions(problems, "effect 'electro'")) << joined(problems);
+    EXPECT_TRUE(mentions(problems, "voltaresca_data/textures/credits/")) << joined(problems);
+    EXPECT_TRUE(mentions(problems, "music/demotune.mp3")) << joined(problems);
+    EXPECT_TRUE(mentions(problems, "'images.end' must be an AnimProperty")) << joined(problems);
+    EXPECT_TRUE(mentions(problems, "'believe_screen.screen_index' leaves its range")) << joined(problems);
+}
+
+TEST(ContentCheck, CatchesAWrongScreensModelAndAMaterialNameMismatch) {
+    NEED_ARCHIVE(entries);
+    content::ArchiveEntries broken = *entries;
+    GeoMesh one{0, "screens", {GeoPart{"screen", {}}}};
+    const std::string screens = encodeGeo({one});
+    broken["models/screens.geo"].assign(screens.begin(), screens.end());
+    GeoMesh odd{0, "thing", {GeoPart{"no_such_material", {}}}};
+    const std::string thing = encodeGeo({odd});
+    broken["models/thing.geo"].assign(thing.begin(), thing.end());
+    broken["models/cut.geo"] = {1, 0, 0};
+    const std::vector<std::string> problems = content::checkContent(broken);
+    EXPECT_TRUE(mentions(problems, "'screens' has 1 parts, wants 6")) << joined(problems);
+    EXPECT_TRUE(mentions(problems, "material 'no_such_material'")) << joined(problems);
+    EXPECT_TRUE(mentions(problems, "models/cut.geo is cut short")) << joined(problems);
+}
+
+TEST(ContentCheck, ReadingAMissingArchiveSaysWhere) {
+    try {
+        content::readArchive("/nonexistent/demodat");
+        FAIL() << "no exception";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("/nonexistent/demodat"), std::string::npos);
+    }
+}
+
+TEST(FilmTimeline, ShotsCutOnBeatsAndCoverTheFilm) {
+    const std::vector<content::Shot> shots = content::filmShots();
+    const std::vector<float> beats = content::beatTimes();
+    ASSERT_GE(shots.size(), 10u);
+    float previousEnd = 0.0f;
+    for (const content::Shot& shot : shots) {
+        const float end = shot.keys.back().time;
+        EXPECT_GT(end, previousEnd) << shot.what << ": shots must end in order";
+        EXPECT_NEAR(shot.keys.front().time, previousEnd, 0.01f) << shot.what << " starts where the last one cut";
+        if (&shot != &shots.back()) {
+            bool onBeat = false;
+            for (float b : beats) onBeat = onBeat || std::fabs(b - end) < 1e-3f;
+            EXPECT_TRUE(onBeat) << shot.what << " cuts at " << end << " s, off the beat";
+        }
+        previousEnd = end;
+    }
+    EXPECT_GE(previousEnd, content::kFilmEndSeconds) << "the last shot must hold past the end of the film";
+}
+
+TEST(FilmTimeline, EverySubjectIsInFrontOfTheCameraAndWithinTheFarPlane) {
+    for (const content::Shot& shot : content::filmShots())
+        for (const CameraShotKey& key : shot.keys) {
+            const sm::Vec3 forward = sm::normalized(key.target - key.eye);
+            const float depth = sm::dot(shot.subject - key.eye, forward);
+            EXPECT_GT(depth, 2.0f) << shot.what << " at " << key.time << " s: subject behind or at the near plane";
+            EXPECT_LT(sm::length(shot.subject - key.eye), 200.0f) << shot.what << " at " << key.time << " s";
+            const float offAxis = sm::length(shot.subject - key.eye - forward * depth) / depth;
+            EXPECT_LT(offAxis, std::tan(sm::toRadians(25.0f))) << shot.what << " at " << key.time << " s: subject off screen";
+        }
+}
+
+TEST(FilmTimeline, HeadShotsLookAtTheDischarge) {
+    const geo::SceneLayout& s = geo::sceneLayout();
+    EXPECT_LT(sm::length(s.headCentre - s.electroSource), 6.0f);
+    EXPECT_LT(sm::length(s.headTop - s.electroSource), 6.0f);
+    EXPECT_LT(sm::length(s.chin - s.electroSource), 6.0f);
+}
+
+TEST(FilmTimeline, GearsTurnAtTheirToothRatios) {
+    const std::vector<unsigned char> bytes = encodeAnimation(content::wheelsAnimation());
+    std::unique_ptr<Animation> root = parseAnimation(bytes.data(), bytes.size());
+    ASSERT_TRUE(root);
+    const geo::SceneLayout& s = geo::sceneLayout();
+    ASSERT_FALSE(s.gears.empty());
+    const Animation* first = root->findNode(s.gears.front().nodeId);
+    ASSERT_TRUE(first && first->spinning);
+    for (const geo::GearLayout& g : s.gears) {
+        const Animation* node = root->findNode(g.nodeId);
+        ASSERT_TRUE(node) << g.meshName;
+        EXPECT_TRUE(node->spinning) << g.meshName;
+        EXPECT_NEAR(node->spinSpeed * static_cast<float>(g.teeth), first->spinSpeed * static_cast<float>(s.gears.front().teeth),
+                    1e-3f)
+            << g.meshName << " would grind against its neighbour";
+    }
+}
+
+TEST(FilmTimeline, ClosingMonitorTypesThenShowsFourWords) {
+    PropertyRegistry registry;
+    ASSERT_TRUE(registry.parse(content::propertyScript(), "props.scr"));
+    AnimProperty* index = registry.findTrack("believe_screen.screen_index");
+    AnimProperty* letters = registry.findTrack("believe_screen.letters");
+    AnimProperty* endImage = registry.findTrack("images.end");
+    ASSERT_TRUE(index && letters && endImage);
+    EXPECT_EQ(index->provider<int>()->valueAt(201000.0f), 0);
+    EXPECT_EQ(index->provider<int>()->valueAt(213600.0f), 4);
+    EXPECT_LT(letters->provider<float>()->valueAt(200500.0f), 1.0f);
+    EXPECT_FLOAT_EQ(letters->provider<float>()->valueAt(208500.0f), static_cast<float>(content::believeLetterStops().back()));
+    EXPECT_FLOAT_EQ(endImage->provider<float>()->valueAt(213000.0f), 0.0f);
+    EXPECT_FLOAT_EQ(endImage->provider<float>()->valueAt(220000.0f), 1.0f);
+}
+
+}  // namespace
