@@ -166,8 +166,8 @@ std::vector<Shot> filmShots() {
         dolly(23.5f, onBeat(34.5f), head + Vec3(10.0f, 1.5f, -1.0f), head + Vec3(8.0f, -0.5f, 3.5f), head, head),
         fixedFov(42), head);
     // 34 - 62: the eyes close up, then the pull back that finds the hall around the head.
-    add("eyes close-up", dolly(34.5f, onBeat(46.5f), eyesMid + Vec3(0.0f, 0.2f, 4.6f), eyesMid + Vec3(0.0f, 0.1f, 3.4f), eyesMid, eyesMid),
-        zoom(34500, 40, 46500, 30), eyesMid);
+    add("eyes close-up", dolly(34.5f, onBeat(46.5f), eyesMid + Vec3(0.0f, 0.3f, 6.0f), eyesMid + Vec3(0.0f, 0.1f, 4.6f), eyesMid, eyesMid),
+        zoom(34500, 42, 46500, 36), eyesMid);
     add("reveal", dolly(46.5f, onBeat(62.5f), head + Vec3(0.5f, 0.5f, 6.5f), head + Vec3(9.0f, 5.0f, 27.0f), head, head + Vec3(0, -2.0f, 0), 3),
         fixedFov(50), head);
     // 62 - 82: through the hall: along the conveyor, then up the lift shaft past the lamps.

@@ -1,0 +1,158 @@
+// Captures the generated film at its key moments with voltaresca-capture and judges the frames
+// by their brightness: not black, not flat, the closing image there at the end. Skips when the
+// archive was not generated.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "assets/image.h"
+#include "content/pictures.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+// Luminance 0..1 of a picture, bottom row first.
+struct Grey {
+    int width = 0, height = 0;
+    std::vector<float> y;
+    float at(int x, int row) const { return y[static_cast<size_t>(row) * width + x]; }
+};
+
+bool loadGrey(const std::string& path, bool jpeg, Grey& out) {
+    DecodedImage image;
+    if (!(jpeg ? decodeJpeg(path, image) : decodePng(path, image))) return false;
+    const int channels = image.bitsPerPixel / 8;
+    out.width = image.width;
+    out.height = image.height;
+    out.y.resize(static_cast<size_t>(image.width) * image.height);
+    for (size_t i = 0; i < out.y.size(); ++i) {
+        const unsigned char* p = image.pixels + i * channels;
+        out.y[i] = channels >= 3 ? (0.299f * p[0] + 0.587f * p[1] + 0.114f * p[2]) / 255.0f : p[0] / 255.0f;
+    }
+    releasePixels(image);
+    return true;
+}
+
+struct Stats {
+    float mean = 0, spread = 0;
+};
+
+// Over the picture between the letterbox bars.
+Stats statsOf(const Grey& g) {
+    const int from = static_cast<int>(g.height * content::kLetterboxBar) + 2, to = g.height - from;
+    double sum = 0, sum2 = 0;
+    size_t n = 0;
+    for (int row = from; row < to; ++row)
+        for (int x = 0; x < g.width; ++x) {
+            const float v = g.at(x, row);
+            sum += v, sum2 += double(v) * v, ++n;
+        }
+    const double mean = sum / n;
+    return {static_cast<float>(mean), static_cast<float>(std::sqrt(std::max(0.0, sum2 / n - mean * mean)))};
+}
+
+// Mean over a box given in fractions of the picture (x0, y0 from the bottom left).
+float boxMean(const Grey& g, float x0, float y0, float x1, float y1) {
+    double sum = 0;
+    size_t n = 0;
+    for (int row = static_cast<int>(y0 * g.height); row < static_cast<int>(y1 * g.height); ++row)
+        for (int x = static_cast<int>(x0 * g.width); x < static_cast<int>(x1 * g.width); ++x) sum += g.at(x, row), ++n;
+    return n ? static_cast<float>(sum / n) : 0.0f;
+}
+
+// Correlation of two pictures sampled on a coarse grid between the letterbox bars.
+float likeness(const Grey& a, const Grey& b) {
+    std::vector<float> va, vb;
+    for (int j = 0; j < 12; ++j)
+        for (int i = 0; i < 32; ++i) {
+            const float fx = (i + 0.5f) / 32.0f, fy = 0.15f + 0.7f * (j + 0.5f) / 12.0f;
+            va.push_back(boxMean(a, fx - 0.015f, fy - 0.03f, fx + 0.015f, fy + 0.03f));
+            vb.push_back(boxMean(b, fx - 0.015f, fy - 0.03f, fx + 0.015f, fy + 0.03f));
+        }
+    double ma = 0, mb = 0;
+    for (size_t k = 0; k < va.size(); ++k) ma += va[k], mb += vb[k];
+    ma /= va.size(), mb /= vb.size();
+    double ab = 0, aa = 0, bb = 0;
+    for (size_t k = 0; k < va.size(); ++k) {
+        ab += (va[k] - ma) * (vb[k] - mb), aa += (va[k] - ma) * (va[k] - ma), bb += (vb[k] - mb) * (vb[k] - mb);
+    }
+    return aa > 0 && bb > 0 ? static_cast<float>(ab / std::sqrt(aa * bb)) : 0.0f;
+}
+
+const std::vector<int> kMoments = {5000, 7500, 9000, 20000, 45000, 70000, 90000, 130000, 150000, 154500, 160000, 205000, 220000};
+
+class FilmFrames : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (!std::ifstream(VOLTARESCA_ARCHIVE)) return;
+        folder_ = new TempDir();
+        std::string at;
+        for (int ms : kMoments) at += (at.empty() ? "" : ",") + std::to_string(ms);
+        // Two frames a second keep the run short; the film's state only needs time to pass.
+        const std::string command = std::string("\"") + VOLTARESCA_CAPTURE + "\" --archive \"" VOLTARESCA_ARCHIVE "\" --size 320x180 --fps 2 --out \"" +
+                                    folder_->path() + "\" --at " + at + " > \"" + folder_->path() + "/log.txt\" 2>&1";
+        captureStatus_ = std::system(command.c_str());
+    }
+    static void TearDownTestSuite() {
+        delete folder_;
+        folder_ = nullptr;
+    }
+
+    void SetUp() override {
+        if (!folder_) GTEST_SKIP() << "no archive at " VOLTARESCA_ARCHIVE " (built with VOLTARESCA_CONTENT=OFF?)";
+        ASSERT_EQ(captureStatus_, 0) << readFile(folder_->path() + "/log.txt");
+    }
+
+    Grey frame(int ms) {
+        char name[64];
+        std::snprintf(name, sizeof name, "/at_%07d.0.png", ms);
+        Grey g;
+        EXPECT_TRUE(loadGrey(folder_->path() + name, false, g)) << "no frame " << name;
+        return g;
+    }
+
+    static TempDir* folder_;
+    static int captureStatus_;
+};
+
+TempDir* FilmFrames::folder_ = nullptr;
+int FilmFrames::captureStatus_ = 0;
+
+TEST_F(FilmFrames, EveryKeyMomentIsLitAndHasContrast) {
+    for (int ms : {5000, 20000, 45000, 70000, 90000, 130000, 160000, 205000, 220000}) {
+        const Grey g = frame(ms);
+        if (g.y.empty()) continue;
+        const Stats s = statsOf(g);
+        EXPECT_GT(s.mean, 0.04f) << "frame at " << ms << " ms is nearly black";
+        EXPECT_GT(s.spread, 0.05f) << "frame at " << ms << " ms is flat";
+    }
+}
+
+TEST_F(FilmFrames, ClosingImageIsThereAtTheEnd) {
+    const Grey last = frame(220000), before = frame(205000);
+    TempDir pictures;
+    Grey end;
+    ASSERT_TRUE(loadGrey(pictures.write("end.jpg", content::endPicture()), true, end));
+    EXPECT_GT(likeness(last, end), 0.6f) << "the frame at 220 s doesn't look like the closing image";
+    EXPECT_LT(likeness(before, end), likeness(last, end)) << "the closing image is already there at 205 s";
+}
+
+TEST_F(FilmFrames, EyesGlowBrighterOnAPulse) {
+    GTEST_SKIP() << "the eye glow is added by the glow pass, which is not in the renderer yet";
+    const Grey pulse = frame(9000), between = frame(7500);
+    // The eyes sit just above the middle of the push-in shot.
+    EXPECT_GT(boxMean(pulse, 0.35f, 0.45f, 0.65f, 0.7f), boxMean(between, 0.35f, 0.45f, 0.65f, 0.7f) + 0.02f);
+}
+
+TEST_F(FilmFrames, CreditsMonitorLightsUpAroundItsCue) {
+    GTEST_SKIP() << "the credits pictures are drawn by the monitors pass, which is not in the renderer yet";
+    const Grey cue = frame(154500), before = frame(150000);
+    EXPECT_GT(statsOf(cue).mean, statsOf(before).mean);
+}
+
+}  // namespace
