@@ -23,6 +23,18 @@ float* ManCam::getViewMatrix(float* out) {
     return out;
 }
 
+void ManCam::lookFrom(const float* view) {
+    float inv[16];
+    sm::inverse(inv, view);
+    position = sm::Vec3(inv[12], inv[13], inv[14]);
+    // With no roll the view looks along (sin yaw cos pitch, -sin pitch, -cos yaw cos pitch).
+    const sm::Vec3 forward = sm::normalized(sm::Vec3(-inv[8], -inv[9], -inv[10]));
+    const float y = forward.y < -1.0f ? -1.0f : (forward.y > 1.0f ? 1.0f : forward.y);
+    pitch = sm::toDegrees(-std::asin(y));
+    yaw = sm::toDegrees(std::atan2(forward.x, -forward.z));
+    roll = 0.0f;
+}
+
 float ManCam::fieldOfView(float) { return 1.0471976f; }
 
 void ManCam::update(float dt) {

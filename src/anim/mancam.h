@@ -38,6 +38,9 @@ public:
     float fieldOfView(float time) override;
     // Reads the input and moves; `dt` is the frame time in milliseconds.
     void update(float dt);
+    // Stands where a view matrix looks from and turns the same way (its roll is dropped), so
+    // that the free flight starts inside the film rather than at the origin.
+    void lookFrom(const float* view);
 
     sm::Vec3 position{0.0f, 0.0f, 0.0f};
     float roll = 0.0f;   // degrees

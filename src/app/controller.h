@@ -199,4 +199,5 @@ private:
     std::string firstGlError_;
     std::function<void()> beforeSwap_;
     std::function<void(const char*)> passObserver_;
+    bool freeCameraPlaced_ = false;
 };

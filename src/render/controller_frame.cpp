@@ -123,7 +123,17 @@ bool DemoController::update(float t, float dt) {
                                  animations_.cameras})
         if (animation) animation->evaluate(seconds, kIdentity, step);
 
-    if (runMode_ != RunMode::Free) camera_ = cameraChanger_.select(seconds);
+    if (runMode_ != RunMode::Free) {
+        camera_ = cameraChanger_.select(seconds);
+    } else if (!freeCameraPlaced_ && freeCamera_) {
+        // The free flight starts from the film's own first shot, not from the origin, which
+        // may lie outside the scene and beyond the far plane.
+        if (AnimCamera* scripted = cameraChanger_.select(seconds)) {
+            float scriptedView[16];
+            freeCamera_->lookFrom(scripted->getViewMatrix(scriptedView));
+        }
+        freeCameraPlaced_ = true;
+    }
     if (!camera_) return true;  // nothing to look through: render draws no scene
 
     float cameraView[16];

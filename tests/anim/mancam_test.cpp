@@ -94,3 +94,22 @@ TEST(ManCam, ViewMatchesTheFixedFunctionOrder) {
     const sm::Vec3 p = sm::transformPoint(view, sm::Vec3(2, 2, 3));
     EXPECT_NEAR(p.z, -1.0f, 1e-6);
 }
+
+TEST(ManCam, LookFromTakesOverAView) {
+    FakeInput input;
+    ManCam source(&input);
+    source.position = sm::Vec3(2.5f, 11.0f, -210.0f);
+    float view[16];
+    for (const auto& [yaw, pitch] : {std::pair{0.0f, 0.0f}, {135.0f, 20.0f}, {-60.0f, -35.0f}, {179.0f, 80.0f}}) {
+        source.yaw = yaw;
+        source.pitch = pitch;
+        source.getViewMatrix(view);
+        ManCam cam(&input);
+        cam.roll = 15.0f;
+        cam.lookFrom(view);
+        float again[16];
+        cam.getViewMatrix(again);
+        for (int i = 0; i < 16; ++i) EXPECT_NEAR(again[i], view[i], 1e-3f) << "yaw " << yaw << " pitch " << pitch << " element " << i;
+        EXPECT_EQ(cam.roll, 0.0f);
+    }
+}
