@@ -1,6 +1,7 @@
 // voltaresca-capture: plays the film with the demo's own controller in an off-screen window,
 // with no sound and deterministic time, and writes the chosen frames as PNG files.
 #include <cstdio>
+#include <string>
 #include <cstdlib>
 #include <fstream>
 #include <vector>
@@ -17,7 +18,9 @@ namespace {
 
 const char* const kUsage =
     "usage: voltaresca-capture [--archive FILE] [--size WxH] [--out DIR]\n"
-    "                          (--at MS[,MS...] | [--fps N] [--from MS] --to MS)\n";
+    "                          (--at MS[,MS...] | [--fps N] [--from MS] --to MS)\n"
+    "Renders moments of the film to PNG files without a screen or sound. Frames play at a fixed\n"
+    "rate (--fps, 30 by default) from 0 ms, so the same command gives the same pictures.\n";
 
 bool folderWritable(const std::string& folder) {
     const std::string probe = folder + "/.voltaresca-capture-probe";
@@ -95,6 +98,11 @@ int capture(const CaptureOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
     CaptureOptions options;
     std::string error;
     if (!parseCaptureOptions(argc, argv, options, error)) {
