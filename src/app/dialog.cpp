@@ -211,5 +211,6 @@ bool runSetupDialog(SetupResult& result) {
     ImGui::DestroyContext();
     platform::destroyWindow(window);
     platform::clearQuitRequest();
+    platform::forgetKeyPresses();
     return true;
 }

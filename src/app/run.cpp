@@ -63,7 +63,8 @@ int runMainLoop(DemoController& controller, FrameTimer& timer) {
     bool finished = false;
     for (;;) {
         if (!platform::pumpEvents()) break;
-        if (platform::keyDown(platform::Key::Escape)) break;
+        // A tap shorter than a frame counts too: slow frames must not swallow Escape.
+        if (platform::keyDown(platform::Key::Escape) || platform::keyPressed(platform::Key::Escape)) break;
         const float dt = timer.tick();
         t += dt;
         if (!controller.update(t, dt)) finished = true;

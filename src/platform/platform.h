@@ -72,8 +72,11 @@ void clearQuitRequest();
 
 enum class Key { Escape, W, S, A, D, Q, E, LeftControl, MouseLeft, F1 };
 bool keyDown(Key key);
-// True once for each press of the key since the last call (for toggles such as F1).
+// True once for each press of the key since the last call (for toggles such as F1, and for
+// taps shorter than a frame).
 bool keyPressed(Key key);
+// Forgets every press seen so far (presses in the dialog must not reach the demo).
+void forgetKeyPresses();
 
 // Cursor position in desktop coordinates, and the size of the primary screen.
 void cursorPosition(int& x, int& y);

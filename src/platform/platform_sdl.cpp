@@ -220,6 +220,10 @@ bool keyPressed(Key key) {
     return was;
 }
 
+void forgetKeyPresses() {
+    for (bool& flag : g_pressed) flag = false;
+}
+
 void cursorPosition(int& x, int& y) { SDL_GetGlobalMouseState(&x, &y); }
 
 void screenSize(int& width, int& height) {

@@ -37,8 +37,9 @@ window="$(find_window '^Voltaresca :: by Quorvex$')" || fail "the demo window di
 ls "$work/tmp" | grep -q '^voltaresca-' || fail "no data folder while the demo runs"
 sleep 0.5
 xdotool windowfocus --sync "$window" 2>/dev/null
-xdotool keydown Escape; sleep 0.4; xdotool keyup Escape
-for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+# A short tap: the program must see it even when a frame takes longer than the tap.
+xdotool keydown Escape; sleep 0.05; xdotool keyup Escape
+for _ in $(seq 300); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$pid" 2>/dev/null && fail "Escape did not end the run"
 wait "$pid"; status=$?
 pid=""
