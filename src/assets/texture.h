@@ -1,6 +1,8 @@
 // GL 2-D textures made from PNG and JPEG pictures.
 #pragma once
 
+#include <vector>
+
 #include "assets/asset.h"
 
 class Texture : public IDisposable {
@@ -20,6 +22,12 @@ public:
     int height = 0;
     int bitsPerPixel = 0;
 };
+
+// The next mipmap level of a tightly packed picture with `channels` bytes a pixel: max(1, w / 2)
+// by max(1, h / 2), each pixel the rounded mean of a 2 x 2 block (the block is clamped at an
+// edge of size 1). `out` is resized to fit; `outWidth` and `outHeight` receive the size.
+void halvePicture(const unsigned char* pixels, int width, int height, int channels, std::vector<unsigned char>& out,
+                  int& outWidth, int& outHeight);
 
 // GL_ALPHA, GL_RGB or GL_RGBA for 8, 24 and 32 bits per pixel; 0 for anything else.
 int textureFormat(int bitsPerPixel);

@@ -94,6 +94,46 @@ TEST_F(TextureTest, EachKindOfPictureGetsATableFormat) {
     EXPECT_NEAR(level0(*jpeg)[1], 128, 2);
 }
 
+TEST(HalvePicture, AveragesBlocksAndClampsAtThinEdges) {
+    std::vector<unsigned char> out;
+    int w = 0, h = 0;
+    // 4 x 2 grey: blocks {0, 10, 20, 30} and {100, 100, 200, 201}.
+    halvePicture(std::vector<unsigned char>{0, 10, 100, 100, 20, 30, 200, 201}.data(), 4, 2, 1, out, w, h);
+    EXPECT_EQ(w, 2);
+    EXPECT_EQ(h, 1);
+    EXPECT_EQ(out, (std::vector<unsigned char>{15, 150}));
+    // A single column of RGB pixels halves its height only and never reads beside it.
+    halvePicture(std::vector<unsigned char>{0, 0, 0, 255, 255, 255, 7, 8, 9, 7, 8, 9}.data(), 1, 4, 3, out, w, h);
+    EXPECT_EQ(w, 1);
+    EXPECT_EQ(h, 2);
+    EXPECT_EQ(out, (std::vector<unsigned char>{128, 128, 128, 7, 8, 9}));
+    // 3 x 1 halves to 1 x 1.
+    halvePicture(std::vector<unsigned char>{40, 80, 250}.data(), 3, 1, 1, out, w, h);
+    EXPECT_EQ(w, 1);
+    EXPECT_EQ(h, 1);
+    EXPECT_EQ(out, (std::vector<unsigned char>{60}));
+}
+
+TEST_F(TextureTest, LoadedPicturesHaveACompleteMipmapChain) {
+    // 4 x 2: the chain is 2 x 1 and 1 x 1, the last the mean of red and blue.
+    const unsigned char red[3] = {255, 0, 0}, blue[3] = {0, 0, 255};
+    std::vector<unsigned char> pixels;
+    for (int i = 0; i < 8; ++i) pixels.insert(pixels.end(), i < 4 ? red : blue, (i < 4 ? red : blue) + 3);
+    auto texture = load("t/chain.png", encodePng(4, 2, PNG_FORMAT_RGB, pixels));
+    ASSERT_TRUE(texture);
+    GLint width = 0, height = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 2, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 2, GL_TEXTURE_HEIGHT, &height);
+    EXPECT_EQ(width, 1);
+    EXPECT_EQ(height, 1);
+    unsigned char last[4] = {};
+    glGetTexImage(GL_TEXTURE_2D, 2, GL_RGBA, GL_UNSIGNED_BYTE, last);
+    EXPECT_NEAR(last[0], 128, 1);
+    EXPECT_EQ(last[1], 0);
+    EXPECT_NEAR(last[2], 128, 1);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
 TEST_F(TextureTest, ThirdLastCharacterPicksTheDecoder) {
     EXPECT_TRUE(isPngPath("a/pic.png"));
     EXPECT_TRUE(isPngPath("a/pic.jpeg"));  // "p" of jpeg
