@@ -73,23 +73,18 @@ float readFloat(const unsigned char* at) {
     return value;
 }
 
-void computeBounds(MeshPart& part) {
+// Box and sphere from the extremes of the part's positions; an empty part gets an empty box.
+void setBounds(MeshPart& part, const float* lowest, const float* highest) {
     Box& box = part.box;
     if (part.vertices.empty()) {
         box = Box();
     } else {
-        const float* first = part.vertices.front().position;
-        box.minX = box.maxX = first[0];
-        box.minY = box.maxY = first[1];
-        box.minZ = box.maxZ = first[2];
-        for (const MemoryVertex& v : part.vertices) {
-            box.minX = std::min(box.minX, v.position[0]);
-            box.maxX = std::max(box.maxX, v.position[0]);
-            box.minY = std::min(box.minY, v.position[1]);
-            box.maxY = std::max(box.maxY, v.position[1]);
-            box.minZ = std::min(box.minZ, v.position[2]);
-            box.maxZ = std::max(box.maxZ, v.position[2]);
-        }
+        box.minX = lowest[0];
+        box.minY = lowest[1];
+        box.minZ = lowest[2];
+        box.maxX = highest[0];
+        box.maxY = highest[1];
+        box.maxZ = highest[2];
         box.centreX = (box.minX + box.maxX) / 2.0f;
         box.centreY = (box.minY + box.maxY) / 2.0f;
         box.centreZ = (box.minZ + box.maxZ) / 2.0f;
@@ -127,20 +122,27 @@ MeshPart* readPart(ByteReader& in) {
     auto* part = new MeshPart;
     part->materialName = std::move(materialName);
     part->vertexCount = vertexCount;
-    part->vertices.resize(static_cast<size_t>(vertexCount));
+    // One pass from the file bytes into the 60-byte vertices, gathering the bounds on the way.
+    part->vertices.reserve(static_cast<size_t>(vertexCount));
+    float lowest[3] = {0.0f, 0.0f, 0.0f}, highest[3] = {0.0f, 0.0f, 0.0f};
+    if (vertexCount > 0)
+        for (int k = 0; k < 3; ++k) lowest[k] = highest[k] = readFloat(data + 4 * k);
+    MemoryVertex v;
+    v.position[3] = v.normal[3] = v.aux[3] = v.uv[2] = 1.0f;
     for (int32_t i = 0; i < vertexCount; ++i) {
         const unsigned char* src = data + static_cast<size_t>(i) * kFileVertexSize;
-        MemoryVertex& v = part->vertices[static_cast<size_t>(i)];
         for (int k = 0; k < 3; ++k) {
             v.position[k] = readFloat(src + 4 * k);
             v.normal[k] = readFloat(src + 12 + 4 * k);
             v.aux[k] = readFloat(src + 24 + 4 * k);
+            lowest[k] = std::min(lowest[k], v.position[k]);
+            highest[k] = std::max(highest[k], v.position[k]);
         }
         v.uv[0] = readFloat(src + 36);
         v.uv[1] = readFloat(src + 40);
-        v.position[3] = v.normal[3] = v.aux[3] = v.uv[2] = 1.0f;
+        part->vertices.push_back(v);
     }
-    computeBounds(*part);
+    setBounds(*part, lowest, highest);
 
     glGenBuffersARB(1, &part->buffer);
     glBindBufferARB(GL_ARRAY_BUFFER_ARB, part->buffer);
