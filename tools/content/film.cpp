@@ -95,10 +95,33 @@ std::vector<::GeoMesh> toGeoMeshes(const geo::GeoModel& model) {
     return meshes;
 }
 
+namespace {
+
+// The belt crates slide one crate spacing along the belt every kBeltCycle seconds, then jump
+// back by that spacing, which puts every crate where its neighbour was. The keys are splined:
+// short segments on both sides of each jump keep the spline's swing around it within a frame.
+AnimationNode beltCratesNode(int32_t nodeId) {
+    constexpr float kBeltCycle = 4.0f, kEdge = 0.02f, kJump = 0.001f;
+    const geo::SceneLayout& s = geo::sceneLayout();
+    const Vec3 step = sm::normalized(s.conveyorEnd - s.conveyorStart) * geo::kCrateSpacing;
+    const float times[] = {kJump, kEdge, 0.25f * kBeltCycle, 0.5f * kBeltCycle, 0.75f * kBeltCycle,
+                           kBeltCycle - kEdge, kBeltCycle};
+    AnimationNode node;
+    node.nodeId = nodeId;
+    node.position.keys.push_back({0.0f, Vec3(0, 0, 0)});
+    for (float t0 = 0.0f; t0 < kFilmEndSeconds + 10.0f; t0 += kBeltCycle)
+        for (float t : times) node.position.keys.push_back({t0 + t, step * (t == kJump ? 0.0f : t / kBeltCycle)});
+    return node;
+}
+
+}  // namespace
+
 std::vector<AnimationNode> factoryAnimation(const geo::GeoModel& factory) {
     std::vector<AnimationNode> nodes;
-    for (const geo::GeoMesh& mesh : factory.meshes)
-        if (mesh.nodeId != 0) nodes.push_back(stillNode(mesh.nodeId));
+    for (const geo::GeoMesh& mesh : factory.meshes) {
+        if (mesh.nodeId == 0) continue;
+        nodes.push_back(mesh.name == geo::kBeltCratesMesh ? beltCratesNode(mesh.nodeId) : stillNode(mesh.nodeId));
+    }
     return nodes;
 }
 
