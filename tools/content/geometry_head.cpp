@@ -128,10 +128,10 @@ GeoModel buildHeadEyes() {
     mesh.name = "head_eyes";
     Tris& tris = partOf(mesh, "glow_eyes");
     // Only the iris glows: a cap of a sphere a hair larger than the eyeball (which the factory
-    // model carries in dark steel), the front 36 degrees around the pupil. The eye glow scales
+    // model carries in dark steel), the front 45 degrees around the pupil. The eye glow scales
     // the whole eyes mesh, so between pulses the irises sink to a faint ember while the steel
     // around them stays lit.
-    const float kIrisAngle = sm::kPi * 0.2f;
+    const float kIrisAngle = sm::kPi * 0.25f;
     for (const Vec& centre : layout.eyes) {
         Tris sphere;
         // The sphere's +y pole turned to look forward: v = 1 at the pupil.
