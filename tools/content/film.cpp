@@ -97,20 +97,27 @@ std::vector<::GeoMesh> toGeoMeshes(const geo::GeoModel& model) {
 
 namespace {
 
-// The belt crates slide one crate spacing along the belt every kBeltCycle seconds, then jump
-// back by that spacing, which puts every crate where its neighbour was. The keys are splined:
-// short segments on both sides of each jump keep the spline's swing around it within a frame.
+// The belt crates slide one crate spacing along the belt every kBeltCycleSeconds, then jump
+// back by that spacing, which puts every crate where its neighbour was. The keys are splined
+// from their neighbours' values: evenly spaced keys make the slide steady, and the doubled keys
+// on both sides of each jump keep the spline's swing around it inside those few milliseconds.
 AnimationNode beltCratesNode(int32_t nodeId) {
-    constexpr float kBeltCycle = 4.0f, kEdge = 0.02f, kJump = 0.001f;
+    constexpr int kSteps = 8;
+    constexpr float kJump = 0.001f;
     const geo::SceneLayout& s = geo::sceneLayout();
     const Vec3 step = sm::normalized(s.conveyorEnd - s.conveyorStart) * geo::kCrateSpacing;
-    const float times[] = {kJump, kEdge, 0.25f * kBeltCycle, 0.5f * kBeltCycle, 0.75f * kBeltCycle,
-                           kBeltCycle - kEdge, kBeltCycle};
     AnimationNode node;
     node.nodeId = nodeId;
     node.position.keys.push_back({0.0f, Vec3(0, 0, 0)});
-    for (float t0 = 0.0f; t0 < kFilmEndSeconds + 10.0f; t0 += kBeltCycle)
-        for (float t : times) node.position.keys.push_back({t0 + t, step * (t == kJump ? 0.0f : t / kBeltCycle)});
+    for (float c = 0.0f; c < kFilmEndSeconds + 10.0f; c += kBeltCycleSeconds) {
+        node.position.keys.push_back({c + 2 * kJump, Vec3(0, 0, 0)});
+        node.position.keys.push_back({c + 3 * kJump, Vec3(0, 0, 0)});
+        for (int j = 1; j <= kSteps; ++j) {
+            const float f = static_cast<float>(j) / kSteps;
+            node.position.keys.push_back({c + f * kBeltCycleSeconds, step * f});
+        }
+        node.position.keys.push_back({c + kBeltCycleSeconds + kJump, step});
+    }
     return node;
 }
 
