@@ -160,6 +160,54 @@ TEST(FilmTimeline, GearsTurnAtTheirToothRatios) {
     }
 }
 
+TEST(FilmTimeline, BeltCratesTravelForwardAndStayOnTheBelt) {
+    const geo::GeoModel factory = geo::buildFactory();
+    const geo::GeoMesh* crates = nullptr;
+    for (const geo::GeoMesh& m : factory.meshes)
+        if (m.name == geo::kBeltCratesMesh) crates = &m;
+    ASSERT_TRUE(crates);
+    const std::vector<unsigned char> bytes = encodeAnimation(content::factoryAnimation(factory));
+    std::unique_ptr<Animation> root = parseAnimation(bytes.data(), bytes.size());
+    ASSERT_TRUE(root);
+    Animation* node = root->findNode(crates->nodeId);
+    ASSERT_TRUE(node && node->positionTrack);
+    const geo::SceneLayout& s = geo::sceneLayout();
+    const sm::Vec3 along = sm::normalized(s.conveyorEnd - s.conveyorStart);
+    const float length = sm::length(s.conveyorEnd - s.conveyorStart);
+    // The crates' rest pose lies on the belt with room for one spacing of travel.
+    for (const geo::GeoPart& part : crates->parts)
+        for (const geo::GeoVertex& v : part.vertices) {
+            const float d = sm::dot(v.position - s.conveyorStart, along);
+            EXPECT_GT(d, -1.0f);
+            EXPECT_LT(d + geo::kCrateSpacing, length + 1.0f);
+        }
+    // Sampled at a film's frame rate: the offset stays within one spacing and moves forward,
+    // apart from the jump back once a cycle.
+    float previous = -1.0f, travelled = 0.0f;
+    int jumps = 0;
+    for (float t = 60.0f; t < 80.0f; t += 1.0f / 60.0f) {
+        const float intoCycle = std::fmod(t, content::kBeltCycleSeconds);
+        if (intoCycle < 0.005f || intoCycle > content::kBeltCycleSeconds - 0.005f) continue;  // the jump
+        sm::Vec3 offset;
+        node->positionTrack->valueAt(t, &offset);
+        const float d = sm::dot(offset, along);
+        EXPECT_GE(d, -0.05f) << t;
+        EXPECT_LE(d, geo::kCrateSpacing + 0.05f) << t;
+        EXPECT_LT(sm::length(offset - along * d), 1e-3f) << "off the belt at " << t;
+        if (previous >= 0.0f) {
+            if (d < previous - geo::kCrateSpacing * 0.5f) {
+                ++jumps;
+            } else {
+                EXPECT_GT(d, previous - 0.02f) << "the belt runs backwards at " << t << " s";
+                travelled += d - previous;
+            }
+        }
+        previous = d;
+    }
+    EXPECT_GT(travelled, 20.0f) << "the crates hardly move";
+    EXPECT_GE(jumps, 3);
+}
+
 TEST(FilmTimeline, ClosingMonitorTypesThenShowsFourWords) {
     PropertyRegistry registry;
     ASSERT_TRUE(registry.parse(content::propertyScript(), "props.scr"));

@@ -95,10 +95,40 @@ std::vector<::GeoMesh> toGeoMeshes(const geo::GeoModel& model) {
     return meshes;
 }
 
+namespace {
+
+// The belt crates slide one crate spacing along the belt every kBeltCycleSeconds, then jump
+// back by that spacing, which puts every crate where its neighbour was. The keys are splined
+// from their neighbours' values: evenly spaced keys make the slide steady, and the doubled keys
+// on both sides of each jump keep the spline's swing around it inside those few milliseconds.
+AnimationNode beltCratesNode(int32_t nodeId) {
+    constexpr int kSteps = 8;
+    constexpr float kJump = 0.001f;
+    const geo::SceneLayout& s = geo::sceneLayout();
+    const Vec3 step = sm::normalized(s.conveyorEnd - s.conveyorStart) * geo::kCrateSpacing;
+    AnimationNode node;
+    node.nodeId = nodeId;
+    node.position.keys.push_back({0.0f, Vec3(0, 0, 0)});
+    for (float c = 0.0f; c < kFilmEndSeconds + 10.0f; c += kBeltCycleSeconds) {
+        node.position.keys.push_back({c + 2 * kJump, Vec3(0, 0, 0)});
+        node.position.keys.push_back({c + 3 * kJump, Vec3(0, 0, 0)});
+        for (int j = 1; j <= kSteps; ++j) {
+            const float f = static_cast<float>(j) / kSteps;
+            node.position.keys.push_back({c + f * kBeltCycleSeconds, step * f});
+        }
+        node.position.keys.push_back({c + kBeltCycleSeconds + kJump, step});
+    }
+    return node;
+}
+
+}  // namespace
+
 std::vector<AnimationNode> factoryAnimation(const geo::GeoModel& factory) {
     std::vector<AnimationNode> nodes;
-    for (const geo::GeoMesh& mesh : factory.meshes)
-        if (mesh.nodeId != 0) nodes.push_back(stillNode(mesh.nodeId));
+    for (const geo::GeoMesh& mesh : factory.meshes) {
+        if (mesh.nodeId == 0) continue;
+        nodes.push_back(mesh.name == geo::kBeltCratesMesh ? beltCratesNode(mesh.nodeId) : stillNode(mesh.nodeId));
+    }
     return nodes;
 }
 

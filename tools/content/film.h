@@ -14,8 +14,12 @@
 
 namespace content {
 
-// Node trees for "factory" (the hall stands still), "wheels" (the gears turn from 82.5 s at
+// Node trees for "factory" (the hall stands still but for the crates on the belt), "wheels" (the gears turn from 82.5 s at
 // speeds that follow their tooth counts) and "winda" (the cage travels its shaft from 84 s).
+// The belt crates of "factory" slide one crate spacing along the belt in this many seconds,
+// then jump back (within a few milliseconds of every multiple of it) and go on; the belt runs
+// faster than the camera glides along it, so the crates are seen to overtake it.
+constexpr float kBeltCycleSeconds = 2.5f;
 std::vector<AnimationNode> factoryAnimation(const geo::GeoModel& factory);
 std::vector<AnimationNode> wheelsAnimation();
 std::vector<AnimationNode> windaAnimation();

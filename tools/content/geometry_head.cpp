@@ -127,9 +127,23 @@ GeoModel buildHeadEyes() {
     mesh.nodeId = 501;
     mesh.name = "head_eyes";
     Tris& tris = partOf(mesh, "glow_eyes");
-    // The sphere's +y pole turned to look forward: v = 1 at the pupil.
-    for (const Vec& centre : layout.eyes)
-        addSphere(tris, then(rotate(sm::kPi / 2, Vec(1, 0, 0)), translate(centre)), layout.eyeRadius, 24, 16);
+    // Only the iris glows: a cap of a sphere a hair larger than the eyeball (which the factory
+    // model carries in dark steel), the front 45 degrees around the pupil. The eye glow scales
+    // the whole eyes mesh, so between pulses the irises sink to a faint ember while the steel
+    // around them stays lit.
+    const float kIrisAngle = sm::kPi * 0.25f;
+    for (const Vec& centre : layout.eyes) {
+        Tris sphere;
+        // The sphere's +y pole turned to look forward: v = 1 at the pupil.
+        addSphere(sphere, then(rotate(sm::kPi / 2, Vec(1, 0, 0)), translate(centre)), layout.eyeRadius * 1.02f, 32, 24);
+        for (size_t i = 0; i + 2 < sphere.size(); i += 3) {
+            bool front = true;
+            for (int k = 0; k < 3; ++k)
+                front = front && sm::dot(sm::normalized(sphere[i + k].position - centre), layout.headFacing) >=
+                                     std::cos(kIrisAngle) - 1e-4f;
+            if (front) tris.insert(tris.end(), sphere.begin() + static_cast<long>(i), sphere.begin() + static_cast<long>(i) + 3);
+        }
+    }
     model.meshes.push_back(std::move(mesh));
     finishModel(model);
     return model;

@@ -33,8 +33,9 @@ SceneLayout makeLayout() {
     s.headTop = s.headCentre + Vec(0, 2.4f, -0.2f);
     s.chin = s.headCentre + Vec(0, -2.75f, 1.6f);
     s.noseTip = s.headCentre + Vec(0, -0.88f, 2.65f);
-    s.eyes = {s.headCentre + Vec(0.6f, 0.0f, 1.68f), s.headCentre + Vec(-0.6f, 0.0f, 1.68f)};
-    s.eyeRadius = 0.36f;
+    // Seated a little forward in the sockets and smaller than them, so the lids' shadow rings them.
+    s.eyes = {s.headCentre + Vec(0.6f, 0.0f, 1.74f), s.headCentre + Vec(-0.6f, 0.0f, 1.74f)};
+    s.eyeRadius = 0.28f;
     s.hallMin = hall(-kHalfX, 0, -kHalfZ);
     s.hallMax = hall(kHalfX, kHeight, kHalfZ);
     s.conveyorStart = hall(-28, 1.3f, 16);
@@ -131,7 +132,7 @@ const SceneLayout& sceneLayout() {
 const std::vector<std::string>& geometryMaterials() {
     static const std::vector<std::string> names = {
         "concrete", "painted_metal", "bare_metal", "rust",   "rubber",      "glass",
-        "glow_lamp", "head_metal",   "glow_eyes",       "screen", "glow_credits"};
+        "glow_lamp", "head_metal",   "glow_eyes",       "screen", "glow_credits", "dark_metal"};
     return names;
 }
 
@@ -259,12 +260,9 @@ GeoModel buildFactory() {
             addCylinder(bare, then(rotate(sm::kPi / 2, Vec(1, 0, 0)), translate(hall(x, top - 0.25f, z + w * 0.5f + 0.1f))), 0.3f,
                         w + 0.2f, 16, true);
     }
-    {  // Crates on the belt and stacked by the walls.
+    {  // Crates stacked by the walls.
         GeoMesh& m = mesh("crates");
         Tris& crates = partOf(m, "rust");
-        const float z = s.conveyorStart.z - kZ0;
-        for (int i = 0; i < 7; ++i)
-            addCrate(crates, hall(-24.0f + i * 8.0f, s.conveyorStart.y, z), 1.1f, 0.08f * ((i * 37) % 5 - 2));
         for (int i = 0; i < 5; ++i) addCrate(crates, hall(-30.0f + i * 1.6f, 0, 24), 1.4f, 0.05f * (i % 3));
         for (int i = 0; i < 3; ++i) addCrate(crates, hall(-29.2f + i * 1.6f, 1.4f, 24), 1.4f, -0.05f * (i % 2));
         addCrate(crates, hall(-28.4f, 2.8f, 24), 1.4f, 0.1f);
@@ -318,6 +316,21 @@ GeoModel buildFactory() {
         addBoxBetween(partOf(m, "painted_metal"), Vec(c.x - 12, c.y - 2.3f, c.z - 1.0f), Vec(c.x + 12, c.y + 2.5f, c.z - 0.75f), 0.5f);
         for (float x : {-10.0f, 10.0f})
             addCylinder(bare, translate(c.x + x, c.y + 2.5f, c.z - 0.9f), 0.06f, kHeight - c.y - 2.5f, 8, false);
+    }
+    {  // The eyeballs: dark steel lit like the hall (the glowing irises of "head_eyes" sit on them).
+        GeoMesh& m = mesh("eyeballs");
+        for (const Vec& centre : s.eyes)
+            addSphere(partOf(m, "dark_metal"), then(rotate(sm::kPi / 2, Vec(1, 0, 0)), translate(centre)), s.eyeRadius, 24, 16);
+    }
+    {  // Crates riding the belt, kCrateSpacing apart from its start; the "factory" animation
+        // slides this mesh one spacing along the belt and back, over and over.
+        GeoMesh& m = mesh(kBeltCratesMesh);
+        Tris& crates = partOf(m, "rust");
+        const Vec along = sm::normalized(s.conveyorEnd - s.conveyorStart);
+        const float length = sm::length(s.conveyorEnd - s.conveyorStart);
+        for (int i = 0; kCrateSpacing * static_cast<float>(i) + 0.7f < length - kCrateSpacing; ++i)
+            addCrate(crates, s.conveyorStart + along * (0.7f + kCrateSpacing * static_cast<float>(i)), 1.1f,
+                     0.08f * static_cast<float>((i * 37) % 5 - 2));
     }
     finishModel(model);
     return model;

@@ -7,6 +7,7 @@
 //   - a spinning gear: node fixed matrix = translation by -pivot, position = pivot, rotation
 //     about the gear's axis (its vertices are laid out around that pivot);
 //   - the lift cage: fixed matrix identity, position = (0, lift height above the bottom stop, 0);
+//   - the belt crates: fixed matrix identity, position = offset along the belt from their rest;
 //   - meshes without a node (or with a node that holds identity) stay where they are.
 // The head, the eyes, the credits letters, the screens and the closing monitor are drawn with
 // an identity transform (screens and closing monitor always).
@@ -66,6 +67,12 @@ const std::vector<std::string>& geometryMaterials();
 
 // Triangle budget for all models together.
 constexpr size_t kSceneTriangleBudget = 300000;
+
+// The factory mesh of the crates that ride the conveyor (the last mesh of "factory"), laid out
+// kCrateSpacing apart from the belt's start; moving it by one spacing along the belt shows the
+// same picture except at the belt's two ends.
+constexpr const char* kBeltCratesMesh = "belt_crates";
+constexpr float kCrateSpacing = 8.0f;
 
 GeoModel buildFactory();
 GeoModel buildWheels();
