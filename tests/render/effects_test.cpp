@@ -12,6 +12,7 @@
 #include "assets/texture.h"
 #include "platform/platform.h"
 #include "render/credits.h"
+#include "scene_fixture.h"
 #include "render/electro.h"
 #include "support/temp_dir.h"
 #include "test_scene.h"
@@ -96,40 +97,8 @@ TEST(CreditsSchedule, VisibilityRisesFallsAndIsCappedAtOne) {
     EXPECT_EQ(s.visibilityRate, 0.0f);
 }
 
-constexpr int kW = 320;
-constexpr int kH = 180;
-
-class EffectsTest : public ::testing::Test {
+class EffectsTest : public SceneFixture {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(platform::init()) << platform::lastError(); }
-    static void TearDownTestSuite() { platform::quit(); }
-    void TearDown() override {
-        if (DemoController::exists()) {
-            DemoController::instance()->shutdown();
-            DemoController::destroyInstance();
-        }
-    }
-
-    DemoController* start(const TestSceneOptions& options = {}) {
-        const std::string data = dir_.path() + "voltaresca_data/";
-        EXPECT_TRUE(writeTestScene(data, options));
-        DemoController* c = DemoController::instance();
-        c->setHeadless(true);
-        c->setGlErrorChecks(true);
-        EXPECT_TRUE(c->init(RunMode::Demo, kW, kH, 32, 60, false));
-        EXPECT_TRUE(c->loadContent(data));
-        EXPECT_TRUE(c->prepare());
-        return c;
-    }
-
-    static std::vector<unsigned char> texels(unsigned texture, int w, int h) {
-        std::vector<unsigned char> pixels(static_cast<size_t>(w * h * 4));
-        glBindTexture(GL_TEXTURE_2D, texture);
-        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-        glBindTexture(GL_TEXTURE_2D, 0);
-        return pixels;
-    }
-
     static unsigned textureWithBlock(int w, int h, bool topLeft) {
         std::vector<unsigned char> rgba(static_cast<size_t>(w * h * 4), 0);
         for (int y = 0; y < h; ++y)
@@ -159,7 +128,6 @@ protected:
         cy = sum > 0 ? static_cast<float>(sy / sum / h) : -1.0f;
     }
 
-    TempDir dir_;
 };
 
 TEST_F(EffectsTest, BlurKeepsThePictureUprightInTheThirdTextureAndRestoresState) {

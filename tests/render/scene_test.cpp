@@ -14,44 +14,16 @@
 #include "platform/platform.h"
 #include "render/shadow_map.h"
 #include "support/temp_dir.h"
+#include "scene_fixture.h"
 #include "test_scene.h"
 
 namespace {
 
-constexpr int kW = 320;
-constexpr int kH = 180;
-
-class SceneTest : public ::testing::Test {
+class SceneTest : public SceneFixture {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(platform::init()) << platform::lastError(); }
-    static void TearDownTestSuite() { platform::quit(); }
-
-    void TearDown() override {
-        if (DemoController::exists()) {
-            DemoController::instance()->shutdown();
-            DemoController::destroyInstance();
-        }
-    }
-
-    DemoController* start(const TestSceneOptions& options = {}, RunMode mode = RunMode::Demo) {
-        const std::string data = dir_.path() + "voltaresca_data/";
-        EXPECT_TRUE(writeTestScene(data, options));
-        DemoController* c = DemoController::instance();
-        c->setHeadless(true);
-        c->setGlErrorChecks(true);
-        EXPECT_TRUE(c->init(mode, kW, kH, 32, 60, false));
-        EXPECT_TRUE(c->loadContent(data));
-        EXPECT_TRUE(c->prepare());
-        return c;
-    }
-
     // The lit scene before post-processing, bottom row first.
     static std::vector<unsigned char> sceneColour(DemoController* c) {
-        std::vector<unsigned char> pixels(static_cast<size_t>(kW * kH * 4));
-        glBindTexture(GL_TEXTURE_2D, c->sceneColorTexture()->glName);
-        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-        glBindTexture(GL_TEXTURE_2D, 0);
-        return pixels;
+        return texels(c->sceneColorTexture()->glName, kW, kH);
     }
 
     static MeshPart* partOf(Model* model, const std::string& mesh) {
@@ -60,7 +32,6 @@ protected:
         return nullptr;
     }
 
-    TempDir dir_;
 };
 
 TEST_F(SceneTest, CullsAgainstTheCameraAndKeepsNoCullParts) {
