@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "anim/random.h"
+#include "base/random.h"
 #include "app/controller.h"
-#include "assets/geo_writer.h"
+#include "formats/geo_writer.h"
 #include "assets/image.h"
 #include "assets/texture.h"
 #include "platform/platform.h"

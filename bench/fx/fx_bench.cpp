@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "assets/effect.h"
-#include "fx/glsl_api.h"
+#include "gl/glsl_api.h"
 #include "fx/runtime.h"
 #include "platform/platform.h"
 

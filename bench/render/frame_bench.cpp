@@ -8,8 +8,9 @@
 #include <string>
 
 #include "app/controller.h"
-#include "app/gl.h"
-#include "app/window.h"
+#include "gl/draw.h"
+#include "gl/gl.h"
+#include "gl/window.h"
 #include "assets/loading_screen.h"
 #include "assets/texture.h"
 #include "platform/platform.h"
@@ -71,7 +72,7 @@ void BM_FullScreenCopies(benchmark::State& state) {
     DemoController* c = scene.controller;
     for (auto _ : state) {
         for (int k = 0; k < kFullScreenPasses; ++k)
-            drawFullscreenTexture(c->sceneColorTexture()->glName, c->width(), c->height());
+            drawFullscreenTexture(c->frame()->sceneColorTexture()->glName, c->width(), c->height());
         c->window()->swap();
         finishGl();
     }
@@ -89,7 +90,7 @@ void BM_FramePasses(benchmark::State& state) {
     std::map<std::string, double> seconds;
     int64_t last = 0;
     const double frequency = static_cast<double>(platform::counterFrequency());
-    scene.controller->setPassObserver([&](const char* pass) {
+    scene.controller->frame()->setPassObserver([&](const char* pass) {
         glFinish();
         const int64_t now = platform::counter();
         seconds[pass] += static_cast<double>(now - last) / frequency;
@@ -104,7 +105,7 @@ void BM_FramePasses(benchmark::State& state) {
         scene.controller->render(t, 33.0f);
         finishGl();
     }
-    scene.controller->setPassObserver(nullptr);
+    scene.controller->frame()->setPassObserver(nullptr);
     for (const auto& [pass, total] : seconds)
         state.counters[pass + " ms"] = total * 1000.0 / static_cast<double>(state.iterations());
 }

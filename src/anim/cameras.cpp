@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "anim/binary.h"
+#include "base/binary.h"
 #include "anim/properties.h"
-#include "app/gl.h"
-#include "app/log.h"
-#include "assets/animation.h"
+#include "gl/gl.h"
+#include "base/log.h"
 
 AnimCamera::AnimCamera(int32_t id_) : id(id_) { sm::identity(view); }
 
@@ -45,7 +44,7 @@ bool readScalar(ByteReader& in, float& constant, std::unique_ptr<TCBInterpolator
 
 }  // namespace
 
-std::vector<std::unique_ptr<AnimCamera>> parseCameras(const unsigned char* data, size_t size, Animation* tree,
+std::vector<std::unique_ptr<AnimCamera>> parseCameras(const unsigned char* data, size_t size, ITransformTree* tree,
                                                        const std::string& source) {
     constexpr size_t kSmallestRecord = 4 + 1 + 4 + 1 + 4;
     std::vector<std::unique_ptr<AnimCamera>> cameras;
@@ -61,7 +60,7 @@ std::vector<std::unique_ptr<AnimCamera>> parseCameras(const unsigned char* data,
         if (ok) cameras.push_back(std::move(camera));
     }
     if (!ok) {
-        getLogger("DemoController")
+        controllerLog()
             ->log("error: the camera file '" + source +
                   "' is truncated or has a bad count; no animated cameras (rewrite it with the content generator)");
         return {};
@@ -77,10 +76,10 @@ std::vector<std::unique_ptr<AnimCamera>> parseCameras(const unsigned char* data,
     return cameras;
 }
 
-std::vector<std::unique_ptr<AnimCamera>> loadCameras(const std::string& path, Animation* tree) {
+std::vector<std::unique_ptr<AnimCamera>> loadCameras(const std::string& path, ITransformTree* tree) {
     std::vector<unsigned char> bytes;
     if (!readWholeFile(path, bytes)) {
-        getLogger("DemoController")->log("error: couldn't read the camera file '" + path + "'; no animated cameras");
+        logError("couldn't read the camera file '" + path + "'; no animated cameras");
         return {};
     }
     return parseCameras(bytes.data(), bytes.size(), tree, path);

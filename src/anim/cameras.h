@@ -10,9 +10,8 @@
 
 #include "anim/keyframes.h"
 #include "anim/math.h"
-#include "assets/transformable.h"
+#include "anim/transformable.h"
 
-class Animation;
 class CameraProperty;
 class EditableProperty;
 class PropertyRegistry;
@@ -51,9 +50,9 @@ public:
 // Reads "cameras.cam": one AnimCamera per record, with its end time taken from `tree` (the
 // "cameras" animation, may be null) and bound to it; sorted by end time. An unreadable or
 // broken file gives an empty list and one log line naming the file.
-std::vector<std::unique_ptr<AnimCamera>> loadCameras(const std::string& path, Animation* tree);
+std::vector<std::unique_ptr<AnimCamera>> loadCameras(const std::string& path, ITransformTree* tree);
 // The same from bytes already in memory; `source` names them in the log line.
-std::vector<std::unique_ptr<AnimCamera>> parseCameras(const unsigned char* data, size_t size, Animation* tree,
+std::vector<std::unique_ptr<AnimCamera>> parseCameras(const unsigned char* data, size_t size, ITransformTree* tree,
                                                        const std::string& source);
 
 // Hands out the camera whose shot is running: each camera until its path ends, then the next.

@@ -4,11 +4,10 @@
 #include <sstream>
 
 #include "anim/cameras.h"
-#include "app/log.h"
+#include "base/log.h"
 
 namespace {
 
-void logError(const std::string& message) { getLogger("DemoController")->log("error: " + message); }
 
 template <class T>
 std::unique_ptr<IKeyframesProvider<T>> makeProvider(const std::string& name) {
@@ -165,4 +164,23 @@ EditableProperty* PropertyRegistry::byId(int id) const {
 
 AnimProperty* PropertyRegistry::findTrack(const std::string& name) {
     return dynamic_cast<AnimProperty*>(find(name));
+}
+
+PropertyValue::PropertyValue(EditableProperty* property) : property_(property) {
+    if (auto* track = dynamic_cast<AnimProperty*>(property)) {
+        floatTrack_ = track->floatProvider.get();
+        intTrack_ = track->intProvider.get();
+    } else {
+        constant_ = dynamic_cast<ValueProperty*>(property);
+    }
+}
+
+float PropertyValue::at(float t) const {
+    if (floatTrack_) return floatTrack_->valueAt(t);
+    if (intTrack_) return static_cast<float>(intTrack_->valueAt(t));
+    if (constant_) {
+        if (const float* f = std::get_if<float>(&constant_->value)) return *f;
+        if (const int* i = std::get_if<int>(&constant_->value)) return static_cast<float>(*i);
+    }
+    return 0.0f;
 }

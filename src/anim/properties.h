@@ -68,6 +68,23 @@ public:
     int scalarBId = 0;   // float property
 };
 
+// Reads one property as a float at a demo time: a float or int track, or a float or int
+// constant; 0 for anything else and for none. The property's kind is settled once here, not at
+// every read.
+class PropertyValue {
+public:
+    PropertyValue() = default;
+    explicit PropertyValue(EditableProperty* property);
+    float at(float t) const;
+    bool exists() const { return property_ != nullptr; }
+
+private:
+    EditableProperty* property_ = nullptr;
+    IKeyframesProvider<float>* floatTrack_ = nullptr;
+    IKeyframesProvider<int>* intTrack_ = nullptr;
+    ValueProperty* constant_ = nullptr;
+};
+
 class EditableCamera;
 
 // The properties by id (iterated in ascending order), and the editable cameras built from the

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/log.h"
+#include "base/log.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 
 #include "app/archive.h"
 #include "app/controller.h"
-#include "app/gl.h"
-#include "app/log.h"
+#include "gl/gl.h"
+#include "base/log.h"
 #include "platform/platform.h"
 #include "render/capture.h"
-#include "render/png_file.h"
+#include "base/png_file.h"
 
 namespace {
 
@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
     auto* output = new ConsoleOutput;
     log->addOutput(output);
     // No screen: SDL's off-screen driver unless the caller chose one.
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    platform::preferOffscreenVideo();
     int status = 1;
     if (!platform::init()) {
         std::fprintf(stderr, "voltaresca-capture: couldn't start SDL: %s (try SDL_VIDEODRIVER=x11 under xvfb-run)\n",

@@ -1,28 +1,26 @@
 #include "app/controller.h"
 
-#include "anim/mancam.h"
-#include "anim/random.h"
-#include "app/gl.h"
-#include "app/log.h"
-#include "app/render_target.h"
-#include "app/window.h"
-#include "fx/runtime.h"
+#include "app/gl_setup.h"
 #include "assets/animation.h"
 #include "assets/effect.h"
-#include "assets/loading_screen.h"
 #include "assets/material.h"
 #include "assets/model.h"
 #include "assets/texture.h"
+#include "base/log.h"
+#include "fx/runtime.h"
+#include "gl/gl.h"
 #include "platform/platform.h"
-#include "render/shadow_map.h"
-#include "render/std_lighting.h"
+
+namespace {
+const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+}  // namespace
+
+void DemoController::ContextDeleter::operator()(fx::Context* context) const { fx::destroyContext(context); }
 
 DemoController::DemoController() {
-    sm::identity(viewMatrix_);
-    sm::identity(projectionMatrix_);
-    logger_ = getLogger("DemoController");
-    logOutput_ = new ConsoleOutput;
-    logger_->addOutput(logOutput_);
+    logger_ = controllerLog();
+    logOutput_ = std::make_unique<ConsoleOutput>();
+    logger_->addOutput(logOutput_.get());
 }
 
 DemoController::~DemoController() { shutdown(); }
@@ -35,7 +33,7 @@ bool DemoController::init(RunMode mode, int width, int height, int bitsPerPixel,
     runMode_ = mode;
     width_ = width;
     height_ = height;
-    window_ = new OpenGLWindow;
+    window_ = std::make_unique<OpenGLWindow>();
     window_->hidden = headless_;
     if (!window_->create(width, height, bitsPerPixel, frequency, fullScreen)) {
         logError("couldn't initialize opengl window");
@@ -47,26 +45,24 @@ bool DemoController::init(RunMode mode, int width, int height, int bitsPerPixel,
         shutdown();
         return false;
     }
-    cgContext_ = fx::createContext();  // null when the driver can't compile GLSL 1.20
+    cgContext_.reset(fx::createContext());  // null when the driver can't compile GLSL 1.20
     if (!cgContext_) {
         logError("couldn't initialize cg");
         shutdown();
         return false;
     }
-    initGLState(width, height, fieldOfView_, projectionMatrix_);
+    FrameDesc desc;
+    desc.width = width;
+    desc.height = height;
+    desc.freeMode = mode == RunMode::Free;
+    desc.headless = headless_;
+    frame_ = FrameRenderer::create(desc);
+    initGLState(width, height, frame_->fieldOfView(), frame_->projectionMatrix());
     if (mode == RunMode::Free) {
-        freeCamera_ = new ManCam;
-        camera_ = freeCamera_;
+        freeCamera_ = std::make_unique<ManCam>();
+        camera_ = freeCamera_.get();
     }
-
-    loadingScreen_ = new LoadingScreen(window_);
-    sceneTarget_ = createRenderTarget(width, height);
-    sceneColorTexture_ = new Texture(createColorTexture(width, height, GL_NEAREST), width, height, 32);
-    const int glowWidth = width / 4, glowHeight = height / 4;
-    glowTexture_ = new Texture(createColorTexture(glowWidth, glowHeight, GL_LINEAR), glowWidth, glowHeight, 32);
-    glowTarget_ = createRenderTarget(glowWidth, glowHeight);
-    sceneDepthTexture_ = createDepthTexture(width, height);
-    glBindTexture(GL_TEXTURE_2D, 0);
+    loadingScreen_ = std::make_unique<LoadingScreen>(window_.get());
     return true;
 }
 
@@ -81,10 +77,10 @@ bool DemoController::require(const char* kind, const std::string& name, T*& out)
 bool DemoController::loadContent(const std::string& dataDirectory) {
     const std::string& d = dataDirectory;
     const std::string sep = platform::pathSeparator();
-    if (!loadingScreen_) loadingScreen_ = new LoadingScreen(window_);
+    if (!loadingScreen_) loadingScreen_ = std::make_unique<LoadingScreen>(window_.get());
     loadingScreen_->init(d);
 
-    CgContextService cgService(cgContext_);
+    CgContextService cgService(cgContext_.get());
     ServiceProvider services;
     services.add(cgContextServiceKey(), static_cast<ICgContextService*>(&cgService));
     DemoContent* content = DemoContent::instance();
@@ -141,35 +137,16 @@ bool DemoController::loadContent(const std::string& dataDirectory) {
     headEyesMeshes_ = models_.headEyes->meshes;
     creditsMeshes_ = models_.credits->meshes;
 
-    effects_.load(d);
-    shakeProperty_ = properties_.find("shake");
-    electroNoiseProperty_ = properties_.find("electro_noise");
-    createNoiseTexture();
+    frame_->load(d);
     return true;
-}
-
-void DemoController::createNoiseTexture() {
-    // The same seed on every run and platform, so every showing of the film looks the same.
-    Random random;
-    const int count = height_ / 4;
-    std::vector<float> texels(static_cast<size_t>(count > 0 ? count : 0));
-    for (float& texel : texels) texel = static_cast<float>(random.next() % 200 - 100) / 100.0f;
-    if (noiseTexture_) glDeleteTextures(1, &noiseTexture_);
-    glGenTextures(1, &noiseTexture_);
-    glBindTexture(GL_TEXTURE_1D, noiseTexture_);
-    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexImage1D(GL_TEXTURE_1D, 0, 1, count, 0, GL_LUMINANCE, GL_FLOAT, texels.data());
-    glBindTexture(GL_TEXTURE_1D, 0);
 }
 
 void DemoController::redrawLoadingScreen() {
     if (!loadingScreen_) return;
     static const float kClearColour[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     loadingScreen_->update(0.0f, 0.0f);
-    loadingScreen_->render(0.0f, 0.0f, viewMatrix_, projectionMatrix_, kClearColour);
+    loadingScreen_->render(0.0f, 0.0f, frame_ ? frame_->viewMatrix() : kIdentity,
+                           frame_ ? frame_->projectionMatrix() : kIdentity, kClearColour);
 }
 
 void DemoController::onLoadError(const std::string& message) { logError("error: " + message); }
@@ -189,6 +166,58 @@ void DemoController::onLoadStep() {
 
 void DemoController::onLoadEnd() {}
 
+bool DemoController::prepare() {
+    if (!frame_) return false;
+    FrameScene scene;
+    scene.factory = models_.factory;
+    scene.wheels = models_.wheels;
+    scene.winda = models_.winda;
+    scene.headBody = models_.headBody;
+    scene.headBodyMeshes = headBodyMeshes_;
+    scene.headEyesMeshes = headEyesMeshes_;
+    scene.creditsMeshes = creditsMeshes_;
+    scene.electro = electro_;
+    scene.mask = mask_;
+    scene.properties = &properties_;
+    return frame_->prepare(scene);
+}
+
+bool DemoController::update(float t, float dt) {
+    const float seconds = t / 1000.0f, step = dt / 1000.0f;
+    // The camera animation runs twice a frame, as it always has: the second pass leaves the
+    // cameras at the same matrices, and content made against it expects that order.
+    for (Animation* animation : {animations_.factory, animations_.cameras, animations_.winda, animations_.wheels,
+                                 animations_.cameras})
+        if (animation) animation->evaluate(seconds, kIdentity, step);
+
+    if (runMode_ != RunMode::Free) {
+        camera_ = cameraChanger_.select(seconds);
+    } else if (!freeCameraPlaced_ && freeCamera_) {
+        // The free flight starts from the film's own first shot, not from the origin, which
+        // may lie outside the scene and beyond the far plane.
+        if (AnimCamera* scripted = cameraChanger_.select(seconds)) {
+            float scriptedView[16];
+            freeCamera_->lookFrom(scripted->getViewMatrix(scriptedView));
+        }
+        freeCameraPlaced_ = true;
+    }
+    if (frame_) frame_->update(t, dt, camera_);
+    // After the frame took this frame's view: the flight moves the next one.
+    if (camera_ && camera_ == freeCamera_.get() && !headless_) freeCamera_->update(dt);
+    return true;
+}
+
+bool DemoController::render(float t, float dt) {
+    if (!musicStarted_) {
+        music_.play();
+        musicStarted_ = true;
+    }
+    if (frame_) frame_->render(t, dt);
+    if (beforeSwap_) beforeSwap_();
+    if (window_) window_->swap();
+    return true;
+}
+
 void DemoController::shutdown() {
     music_.close();
     if (DemoContent::exists()) {
@@ -196,74 +225,37 @@ void DemoController::shutdown() {
         DemoContent::destroyInstance();
     }
     // The content (and with it every effect) is released before this point.
-    if (cgContext_) {
-        fx::destroyContext(cgContext_);
-        cgContext_ = nullptr;
-    }
+    cgContext_.reset();
     models_ = SceneModels();
     animations_ = SceneAnimations();
     electro_ = nullptr;
-    endTexture_ = nullptr;
-    shakeProperty_ = electroNoiseProperty_ = endProperty_ = nullptr;
-    lists_ = PartLists();
-    headParts_.clear();
-    eyeParts_.clear();
-    creditsParts_.clear();
     cameraChanger_.setCameras({});
     camera_ = nullptr;
-    delete freeCamera_;
-    freeCamera_ = nullptr;
-    delete lighting_;
-    lighting_ = nullptr;
+    freeCamera_.reset();
     headBodyMeshes_.clear();
     headEyesMeshes_.clear();
     creditsMeshes_.clear();
     mask_ = nullptr;
     // Every GL object goes while the context still exists.
-    const bool context = window_ && window_->handle();
-    if (context) {
-        if (shadowMap_) shadowMap_->release();
-        effects_.release();
-        releaseRenderTarget(sceneTarget_);
+    if (window_ && window_->handle()) {
+        if (frame_) frame_->release();
         if (loadingScreen_) loadingScreen_->release();
-        if (sceneDepthTexture_) glDeleteTextures(1, &sceneDepthTexture_);
-        if (noiseTexture_) glDeleteTextures(1, &noiseTexture_);
-        delete glowTexture_;
-        glowTexture_ = nullptr;
-        delete sceneColorTexture_;
-        sceneColorTexture_ = nullptr;
-        releaseRenderTarget(glowTarget_);
     }
     if (window_) {
         window_->destroy();
-        delete window_;
-        window_ = nullptr;
+        window_.reset();
     }
     // Without a context the GL objects went with it; only the records remain.
-    if (shadowMap_) shadowMap_->forget();
-    effects_.forget();
-    delete shadowMap_;
-    shadowMap_ = nullptr;
-    auto forget = [](Texture*& texture) {
-        if (texture) texture->glName = 0;
-        delete texture;
-        texture = nullptr;
-    };
-    forget(glowTexture_);
-    forget(sceneColorTexture_);
-    if (loadingScreen_) forget(loadingScreen_->picture);
-    delete loadingScreen_;
-    loadingScreen_ = nullptr;
-    delete sceneTarget_;
-    sceneTarget_ = nullptr;
-    delete glowTarget_;
-    glowTarget_ = nullptr;
-    sceneDepthTexture_ = 0;
-    noiseTexture_ = 0;
+    frame_.reset();
+    if (loadingScreen_) {
+        if (loadingScreen_->picture) loadingScreen_->picture->glName = 0;
+        delete loadingScreen_->picture;
+        loadingScreen_->picture = nullptr;
+    }
+    loadingScreen_.reset();
     if (logger_) {
-        releaseLogger("DemoController");
+        releaseLogger(logger_->name());
         logger_ = nullptr;
-        delete logOutput_;
-        logOutput_ = nullptr;
+        logOutput_.reset();
     }
 }

@@ -1,5 +1,6 @@
-// The object that holds the running demo together: window, effect context, off-screen
-// targets, music, loading screen, property registry and the handles of the scene's assets.
+// The object that holds the running demo together: window, effect context, music, loading
+// screen, property registry, the scene's assets and the animated cameras. It owns the frame
+// renderer, which draws each frame.
 #pragma once
 
 #include <functional>
@@ -8,32 +9,24 @@
 #include <vector>
 
 #include "anim/cameras.h"
-#include "anim/math.h"
+#include "anim/mancam.h"
 #include "anim/properties.h"
-#include "anim/random.h"
-#include "app/music.h"
-#include "app/singleton.h"
 #include "assets/content.h"
-#include "render/frame.h"
-#include "render/frame_effects.h"
-#include "render/overlay.h"
+#include "assets/loading_screen.h"
+#include "base/log.h"
+#include "base/singleton.h"
+#include "gl/window.h"
+#include "platform/music.h"
+#include "render/frame_renderer.h"
 
-class Logger;
-class ConsoleOutput;
-class OpenGLWindow;
 namespace fx {
 struct Context;
 }
 class Animation;
 class Effect;
-class LoadingScreen;
-class ManCam;
-class ShadowMap;
-class StdLighting;
 class Mesh;
 class Model;
 class Texture;
-struct RenderTarget;
 
 enum class RunMode { Demo = 0, Free = 2, None = 3 };
 
@@ -65,37 +58,23 @@ public:
     RunMode runMode() const { return runMode_; }
     int width() const { return width_; }
     int height() const { return height_; }
-    float fieldOfView() const { return fieldOfView_; }
-    const float* projectionMatrix() const { return projectionMatrix_; }
-    const float* viewMatrix() const { return viewMatrix_; }
-    OpenGLWindow* window() const { return window_; }
+    OpenGLWindow* window() const { return window_.get(); }
     Logger* logger() const { return logger_; }
 
     // Before init: a hidden window and no sound (frame capture).
     void setHeadless(bool headless) { headless_ = headless; }
     // Called after a frame is complete, right before the buffers are swapped.
     void setBeforeSwap(std::function<void()> hook) { beforeSwap_ = std::move(hook); }
-    // Test builds: look for a GL error after every pass; the first one is kept with its pass.
-    void setGlErrorChecks(bool on) { glErrorChecks_ = on; }
-    // Called after each pass of render() with the pass's name (benchmarks time the passes).
-    void setPassObserver(std::function<void(const char* pass)> observer) { passObserver_ = std::move(observer); }
-    const std::string& firstGlError() const { return firstGlError_; }
 
     PropertyRegistry& properties() { return properties_; }
     CameraChanger& cameraChanger() { return cameraChanger_; }
     ICamera* currentCamera() const { return camera_; }
     void setCamera(ICamera* camera) { camera_ = camera; }
-    const PartLists& partLists() const { return lists_; }
-    const sm::Frustum& frustum() const { return frustum_; }
-    float lastFade() const { return lastFade_; }
-    const CameraCutFade& fadeState() const { return fade_; }
-    ShadowMap* shadowMap() const { return shadowMap_; }
-    StdLighting* lighting() const { return lighting_; }
-    FrameEffects& effects() { return effects_; }
-    bool overlayShown() const { return overlayShown_; }
-    fx::Context* cgContext() const { return cgContext_; }
-    LoadingScreen* loadingScreen() const { return loadingScreen_; }
-    Music& music() { return music_; }
+    fx::Context* cgContext() const { return cgContext_.get(); }
+    LoadingScreen* loadingScreen() const { return loadingScreen_.get(); }
+    platform::Music& music() { return music_; }
+    // The frame renderer made by init; null before init and after shutdown.
+    FrameRenderer* frame() const { return frame_.get(); }
 
     // Scene assets found by loadContent (not owned).
     struct SceneModels {
@@ -111,48 +90,31 @@ public:
     const std::vector<Mesh*>& creditsMeshes() const { return creditsMeshes_; }
     const std::vector<Mesh*>& headEyesMeshes() const { return headEyesMeshes_; }
     Texture* maskTexture() const { return mask_; }
-    unsigned noiseTexture() const { return noiseTexture_; }
-
-    // Off-screen resources made by init (owned).
-    RenderTarget* sceneTarget() const { return sceneTarget_; }
-    RenderTarget* glowTarget() const { return glowTarget_; }
-    Texture* sceneColorTexture() const { return sceneColorTexture_; }
-    Texture* glowTexture() const { return glowTexture_; }
-    unsigned sceneDepthTexture() const { return sceneDepthTexture_; }
 
 private:
+    struct ContextDeleter {
+        void operator()(fx::Context* context) const;
+    };
+
     void logError(const std::string& message);
     void redrawLoadingScreen();
     // Looks a named asset up; a missing one is logged and makes the result false.
     template <typename T>
     bool require(const char* kind, const std::string& name, T*& out);
-    void createNoiseTexture();
-    float propertyValue(EditableProperty* property, float t) const;
-    void checkGl(const char* pass);
-    void drawEndAndMask(float t);
-    void present();
 
     SceneModels models_;
     std::vector<Mesh*> headBodyMeshes_;
     std::vector<Mesh*> creditsMeshes_;
     std::vector<Mesh*> headEyesMeshes_;
-    unsigned noiseTexture_ = 0;
     Logger* logger_ = nullptr;
-    ConsoleOutput* logOutput_ = nullptr;  // owned
+    std::unique_ptr<ConsoleOutput> logOutput_;
     Texture* mask_ = nullptr;
     RunMode runMode_ = RunMode::Demo;
-    OpenGLWindow* window_ = nullptr;  // owned
-    fx::Context* cgContext_ = nullptr;  // owned; outlives every effect
-    float viewMatrix_[16];
-    float projectionMatrix_[16];
-    Music music_;
-    RenderTarget* sceneTarget_ = nullptr;  // owned
-    RenderTarget* glowTarget_ = nullptr;   // owned
-    Texture* sceneColorTexture_ = nullptr;  // owned
-    Texture* glowTexture_ = nullptr;        // owned
-    unsigned sceneDepthTexture_ = 0;        // owned
-    LoadingScreen* loadingScreen_ = nullptr;  // owned
-    float fieldOfView_ = 60.0f;
+    std::unique_ptr<OpenGLWindow> window_;
+    std::unique_ptr<fx::Context, ContextDeleter> cgContext_;  // outlives every effect
+    platform::Music music_;
+    std::unique_ptr<LoadingScreen> loadingScreen_;
+    std::unique_ptr<FrameRenderer> frame_;
     int width_ = 0;
     int height_ = 0;
 
@@ -166,38 +128,11 @@ private:
     } animations_;
     CameraChanger cameraChanger_;
     ICamera* camera_ = nullptr;
-    ManCam* freeCamera_ = nullptr;  // owned, Free mode only
-    EditableProperty* shakeProperty_ = nullptr;
-    EditableProperty* electroNoiseProperty_ = nullptr;
-    EditableProperty* endProperty_ = nullptr;  // "images.end"
+    std::unique_ptr<ManCam> freeCamera_;  // Free mode only
     Effect* electro_ = nullptr;
-    Texture* endTexture_ = nullptr;
-
-    // Rendering set-up (prepare).
-    StdLighting* lighting_ = nullptr;  // owned
-    ShadowMap* shadowMap_ = nullptr;   // owned
-    FrameEffects effects_;
-    PartLists lists_;
-    PartList headParts_, eyeParts_, creditsParts_;
-
-    // Per frame.
-    float shake_ = 0.0f;
-    float noiseStrength_ = 0.0f;
-    float eyeGlow_ = 0.0f;
-    float electroRange_ = 0.0f;
-    CameraCutFade fade_;
-    float lastFade_ = 0.0f;
-    sm::Frustum frustum_;
-    Random shakeRandom_;
+    bool freeCameraPlaced_ = false;
     bool musicStarted_ = false;
-    bool overlayShown_ = false;
-    FrameRate frameRate_;
-    float lastTime_ = 0.0f;
 
     bool headless_ = false;
-    bool glErrorChecks_ = false;
-    std::string firstGlError_;
     std::function<void()> beforeSwap_;
-    std::function<void(const char*)> passObserver_;
-    bool freeCameraPlaced_ = false;
 };

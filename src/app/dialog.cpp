@@ -1,17 +1,15 @@
 #include "app/dialog.h"
 
-#include <SDL.h>
 #include <imgui.h>
-#include <imgui_impl_opengl2.h>
-#include <imgui_impl_sdl.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 
-#include "app/gl.h"
-#include "app/log.h"
+#include "gl/gl.h"
+#include "base/log.h"
 #include "assets/image.h"
+#include "platform/ui.h"
 
 namespace {
 
@@ -108,20 +106,11 @@ bool runSetupDialog(SetupResult& result) {
     desc.width = kPictureWidth;
     desc.height = kDialogHeight;
     desc.centred = true;
-    platform::Window* window = platform::createWindow(desc);
+    platform::UiWindow* window = platform::createUiWindow(desc);
     if (!window) {
         getLogger("Voltaresca")->log("couldn't open the setup dialog: " + platform::lastError());
         return false;
     }
-
-    IMGUI_CHECKVERSION();
-    ImGui::CreateContext();
-    ImGuiIO& io = ImGui::GetIO();
-    io.IniFilename = nullptr;  // the dialog keeps no settings
-    io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
-    ImGui::StyleColorsDark();
-    ImGui_ImplSDL2_InitForOpenGL(static_cast<SDL_Window*>(platform::nativeWindow(window)), platform::glContext(window));
-    ImGui_ImplOpenGL2_Init();
 
     int pictureWidth = 0, pictureHeight = 0;
     const unsigned picture = loadPicture(pictureWidth, pictureHeight);
@@ -129,21 +118,11 @@ bool runSetupDialog(SetupResult& result) {
     bool done = false;
     int frame = 0;
     while (!done) {
-        // A press and release within one frame never reach this ImGui version's key state, so the
-        // focused button's activation by Space is taken from the events themselves.
-        bool spacePressed = false;
-        const auto observe = [&spacePressed](const void* e) {
-            const auto* event = static_cast<const SDL_Event*>(e);
-            ImGui_ImplSDL2_ProcessEvent(event);
-            if (event->type == SDL_KEYDOWN && !event->key.repeat && event->key.keysym.sym == SDLK_SPACE) spacePressed = true;
-        };
-        if (!platform::pumpEvents(observe)) {
+        bool spacePressed = false;  // activates the focused button
+        if (!platform::beginUiFrame(window, spacePressed)) {
             result.startFlag = 0;  // the window's close, or Ctrl+C
             break;
         }
-        ImGui_ImplOpenGL2_NewFrame();
-        ImGui_ImplSDL2_NewFrame();
-        ImGui::NewFrame();
 
         ImGui::SetNextWindowPos(ImVec2(0, 0));
         ImGui::SetNextWindowSize(ImVec2(static_cast<float>(kPictureWidth), static_cast<float>(kDialogHeight)));
@@ -192,25 +171,15 @@ bool runSetupDialog(SetupResult& result) {
         ImGui::PopStyleColor();
         ImGui::PopStyleVar();
 
-        ImGui::Render();
-        glViewport(0, 0, static_cast<int>(io.DisplaySize.x), static_cast<int>(io.DisplaySize.y));
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT);
-        ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
-        platform::swapWindow(window);
+        platform::endUiFrame(window);
         ++frame;
-        if (!done) SDL_Delay(10);  // a dialog need not spin a core
+        if (!done) platform::sleepMilliseconds(10);  // a dialog need not spin a core
     }
 
     if (picture) {
         const GLuint name = picture;
         glDeleteTextures(1, &name);
     }
-    ImGui_ImplOpenGL2_Shutdown();
-    ImGui_ImplSDL2_Shutdown();
-    ImGui::DestroyContext();
-    platform::destroyWindow(window);
-    platform::clearQuitRequest();
-    platform::forgetKeyPresses();
+    platform::destroyUiWindow(window);
     return true;
 }

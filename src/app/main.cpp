@@ -1,7 +1,7 @@
 // Entry point: the application logger, the run mode, the run.
 #include <cstdio>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "app/run.h"
 #include "platform/platform.h"
 

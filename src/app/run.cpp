@@ -5,7 +5,7 @@
 
 #include "app/archive.h"
 #include "app/dialog.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "platform/platform.h"
 
 std::string dataDirectory;

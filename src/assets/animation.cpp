@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "anim/binary.h"
+#include "base/binary.h"
 #include "assets/model.h"
 
 Animation::Animation() { sm::identity(matrix); }

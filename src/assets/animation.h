@@ -9,14 +9,14 @@
 #include "anim/keyframes.h"
 #include "anim/math.h"
 #include "assets/asset.h"
-#include "assets/transformable.h"
+#include "anim/transformable.h"
 
 class Mesh;
 
 // Nodes whose mesh is held still until this demo time (seconds) and spins afterwards.
 constexpr float kSpinStart = 82.5f;
 
-class Animation : public IDisposable {
+class Animation : public IDisposable, public ITransformTree {
 public:
     Animation();
     ~Animation() override;
@@ -26,12 +26,12 @@ public:
     // Children first, then this node takes the first mesh with its (nonzero) id, if any.
     void bindMeshes(const std::vector<Mesh*>& meshes);
     // Every node with the camera's (nonzero) id drives it.
-    void bindCamera(ITransformable* camera);
+    void bindCamera(ITransformable* camera) override;
     // Depth first, this node before its children; null when absent.
     Animation* findNode(int32_t id);
     // The latest last-key time of the node's three tracks; 0 when the node is absent or has
     // no keyed track.
-    float trackEnd(int32_t id);
+    float trackEnd(int32_t id) override;
     // Writes the matrices of this node's target and of the tree below it at `t` seconds, with
     // `parent` the 16-float matrix of the parent and `dt` the frame step in seconds.
     void evaluate(float t, const float* parent, float dt);

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "assets/animation.h"
 #include "assets/effect.h"
 #include "assets/material.h"
@@ -188,7 +188,7 @@ bool resolveMaterialTextures() {
             if (slot->file.empty()) continue;
             slot->texture = content->find<Texture>(slot->file);
             if (!slot->texture) {
-                getLogger("DemoController")->log("error: texture '" + slot->file + "' wasn't found");
+                logError("texture '" + slot->file + "' wasn't found");
                 result = false;
             }
         }
@@ -207,7 +207,7 @@ bool resolveMeshMaterials() {
                 if (part->materialName.empty()) continue;
                 part->material = content->find<Material>(part->materialName);
                 if (!part->material) {
-                    getLogger("DemoController")->log("error: material '" + part->materialName + "' wasn't found");
+                    logError("material '" + part->materialName + "' wasn't found");
                     result = false;
                 }
             }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/singleton.h"
+#include "base/singleton.h"
 #include "assets/asset.h"
 
 // Progress of the content load; the controller redraws the loading screen on every step.

@@ -2,7 +2,7 @@
 
 #include <typeinfo>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "fx/runtime.h"
 
 const std::string& cgContextServiceKey() {
@@ -55,7 +55,7 @@ void Effect::setMatrix(std::string_view parameter, const float* matrix16) {
 IDisposable* EffectLoader::load(const char* path, sm::IServiceProvider* services) {
     auto* service = services ? static_cast<ICgContextService*>(services->getService(cgContextServiceKey())) : nullptr;
     if (!service || !service->getContext()) {
-        getLogger("DemoController")->log(std::string("error: effect '") + path +
+        logError(std::string("effect '") + path +
                                          "' can't be loaded: the load pass has no effect context service");
         return nullptr;
     }

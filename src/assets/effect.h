@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/gl.h"
+#include "gl/gl.h"
 #include "assets/asset.h"
 
 namespace fx {

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/log.h"
+#include "base/log.h"
 
 bool decodePng(const std::string& path, DecodedImage& out) {
     out = DecodedImage();

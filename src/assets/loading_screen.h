@@ -52,9 +52,3 @@ struct BarRect {
     int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
 };
 bool progressBar(int screenWidth, int screenHeight, int done, int total, BarRect& out);
-
-// One unit per pixel over the current viewport, origin bottom left; identity model-view.
-void setOrthoToViewport();
-// Draws a texture over the rectangle (0, 0) - (width, height) without lighting or depth,
-// restoring the matrices and the enable, depth and current state afterwards.
-void drawFullscreenTexture(unsigned glName, int width, int height);

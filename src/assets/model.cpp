@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/gl.h"
+#include "gl/gl.h"
 #include "assets/content.h"
 
 MeshPart::~MeshPart() {

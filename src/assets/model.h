@@ -7,7 +7,7 @@
 
 #include "anim/math.h"
 #include "assets/asset.h"
-#include "assets/transformable.h"
+#include "anim/transformable.h"
 
 class IContentObserver;
 class Material;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/gl.h"
+#include "gl/gl.h"
 #include "assets/image.h"
 #include "platform/platform.h"
 

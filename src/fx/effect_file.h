@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/gl.h"
+#include "gl/gl.h"
 
 namespace fx {
 

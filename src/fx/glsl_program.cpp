@@ -3,7 +3,7 @@
 #include <cctype>
 #include <set>
 
-#include "fx/glsl_api.h"
+#include "gl/glsl_api.h"
 
 namespace fx {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/gl.h"
+#include "gl/gl.h"
 #include "fx/effect_file.h"
 
 namespace fx {

@@ -5,8 +5,8 @@
 #include <map>
 #include <sstream>
 
-#include "app/log.h"
-#include "fx/glsl_api.h"
+#include "base/log.h"
+#include "gl/glsl_api.h"
 #include "fx/glsl_program.h"
 #include "platform/platform.h"
 
@@ -36,7 +36,7 @@ const char* const kProbeFragment =
 void logError(const std::string& fileName, int line, const std::string& message) {
     std::string text = "error: effect '" + fileName + "'";
     if (line > 0) text += " line " + std::to_string(line);
-    getLogger("DemoController")->log(text + ": " + message);
+    controllerLog()->log(text + ": " + message);
 }
 
 std::uint32_t hashName(std::string_view name) {
@@ -228,7 +228,7 @@ Context* createContext() {
 void destroyContext(Context* context) {
     if (!context) return;
     if (context->liveEffects > 0)
-        getLogger("DemoController")->log("error: the effect context is destroyed while " +
+        controllerLog()->log("error: the effect context is destroyed while " +
                                          std::to_string(context->liveEffects) +
                                          " effects still live (release the content first)");
     delete context;

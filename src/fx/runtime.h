@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/gl.h"
+#include "gl/gl.h"
 #include "fx/effect_file.h"
 
 namespace fx {

@@ -18,6 +18,9 @@ bool init();
 void quit();
 // Routes Ctrl+C in the terminal to a quit request, so that the main loop ends and clean-up runs.
 void installInterruptHandler();
+// Before init: draw without a screen (the window system's off-screen driver), unless the
+// environment already names a video driver.
+void preferOffscreenVideo();
 
 // ---- display modes --------------------------------------------------------------------
 
@@ -86,6 +89,10 @@ void screenSize(int& width, int& height);
 
 int64_t counter();
 int64_t counterFrequency();
+// Gives the processor away for about that long.
+void sleepMilliseconds(int milliseconds);
+// The local wall-clock time; false when the system cannot tell it.
+bool localTime(int& hours, int& minutes, int& seconds);
 
 // ---- files ----------------------------------------------------------------------------
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <random>
 #include <system_error>
@@ -78,6 +79,8 @@ void installInterruptHandler() {
     // SDL turns SIGINT and SIGTERM into a quit event unless told otherwise; make sure it does.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");
 }
+
+void preferOffscreenVideo() { SDL_setenv("SDL_VIDEODRIVER", "offscreen", 0); }
 
 std::vector<DisplayMode> displayModes() {
     std::vector<DisplayMode> modes;
@@ -238,6 +241,23 @@ void screenSize(int& width, int& height) {
 
 int64_t counter() { return static_cast<int64_t>(SDL_GetPerformanceCounter()); }
 int64_t counterFrequency() { return static_cast<int64_t>(SDL_GetPerformanceFrequency()); }
+
+void sleepMilliseconds(int milliseconds) { SDL_Delay(milliseconds > 0 ? static_cast<Uint32>(milliseconds) : 0u); }
+
+bool localTime(int& hours, int& minutes, int& seconds) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    const bool ok = localtime_s(&local, &now) == 0;
+#else
+    const bool ok = localtime_r(&now, &local) != nullptr;
+#endif
+    if (!ok) return false;
+    hours = local.tm_hour;
+    minutes = local.tm_min;
+    seconds = local.tm_sec;
+    return true;
+}
 
 const char* pathSeparator() {
     static const std::string separator(1, static_cast<char>(fs::path::preferred_separator));

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "anim/properties.h"
-#include "app/gl.h"
-#include "app/render_target.h"
+#include "gl/gl.h"
+#include "gl/render_target.h"
 #include "assets/content.h"
 #include "assets/model.h"
 #include "assets/texture.h"
@@ -67,8 +67,7 @@ void BelieveScreen::release() {
 }
 
 void BelieveScreen::forget() {
-    delete target_;
-    target_ = nullptr;
+    target_.reset();
     screenTexture_ = depthTexture_ = 0;
 }
 
@@ -89,8 +88,7 @@ void BelieveScreen::drawScreenPicture(float t, float dt) {
     glViewport(0, 0, kWidth, kHeight);
     glBindTexture(GL_TEXTURE_2D, 0);
     glDepthMask(GL_FALSE);
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, target_->framebuffer);
-    glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);  // an incomplete target just draws nothing
+    bindRenderTarget(*target_, "the believe screen's target");
 
     // The script must keep the index within the five images; anything else shows the nearest.
     const int index = std::clamp(trackInt(index_, t), 0, kImages - 1);

@@ -3,12 +3,14 @@
 // cursor while the first image is shown.
 #pragma once
 
+#include <memory>
+
 class AnimProperty;
 class DemoContent;
 class Model;
 class PropertyRegistry;
 class Texture;
-struct RenderTarget;
+#include "gl/render_target.h"
 
 // How many letters of the line show for a "believe_screen.letters" value (toward zero, never
 // below 0).
@@ -54,6 +56,6 @@ private:
     AnimProperty* index_ = nullptr;
     unsigned screenTexture_ = 0;
     unsigned depthTexture_ = 0;
-    RenderTarget* target_ = nullptr;
+    std::unique_ptr<RenderTarget> target_;
     CursorBlink cursor_;
 };

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/gl.h"
-#include "app/render_target.h"
+#include "gl/gl.h"
+#include "gl/render_target.h"
 #include "assets/effect.h"
 #include "fx/runtime.h"
 
@@ -34,8 +34,7 @@ void Blur::release() {
 void Blur::forget() {
     for (unsigned& result : results_) result = 0;
     scratch_ = 0;
-    delete target_;
-    target_ = nullptr;
+    target_.reset();
 }
 
 void Blur::run(unsigned source, bool glow) {
@@ -64,9 +63,7 @@ void Blur::run(unsigned source, bool glow) {
 
 void Blur::pass(unsigned target, unsigned source, bool glow) {
     if (!target_) return;
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, target_->framebuffer);
-    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, target, 0);
-    glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);  // an incomplete target just draws nothing
+    attachRenderTextures(*target_, target, 0, "the blur's target");
     glBindTexture(GL_TEXTURE_2D, 0);
     fx::Pass* first = nullptr;
     if (effect_) {

@@ -2,8 +2,10 @@
 // effect, at the object's own size (the first pass also scales the source down to it).
 #pragma once
 
+#include <memory>
+
 class Effect;
-struct RenderTarget;
+#include "gl/render_target.h"
 
 // Maps x in [0, w] and y in [0, h] to [-1, 1] (column-major).
 void pixelOrtho(float* out, int w, int h);
@@ -37,7 +39,7 @@ private:
 
     Effect* effect_;
     int width_, height_;
-    RenderTarget* target_ = nullptr;
+    std::unique_ptr<RenderTarget> target_;
     unsigned scratch_ = 0;
     unsigned results_[kIterations] = {0, 0, 0};
 };

@@ -1,7 +1,7 @@
 #include "render/credits.h"
 
-#include "app/gl.h"
-#include "app/log.h"
+#include "gl/gl.h"
+#include "base/log.h"
 #include "assets/content.h"
 #include "assets/effect.h"
 #include "assets/material.h"
@@ -54,7 +54,7 @@ void Credits::create(const std::string& dataDirectory, DemoContent& content) {
         if (auto* picture = dynamic_cast<Texture*>(loader.load(path.c_str(), nullptr)))
             pictures_.push_back(picture);
         else
-            getLogger("DemoController")
+            controllerLog()
                 ->log("error: credits picture '" + path + "' could not be read; it is left out (is it a JPEG?)");
     }
     const char* const noiseNames[3] = {"tv_noise1", "tv_noise2", "tv_noise3"};

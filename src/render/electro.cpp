@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "anim/random.h"
-#include "app/gl.h"
-#include "app/render_target.h"
+#include "base/random.h"
+#include "gl/gl.h"
+#include "gl/render_target.h"
 #include "assets/effect.h"
 #include "assets/model.h"
 #include "render/blur.h"
@@ -51,9 +51,7 @@ void renderGlow(const GlowScene& s, const sm::Vec3& eye, const float* view, cons
         glViewport(0, 0, s.width, s.height);
         return;
     }
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, s.target->framebuffer);
-    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, s.texture, 0);
-    glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);  // an incomplete target just draws nothing
+    attachRenderTextures(*s.target, s.texture, 0, "the glow target");
     glViewport(0, 0, s.width / 4, s.height / 4);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 

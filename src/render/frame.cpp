@@ -1,6 +1,6 @@
 #include "render/frame.h"
 
-#include "anim/random.h"
+#include "base/random.h"
 #include "assets/material.h"
 #include "assets/model.h"
 

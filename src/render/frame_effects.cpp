@@ -1,8 +1,8 @@
 #include "render/frame_effects.h"
 
-#include "anim/random.h"
-#include "app/gl.h"
-#include "app/render_target.h"
+#include "base/random.h"
+#include "gl/gl.h"
+#include "gl/render_target.h"
 #include "assets/content.h"
 #include "assets/effect.h"
 #include "render/electro.h"

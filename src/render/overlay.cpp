@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/gl.h"
-#include "app/window.h"
+#include "gl/gl.h"
+#include "gl/window.h"
 
 void FrameRate::tick(float dt) {
     elapsed_ += dt;

@@ -1,6 +1,7 @@
 #include "render/post_process.h"
 
-#include "app/gl.h"
+#include "gl/draw.h"
+#include "gl/gl.h"
 #include "assets/content.h"
 #include "assets/effect.h"
 #include "assets/loading_screen.h"

@@ -1,7 +1,7 @@
 #include "render/shadow_map.h"
 
-#include "app/gl.h"
-#include "app/render_target.h"
+#include "gl/gl.h"
+#include "gl/render_target.h"
 #include "assets/effect.h"
 #include "assets/model.h"
 
@@ -38,8 +38,7 @@ void ShadowMap::render(const float* projection, const float* lightView) {
     if (!target_) return;
     glPushAttrib(GL_VIEWPORT_BIT);
     glViewport(0, 0, width_, height_);
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, target_->framebuffer);
-    glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);  // an incomplete target just draws nothing
+    bindRenderTarget(*target_, "the shadow map's target");
     glClear(GL_DEPTH_BUFFER_BIT);
     glPolygonOffset(2.0f, -2.0f);
     glEnable(GL_POLYGON_OFFSET_FILL);
@@ -69,8 +68,7 @@ void ShadowMap::release() {
 }
 
 void ShadowMap::forget() {
-    delete target_;
-    target_ = nullptr;
+    target_.reset();
     colorTexture_ = depthTexture_ = 0;
     casters_.clear();
     effect_ = nullptr;

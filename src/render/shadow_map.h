@@ -2,10 +2,12 @@
 // resolution, sampled by the glow-shadow lighting with depth comparison.
 #pragma once
 
+#include <memory>
+
 #include "render/std_lighting.h"
 
 class Effect;
-struct RenderTarget;
+#include "gl/render_target.h"
 
 class ShadowMap {
 public:
@@ -33,7 +35,7 @@ private:
     Effect* effect_ = nullptr;
     unsigned depthTexture_ = 0;
     unsigned colorTexture_ = 0;
-    RenderTarget* target_ = nullptr;
+    std::unique_ptr<RenderTarget> target_;
     int width_ = 0;
     int height_ = 0;
 };

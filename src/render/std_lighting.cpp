@@ -1,6 +1,6 @@
 #include "render/std_lighting.h"
 
-#include "app/gl.h"
+#include "gl/gl.h"
 #include "assets/effect.h"
 #include "assets/material.h"
 #include "assets/model.h"

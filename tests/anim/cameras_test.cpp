@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "anim/binary.h"
-#include "anim/writers.h"
-#include "app/log.h"
+#include "base/binary.h"
+#include "formats/writers.h"
+#include "base/log.h"
 #include "assets/animation.h"
 #include "support/temp_dir.h"
 

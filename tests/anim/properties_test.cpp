@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "anim/cameras.h"
-#include "anim/writers.h"
-#include "app/log.h"
+#include "formats/writers.h"
+#include "base/log.h"
 #include "support/temp_dir.h"
 
 namespace {

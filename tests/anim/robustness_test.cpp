@@ -6,8 +6,8 @@
 
 #include "anim/cameras.h"
 #include "anim/properties.h"
-#include "anim/writers.h"
-#include "app/log.h"
+#include "formats/writers.h"
+#include "base/log.h"
 #include "assets/animation.h"
 #include "assets/model.h"
 

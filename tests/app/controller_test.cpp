@@ -3,13 +3,13 @@
 
 #include <cstdlib>
 
-#include "anim/random.h"
+#include "base/random.h"
 #include "app/archive.h"
 #include "app/controller.h"
-#include "app/gl.h"
-#include "app/log.h"
-#include "app/render_target.h"
-#include "assets/geo_writer.h"
+#include "gl/gl.h"
+#include "base/log.h"
+#include "gl/render_target.h"
+#include "formats/geo_writer.h"
 #include "assets/loading_screen.h"
 #include "assets/material.h"
 #include "assets/model.h"
@@ -145,7 +145,7 @@ TEST_F(ControllerTest, LoadsAnArchiveEndToEnd) {
     glBindTexture(GL_TEXTURE_2D, controller->maskTexture()->glName);
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
     EXPECT_EQ(filter, GL_NEAREST);
-    glBindTexture(GL_TEXTURE_1D, controller->noiseTexture());
+    glBindTexture(GL_TEXTURE_1D, controller->frame()->noiseTexture());
     glGetTexLevelParameteriv(GL_TEXTURE_1D, 0, GL_TEXTURE_WIDTH, &width);
     EXPECT_EQ(width, 240 / 4);
 
@@ -188,21 +188,20 @@ TEST_F(ControllerTest, MissingSceneAssetIsReportedNotDereferenced) {
 
 TEST_F(ControllerTest, InitMakesTheOffscreenTargets) {
     ASSERT_TRUE(controller->init(RunMode::Demo, 1366, 768, 32, 60, false));
-    ASSERT_NE(controller->sceneTarget(), nullptr);
-    EXPECT_EQ(controller->sceneTarget()->width, 1366);
-    EXPECT_EQ(controller->glowTarget()->width, 341);
-    EXPECT_EQ(controller->glowTarget()->height, 192);
-    EXPECT_EQ(controller->glowTexture()->width, 341);
-    EXPECT_EQ(controller->sceneColorTexture()->height, 768);
-    EXPECT_TRUE(glIsFramebufferEXT(controller->glowTarget()->framebuffer));
+    ASSERT_NE(controller->frame()->sceneTarget(), nullptr);
+    EXPECT_EQ(controller->frame()->sceneTarget()->width, 1366);
+    EXPECT_EQ(controller->frame()->glowTarget()->width, 341);
+    EXPECT_EQ(controller->frame()->glowTarget()->height, 192);
+    EXPECT_EQ(controller->frame()->glowTexture()->width, 341);
+    EXPECT_EQ(controller->frame()->sceneColorTexture()->height, 768);
+    EXPECT_TRUE(glIsFramebufferEXT(controller->frame()->glowTarget()->framebuffer));
     GLint format = 0;
-    glBindTexture(GL_TEXTURE_2D, controller->sceneDepthTexture());
+    glBindTexture(GL_TEXTURE_2D, controller->frame()->sceneDepthTexture());
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
     EXPECT_EQ(format, GL_DEPTH_COMPONENT32);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     controller->shutdown();
-    EXPECT_EQ(controller->sceneTarget(), nullptr);
-    EXPECT_EQ(controller->glowTexture(), nullptr);
+    EXPECT_EQ(controller->frame(), nullptr);  // the targets and textures went with it
     controller->shutdown();
 }
 

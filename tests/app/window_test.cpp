@@ -2,8 +2,9 @@
 
 #include <cstring>
 
-#include "app/gl.h"
-#include "app/window.h"
+#include "gl/gl.h"
+#include "gl/window.h"
+#include "app/gl_setup.h"
 #include "platform/platform.h"
 
 namespace {

@@ -4,9 +4,9 @@
 
 #include <cmath>
 
-#include "anim/binary.h"
+#include "base/binary.h"
 #include "anim/cameras.h"
-#include "anim/writers.h"
+#include "formats/writers.h"
 #include "assets/model.h"
 #include "support/temp_dir.h"
 

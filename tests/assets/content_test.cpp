@@ -1,8 +1,8 @@
 #include <png.h>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "assets/content.h"
-#include "assets/geo_writer.h"
+#include "formats/geo_writer.h"
 #include "assets/material.h"
 #include "assets/model.h"
 #include "assets/texture.h"

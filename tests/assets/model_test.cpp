@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "assets/content.h"
-#include "assets/geo_writer.h"
+#include "formats/geo_writer.h"
 #include "assets/model.h"
 #include "support/gl_test.h"
 #include "support/temp_dir.h"

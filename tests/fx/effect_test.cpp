@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "assets/effect.h"
 #include "fx/runtime.h"
 #include "support/gl_test.h"

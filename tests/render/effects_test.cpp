@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "anim/random.h"
+#include "base/random.h"
 #include "app/controller.h"
-#include "app/gl.h"
+#include "gl/gl.h"
 #include "assets/model.h"
 #include "assets/texture.h"
 #include "platform/platform.h"
@@ -132,11 +132,11 @@ protected:
 
 TEST_F(EffectsTest, BlurKeepsThePictureUprightInTheThirdTextureAndRestoresState) {
     DemoController* c = start();
-    Blur* blur = c->effects().dofBlur();
+    Blur* blur = c->frame()->effects().dofBlur();
     ASSERT_NE(blur, nullptr);
     EXPECT_EQ(blur->width(), kW / 4);
     EXPECT_EQ(blur->height(), kH / 4);
-    EXPECT_EQ(c->effects().glowBlur()->width(), kW / 8);
+    EXPECT_EQ(c->frame()->effects().glowBlur()->width(), kW / 8);
 
     const unsigned topLeft = textureWithBlock(kW, kH, true), bottomRight = textureWithBlock(kW, kH, false);
     glViewport(3, 4, 100, 90);
@@ -181,8 +181,8 @@ TEST_F(EffectsTest, GlowBrightensAroundItsPartAndIsBlackedOutByAPartInFront) {
     c->update(100.0f, 50.0f);
     c->render(100.0f, 50.0f);
     const int gw = kW / 4, gh = kH / 4;
-    const std::vector<unsigned char> glow = texels(c->glowTexture()->glName, gw, gh);
-    const std::vector<unsigned char> withLamp = texels(c->sceneColorTexture()->glName, kW, kH);
+    const std::vector<unsigned char> glow = texels(c->frame()->glowTexture()->glName, gw, gh);
+    const std::vector<unsigned char> withLamp = texels(c->frame()->sceneColorTexture()->glName, kW, kH);
     // The lamp's brightest texel in the glow texture.
     size_t lamp = 0;
     for (size_t i = 0; i < glow.size(); i += 4)
@@ -191,10 +191,10 @@ TEST_F(EffectsTest, GlowBrightensAroundItsPartAndIsBlackedOutByAPartInFront) {
     const int lx = static_cast<int>(lamp / 4) % gw, ly = static_cast<int>(lamp / 4) / gw;
 
     // Without the lamp the picture around it is darker: the halo reaches past the lamp.
-    MeshPart* lampPart = c->partLists().glow.front();
+    MeshPart* lampPart = c->frame()->partLists().glow.front();
     lampPart->visible = false;
     c->render(100.0f, 50.0f);
-    const std::vector<unsigned char> withoutLamp = texels(c->sceneColorTexture()->glName, kW, kH);
+    const std::vector<unsigned char> withoutLamp = texels(c->frame()->sceneColorTexture()->glName, kW, kH);
     int brighter = 0;
     for (int dy = -24; dy <= 24; dy += 4)
         for (int dx = -24; dx <= 24; dx += 4) {
@@ -208,20 +208,20 @@ TEST_F(EffectsTest, GlowBrightensAroundItsPartAndIsBlackedOutByAPartInFront) {
 
     // The crate moved between the eye and the lamp, made tall enough to hide it.
     Mesh* crate = nullptr;
-    for (MeshPart* part : c->partLists().nonGlow)
+    for (MeshPart* part : c->frame()->partLists().nonGlow)
         if (part->mesh->name == "crate") crate = part->mesh;
     ASSERT_NE(crate, nullptr);
     const float occluder[16] = {2, 0, 0, 0, 0, 6, 0, 0, 0, 0, 2, 0, 1.75f, 5.25f - 15.0f, 4.25f, 1};
     std::copy(occluder, occluder + 16, crate->matrix);
     c->render(100.0f, 50.0f);
-    const std::vector<unsigned char> hidden = texels(c->glowTexture()->glName, gw, gh);
+    const std::vector<unsigned char> hidden = texels(c->frame()->glowTexture()->glName, gw, gh);
     EXPECT_LT(hidden[lamp] + hidden[lamp + 1], 10) << "a non-glow part in front blacks the glow out";
-    EXPECT_EQ(c->firstGlError(), "");
+    EXPECT_EQ(c->frame()->firstGlError(), "");
 }
 
 TEST_F(EffectsTest, BelieveScreenCoverCursorAndTimeWindow) {
     DemoController* c = start();
-    BelieveScreen& screen = c->effects().believeScreen();
+    BelieveScreen& screen = c->frame()->effects().believeScreen();
     c->update(200000.0f, 50.0f);
     c->render(200000.0f, 50.0f);
     EXPECT_EQ(screen.cursor().timer, 0.0f) << "200000 ms is outside the window";
@@ -256,20 +256,20 @@ TEST_F(EffectsTest, BelieveScreenCoverCursorAndTimeWindow) {
     EXPECT_EQ(screen.cursor().timer, timer + 50.0f);
     EXPECT_EQ(lettersShown(3.9f), 3);
     EXPECT_EQ(lettersShown(-0.5f), 0);
-    EXPECT_EQ(c->firstGlError(), "");
+    EXPECT_EQ(c->frame()->firstGlError(), "");
 }
 
 TEST_F(EffectsTest, NoCreditsPicturesStillDrawsTheMonitors) {
     TestSceneOptions options;
     options.creditsPictures = 0;
     DemoController* c = start(options);
-    EXPECT_TRUE(c->effects().credits().pictures().empty());
+    EXPECT_TRUE(c->frame()->effects().credits().pictures().empty());
     for (int k = 1; k <= 3; ++k) {
         c->update(50.0f * k, 50.0f);
         c->render(50.0f * k, 50.0f);
     }
-    EXPECT_EQ(c->effects().credits().schedule().pictureIndex, 0);
-    EXPECT_EQ(c->firstGlError(), "");
+    EXPECT_EQ(c->frame()->effects().credits().schedule().pictureIndex, 0);
+    EXPECT_EQ(c->frame()->firstGlError(), "");
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "anim/random.h"
+#include "base/random.h"
 #include "assets/model.h"
 #include "render/capture.h"
 #include "render/frame.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/controller.h"
-#include "app/gl.h"
+#include "gl/gl.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
 #include "test_scene.h"
@@ -33,8 +33,8 @@ protected:
         EXPECT_TRUE(writeTestScene(data, options));
         DemoController* c = DemoController::instance();
         c->setHeadless(true);
-        c->setGlErrorChecks(true);
         EXPECT_TRUE(c->init(mode, kW, kH, 32, 60, false));
+        if (c->frame()) c->frame()->setGlErrorChecks(true);
         EXPECT_TRUE(c->loadContent(data));
         EXPECT_TRUE(c->prepare());
         return c;

@@ -8,7 +8,7 @@
 
 #include "anim/mancam.h"
 #include "app/controller.h"
-#include "app/gl.h"
+#include "gl/gl.h"
 #include "assets/model.h"
 #include "assets/texture.h"
 #include "platform/platform.h"
@@ -23,7 +23,7 @@ class SceneTest : public SceneFixture {
 protected:
     // The lit scene before post-processing, bottom row first.
     static std::vector<unsigned char> sceneColour(DemoController* c) {
-        return texels(c->sceneColorTexture()->glName, kW, kH);
+        return texels(c->frame()->sceneColorTexture()->glName, kW, kH);
     }
 
     static MeshPart* partOf(Model* model, const std::string& mesh) {
@@ -48,14 +48,14 @@ TEST_F(SceneTest, CullsAgainstTheCameraAndKeepsNoCullParts) {
     EXPECT_FALSE(partOf(c->models().wheels, "gear")->noCull);
 
     // The lists: lamp glows, glass is transparent, everything else opaque and non-glow.
-    const PartLists& lists = c->partLists();
+    const PartLists& lists = c->frame()->partLists();
     EXPECT_EQ(lists.scene.size(), 8u);
     ASSERT_EQ(lists.glow.size(), 1u);
     EXPECT_EQ(lists.glow[0], partOf(factory, "lamp"));
     ASSERT_EQ(lists.transparent.size(), 1u);
     EXPECT_EQ(lists.transparent[0], partOf(factory, "glass"));
     EXPECT_EQ(lists.opaque.size(), 7u);
-    EXPECT_EQ(c->shadowMap()->casters(), lists.opaque);
+    EXPECT_EQ(c->frame()->shadowMap()->casters(), lists.opaque);
 }
 
 TEST_F(SceneTest, FadeFollowsTheScriptedCut) {
@@ -67,7 +67,7 @@ TEST_F(SceneTest, FadeFollowsTheScriptedCut) {
         const float t = 50.0f * k;
         c->update(t, 50.0f);
         c->render(t, 50.0f);
-        fades.push_back(c->lastFade());
+        fades.push_back(c->frame()->lastFade());
     }
     const float step = 50.0f / 300.0f;
     EXPECT_NEAR(fades[0], step * 0.05f, 1e-6f);
@@ -78,7 +78,7 @@ TEST_F(SceneTest, FadeFollowsTheScriptedCut) {
     // ...then rises at 0.2 per 300 ms with the next shot.
     EXPECT_NEAR(fades[20], step * 0.2f, 1e-5f);
     EXPECT_NEAR(fades[29], 10 * step * 0.2f, 1e-5f);
-    EXPECT_EQ(c->firstGlError(), "");
+    EXPECT_EQ(c->frame()->firstGlError(), "");
 }
 
 TEST_F(SceneTest, FreeModeFadeIsOne) {
@@ -86,9 +86,9 @@ TEST_F(SceneTest, FreeModeFadeIsOne) {
     for (int k = 1; k <= 5; ++k) {
         c->update(50.0f * k, 50.0f);
         c->render(50.0f * k, 50.0f);
-        EXPECT_EQ(c->lastFade(), 1.0f);
+        EXPECT_EQ(c->frame()->lastFade(), 1.0f);
     }
-    EXPECT_EQ(c->fadeState().value, 0.0f);
+    EXPECT_EQ(c->frame()->fadeState().value, 0.0f);
 }
 
 TEST_F(SceneTest, ShadowDarkensTheFloorUnderTheCasterOnly) {
@@ -117,7 +117,7 @@ TEST_F(SceneTest, ShadowDarkensTheFloorUnderTheCasterOnly) {
         }
     EXPECT_GT(shadowed, 50);
     EXPECT_EQ(farOff, 0);
-    EXPECT_EQ(c->firstGlError(), "");
+    EXPECT_EQ(c->frame()->firstGlError(), "");
 }
 
 TEST_F(SceneTest, EveryPassRunsWithoutGlErrorsFor300Frames) {
@@ -129,7 +129,7 @@ TEST_F(SceneTest, EveryPassRunsWithoutGlErrorsFor300Frames) {
         c->update(33.0f * k, 33.0f);
         c->render(33.0f * k, 33.0f);
     }
-    EXPECT_EQ(c->firstGlError(), "");
+    EXPECT_EQ(c->frame()->firstGlError(), "");
 }
 
 TEST_F(SceneTest, NoCameraStillClearsAndLaysTheEndImageAndMask) {
@@ -145,7 +145,7 @@ TEST_F(SceneTest, NoCameraStillClearsAndLaysTheEndImageAndMask) {
     c->update(2000.0f, 50.0f);
     EXPECT_EQ(c->currentCamera(), nullptr);
     c->render(2000.0f, 50.0f);
-    EXPECT_EQ(c->firstGlError(), "");
+    EXPECT_EQ(c->frame()->firstGlError(), "");
     const unsigned char* middle = &pixels[static_cast<size_t>((kH / 2 * kW + kW / 2) * 4)];
     EXPECT_GT(middle[2], 150) << "the blue end image";
     const unsigned char* top = &pixels[static_cast<size_t>(((kH - 2) * kW + kW / 2) * 4)];

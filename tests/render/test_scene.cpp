@@ -6,9 +6,9 @@
 #include <sstream>
 #include <vector>
 
-#include "anim/writers.h"
-#include "assets/geo_writer.h"
-#include "render/png_file.h"
+#include "formats/writers.h"
+#include "formats/geo_writer.h"
+#include "base/png_file.h"
 #include "support/pictures.h"
 #include "support/zip_writer.h"
 

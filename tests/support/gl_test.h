@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "app/gl.h"
+#include "gl/gl.h"
 
 namespace platform {
 struct Window;

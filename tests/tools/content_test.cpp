@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "anim/properties.h"
-#include "anim/writers.h"
+#include "formats/writers.h"
 #include "assets/animation.h"
 #include "content/content_check.h"
 #include "content/film.h"

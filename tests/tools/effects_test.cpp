@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "anim/math.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "assets/effect.h"
 #include "fx/runtime.h"
 #include "support/gl_test.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "anim/writers.h"
-#include "assets/geo_writer.h"
+#include "formats/writers.h"
+#include "formats/geo_writer.h"
 #include "content/geometry_kit.h"
 
 namespace content {

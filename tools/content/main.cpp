@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "anim/writers.h"
-#include "assets/geo_writer.h"
+#include "formats/writers.h"
+#include "formats/geo_writer.h"
 #include "content/content_check.h"
 #include "content/film.h"
 #include "content/geometry_models.h"

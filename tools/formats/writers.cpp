@@ -1,10 +1,10 @@
-#include "anim/writers.h"
+#include "formats/writers.h"
 
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 
-#include "anim/binary.h"
+#include "base/binary.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "assets/geo_writer.h"
+#include "formats/geo_writer.h"
 
 #include <cstdio>
 #include <cstring>

@@ -4,7 +4,7 @@
 
 #include <string>
 
-struct _Mix_Music;
+namespace platform {
 
 class Music {
 public:
@@ -19,7 +19,9 @@ public:
     bool isPlaying() const { return started_; }
 
 private:
-    _Mix_Music* stream_ = nullptr;
+    void* stream_ = nullptr;  // the mixer's music object
     bool outputOpen_ = false;
     bool started_ = false;
 };
+
+}  // namespace platform

@@ -1,4 +1,4 @@
-#include "anim/binary.h"
+#include "base/binary.h"
 
 #include <fstream>
 #include <iterator>

@@ -3,7 +3,7 @@
 // includes this header; the macros route the usual names through the fetched pointers.
 #pragma once
 
-#include "app/gl.h"
+#include "gl/gl.h"
 
 #define VOLTARESCA_GLSL_ENTRY_POINTS(X)                         \
     X(glCreateShader, PFNGLCREATESHADERPROC)                    \

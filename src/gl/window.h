@@ -32,9 +32,5 @@ extern const char* const kWindowTitle;
 // First display list of the bitmap font (255 glyphs, one list per character code).
 constexpr unsigned kFontListBase = 1000;
 
-// GL defaults for a fresh context, in order: the bitmap-font lists, viewport, matrix modes,
-// smooth shading, clear values, depth test, normalisation and hints. Writes the projection
-// matrix (fovY degrees, near 1, far 200) into `projection`; it is not loaded into GL here.
-void initGLState(int width, int height, float fieldOfView, float* projection);
 // Builds the bitmap-font display lists at `listBase` (character code c is list listBase + c).
 void buildBitmapFont(unsigned listBase);

@@ -1,10 +1,9 @@
-#include "app/window.h"
+#include "gl/window.h"
 
 #include <string>
 
-#include "anim/math.h"
-#include "app/gl.h"
-#include "app/log.h"
+#include "gl/gl.h"
+#include "base/log.h"
 #include "platform/platform.h"
 
 const char* const kWindowTitle = "Voltaresca :: by Quorvex";
@@ -24,7 +23,7 @@ bool OpenGLWindow::create(int width, int height, int bitsPerPixel, int frequency
     desc.hidden = hidden;
     window_ = platform::createWindow(desc);
     if (!window_) {
-        getLogger("DemoController")->log("window system: " + platform::lastError());
+        controllerLog()->log("window system: " + platform::lastError());
         destroy();
         return false;
     }
@@ -40,21 +39,3 @@ void OpenGLWindow::destroy() {
 
 void OpenGLWindow::swap() { platform::swapWindow(window_); }
 
-void initGLState(int width, int height, float fieldOfView, float* projection) {
-    buildBitmapFont(kFontListBase);
-    glListBase(kFontListBase);
-    glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    sm::perspective(projection, fieldOfView, static_cast<float>(width) / static_cast<float>(height), 1.0f, 200.0f);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glShadeModel(GL_SMOOTH);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClearDepth(1.0);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glEnable(GL_NORMALIZE);
-    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
-}

@@ -1,4 +1,4 @@
-#include "app/gl.h"
+#include "gl/gl.h"
 
 #include "platform/platform.h"
 

@@ -1,4 +1,4 @@
-#include "render/png_file.h"
+#include "base/png_file.h"
 
 #include <png.h>
 

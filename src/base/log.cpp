@@ -1,6 +1,6 @@
-#include "app/log.h"
+#include "base/log.h"
 
-#include <ctime>
+#include <cstdio>
 #include <memory>
 
 #include "platform/platform.h"
@@ -19,15 +19,10 @@ void ConsoleOutput::write(const char* line) {
 }
 
 std::string localTimeText() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    const bool ok = localtime_s(&local, &now) == 0;
-#else
-    const bool ok = localtime_r(&now, &local) != nullptr;
-#endif
-    char buffer[128];
-    if (!ok || std::strftime(buffer, sizeof buffer, "%H:%M:%S", &local) == 0) return "--:--:--";
+    int h = 0, m = 0, sec = 0;
+    if (!platform::localTime(h, m, sec) || h < 0 || h > 23 || m < 0 || m > 59 || sec < 0 || sec > 60) return "--:--:--";
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", h, m, sec);
     return buffer;
 }
 
@@ -48,3 +43,7 @@ Logger* getLogger(const std::string& name) {
 }
 
 void releaseLogger(const std::string& name) { registry().erase(name); }
+
+Logger* controllerLog() { return getLogger("DemoController"); }
+
+void logError(const std::string& message) { controllerLog()->log("error: " + message); }

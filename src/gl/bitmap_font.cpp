@@ -1,5 +1,5 @@
-#include "app/gl.h"
-#include "app/window.h"
+#include "gl/gl.h"
+#include "gl/window.h"
 
 namespace {
 constexpr int kCellWidth = 8;

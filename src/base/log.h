@@ -40,3 +40,9 @@ void releaseLogger(const std::string& name);
 std::string formatLogLine(const std::string& time, const std::string& name, const std::string& message);
 // The current local time as "HH:mm:ss".
 std::string localTimeText();
+
+// The demo's own log, "DemoController": every room reports its errors there. It exists whenever
+// asked; its lines reach the console once the controller has attached its output.
+Logger* controllerLog();
+// controllerLog() with "error: " in front of the message.
+void logError(const std::string& message);

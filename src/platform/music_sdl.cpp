@@ -1,7 +1,9 @@
-#include "app/music.h"
+#include "platform/music.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+
+namespace platform {
 
 bool Music::open(const std::string& path) {
     close();
@@ -19,13 +21,13 @@ bool Music::open(const std::string& path) {
 
 void Music::play() {
     if (!stream_ || started_) return;
-    started_ = Mix_PlayMusic(stream_, -1) == 0;  // -1: loop for ever
+    started_ = Mix_PlayMusic(static_cast<Mix_Music*>(stream_), -1) == 0;  // -1: loop for ever
 }
 
 void Music::close() {
     if (stream_) {
         Mix_HaltMusic();
-        Mix_FreeMusic(stream_);
+        Mix_FreeMusic(static_cast<Mix_Music*>(stream_));
         stream_ = nullptr;
     }
     if (outputOpen_) {
@@ -36,3 +38,5 @@ void Music::close() {
     }
     started_ = false;
 }
+
+}  // namespace platform

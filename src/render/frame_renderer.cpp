@@ -1,0 +1,287 @@
+#include "render/frame_renderer.h"
+
+#include <cstdio>
+
+#include "anim/cameras.h"
+#include "assets/content.h"
+#include "assets/effect.h"
+#include "assets/material.h"
+#include "assets/model.h"
+#include "assets/texture.h"
+#include "base/log.h"
+#include "gl/draw.h"
+#include "gl/gl.h"
+#include "platform/platform.h"
+#include "render/shadow_map.h"
+#include "render/std_lighting.h"
+
+namespace {
+
+constexpr float kNear = 1.0f;
+constexpr float kFar = 200.0f;
+
+}  // namespace
+
+std::unique_ptr<FrameRenderer> FrameRenderer::create(const FrameDesc& desc) {
+    std::unique_ptr<FrameRenderer> frame(new FrameRenderer);
+    frame->width_ = desc.width;
+    frame->height_ = desc.height;
+    frame->freeMode_ = desc.freeMode;
+    frame->headless_ = desc.headless;
+    sm::identity(frame->viewMatrix_);
+    sm::perspective(frame->projectionMatrix_, frame->fieldOfView_,
+                    static_cast<float>(desc.width) / static_cast<float>(desc.height), kNear, kFar);
+
+    const int width = desc.width, height = desc.height;
+    frame->sceneTarget_ = createRenderTarget(width, height);
+    frame->sceneColorTexture_ =
+        std::make_unique<Texture>(createColorTexture(width, height, GL_NEAREST), width, height, 32);
+    const int glowWidth = width / 4, glowHeight = height / 4;
+    frame->glowTexture_ =
+        std::make_unique<Texture>(createColorTexture(glowWidth, glowHeight, GL_LINEAR), glowWidth, glowHeight, 32);
+    frame->glowTarget_ = createRenderTarget(glowWidth, glowHeight);
+    frame->sceneDepthTexture_ = createDepthTexture(width, height);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return frame;
+}
+
+FrameRenderer::~FrameRenderer() { forget(); }
+
+void FrameRenderer::load(const std::string& dataDirectory) {
+    effects_.load(dataDirectory);
+    createNoiseTexture();
+}
+
+void FrameRenderer::createNoiseTexture() {
+    // The same seed on every run and platform, so every showing of the film looks the same.
+    Random random;
+    const int count = height_ / 4;
+    std::vector<float> texels(static_cast<size_t>(count > 0 ? count : 0));
+    for (float& texel : texels) texel = static_cast<float>(random.next() % 200 - 100) / 100.0f;
+    if (noiseTexture_) glDeleteTextures(1, &noiseTexture_);
+    glGenTextures(1, &noiseTexture_);
+    glBindTexture(GL_TEXTURE_1D, noiseTexture_);
+    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexImage1D(GL_TEXTURE_1D, 0, 1, count, 0, GL_LUMINANCE, GL_FLOAT, texels.data());
+    glBindTexture(GL_TEXTURE_1D, 0);
+}
+
+void FrameRenderer::checkGl(const char* pass) {
+    if (passObserver_) passObserver_(pass);
+    if (!glErrorChecks_) return;
+    const GLenum error = glGetError();
+    if (error != GL_NO_ERROR && firstGlError_.empty()) {
+        char text[96];
+        std::snprintf(text, sizeof text, "GL error 0x%04x after %s", error, pass);
+        firstGlError_ = text;
+    }
+}
+
+bool FrameRenderer::prepare(const FrameScene& scene) {
+    scene_ = scene;
+    DemoContent* content = DemoContent::instance();
+    Effect* lighting = content->find<Effect>("std_lighting");
+    if (!lighting) {
+        logError("effect 'std_lighting' wasn't found");
+        return false;
+    }
+    Effect* glowShadow = content->find<Effect>("std_lighting_glow_shadow");
+    Effect* shadowMapping = content->find<Effect>("shadow_mapping");
+    if (!glowShadow) logError("effect 'std_lighting_glow_shadow' wasn't found");
+    if (!shadowMapping) logError("effect 'shadow_mapping' wasn't found");
+    if (!glowShadow || !shadowMapping) return false;
+    // Not drawn with by any pass; kept with the pair when the content has it.
+    Effect* earlyZ = content->find<Effect>("early_z_effect");
+    lighting_ = std::make_unique<StdLighting>(lighting, glowShadow, earlyZ);
+
+    lists_ = buildPartLists(scene.factory, scene.wheels, scene.winda);
+    headParts_.clear();
+    eyeParts_.clear();
+    creditsParts_.clear();
+    collectParts(headParts_, scene.headBodyMeshes);
+    collectParts(eyeParts_, scene.headEyesMeshes);
+    collectParts(creditsParts_, scene.creditsMeshes);
+
+    if (shadowMap_) shadowMap_->release();
+    shadowMap_ = std::make_unique<ShadowMap>();
+    shadowMap_->create(width_, height_, lists_.opaque, shadowMapping);
+
+    FrameInputs inputs;
+    inputs.width = width_;
+    inputs.height = height_;
+    inputs.glowTarget = glowTarget_.get();
+    inputs.glowTexture = glowTexture_ ? glowTexture_->glName : 0;
+    inputs.sceneDepthTexture = sceneDepthTexture_;
+    inputs.noiseTexture = noiseTexture_;
+    inputs.lists = &lists_;
+    inputs.eyeParts = &eyeParts_;
+    inputs.headParts = &headParts_;
+    inputs.creditsParts = &creditsParts_;
+    inputs.headBody = scene.headBody;
+    inputs.electro = scene.electro;
+    inputs.lighting = lighting_.get();
+    inputs.properties = scene.properties;
+    effects_.prepare(inputs);
+
+    PropertyRegistry* properties = scene.properties;
+    shakeProperty_ = PropertyValue(properties ? properties->find("shake") : nullptr);
+    electroNoiseProperty_ = PropertyValue(properties ? properties->find("electro_noise") : nullptr);
+    // Without them the end image is never laid over the frame.
+    endTexture_ = content->find<Texture>("end");
+    AnimProperty* end = properties ? properties->findTrack("images.end") : nullptr;
+    endProperty_ = PropertyValue(end);
+    if (!endTexture_) logError("texture 'end' wasn't found; the end image is left out");
+    if (!end) logError("property 'images.end' wasn't found; the end image is left out");
+    return true;
+}
+
+void FrameRenderer::update(float t, float dt, ICamera* camera) {
+    shake_ = shakeProperty_.at(t);
+    noiseStrength_ = electroNoiseProperty_.at(t);
+    effects_.trackValues(t, eyeGlow_, electroRange_);
+    effects_.updateCredits(t, dt);
+
+    camera_ = camera;
+    if (!camera_) return;  // nothing to look through: render draws no scene
+
+    float cameraView[16];
+    camera_->getViewMatrix(cameraView);
+    shakeView(viewMatrix_, cameraView, shake_, shakeRandom_);
+
+    const float fov = sm::toDegrees(camera_->fieldOfView(t));
+    const float aspect = static_cast<float>(width_) / static_cast<float>(height_);
+    if (fov != fieldOfView_) {
+        fieldOfView_ = fov;
+        sm::perspective(projectionMatrix_, fieldOfView_, aspect, kNear, kFar);
+    }
+    sm::frustumFromView(viewMatrix_, frustum_, kNear, kFar, fieldOfView_, aspect);
+    cullParts(lists_.scene, frustum_);
+}
+
+void FrameRenderer::drawEndAndMask(float t) {
+    const float v = endProperty_.at(t);
+    if (v > 0.0f && endTexture_) {
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_COLOR, GL_ONE_MINUS_SRC_ALPHA);
+        glColor4f(v, v, v, v);  // stays current: the mask below is modulated by it too
+        drawFullscreenTexture(endTexture_->glName, width_, height_);
+    }
+    checkGl("the end image");
+    if (scene_.mask) {
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        drawFullscreenTexture(scene_.mask->glName, width_, height_);
+        glDisable(GL_BLEND);
+    }
+    checkGl("the mask");
+}
+
+void FrameRenderer::drawOverlay() {
+    if (freeMode_ && !headless_ && platform::keyPressed(platform::Key::F1)) overlayShown_ = !overlayShown_;
+    if (!overlayShown_) return;
+    const sm::Vec3 eye = cameraFrame(viewMatrix_).eye;
+    ::drawOverlay(overlayText(lastTime_, frameRate_.perSecond(), eye), width_, height_);
+    checkGl("the overlay");
+}
+
+void FrameRenderer::render(float t, float dt) {
+    lastTime_ = t;
+    frameRate_.tick(dt);
+    if (!camera_ || !lighting_ || !sceneTarget_) {
+        // No shot to show: an empty frame with the end image and the mask.
+        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        drawEndAndMask(t);
+        drawOverlay();
+        return;
+    }
+
+    if (inBelieveWindow(t)) effects_.drawBelievePicture(t, dt);
+    checkGl("the believe picture");
+
+    auto* shot = dynamic_cast<AnimCamera*>(camera_);
+    lastFade_ = fade_.step(shot != nullptr, shot ? shot->endTime : 0.0f, t, dt);
+
+    const sm::Vec3 eye = cameraFrame(viewMatrix_).eye;  // the light sits at the eye
+    effects_.renderGlow(dt, eye, viewMatrix_, projectionMatrix_, eyeGlow_, electroRange_);
+    checkGl("the glow pass");
+
+    float lightView[16];
+    lightViewOf(lightView, viewMatrix_);
+    shadowMap_->render(projectionMatrix_, lightView);
+    checkGl("the shadow pass");
+
+    attachRenderTextures(*sceneTarget_, sceneColorTexture_->glName, sceneDepthTexture_, "the scene target");
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    const unsigned shadow = shadowMap_->depthTexture();
+    lighting_->drawLitGlowShadow(lists_.opaque, projectionMatrix_, viewMatrix_, eye, eye, lightView,
+                                 projectionMatrix_, shadow);
+    checkGl("the opaque parts");
+    withOpacity(creditsParts_, 1.0f, [&] {
+        lighting_->drawLitGlowShadow(creditsParts_, projectionMatrix_, viewMatrix_, eye, eye, lightView,
+                                     projectionMatrix_, shadow);
+    });
+    checkGl("the credits parts");
+    if (Effect* electro = scene_.electro) {
+        electro->setFloat4("minIntensity", 0.1f, 0.1f, 0.1f, 1.0f);
+        StdLighting::drawModelSimple(electro, scene_.headBody, projectionMatrix_, viewMatrix_, eye, eye);
+        electro->setFloat4("minIntensity", 0.0f, 0.0f, 0.0f, 0.0f);
+    }
+    checkGl("the head");
+    lighting_->drawLitGlowShadow(lists_.transparent, projectionMatrix_, viewMatrix_, eye, eye, lightView,
+                                 projectionMatrix_, shadow);
+    checkGl("the transparent parts");
+    lighting_->drawLit(eyeParts_, projectionMatrix_, viewMatrix_, eye, eye);
+    checkGl("the eyes");
+    effects_.drawScreens(viewMatrix_, eye, projectionMatrix_);
+    checkGl("the screens");
+    effects_.drawBelieveModel(viewMatrix_, projectionMatrix_);
+    checkGl("the believe screen");
+
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);  // the blurred glow adds onto the scene
+    drawFullscreenTexture(effects_.glowResult(), width_, height_);
+    glDisable(GL_BLEND);
+    checkGl("the glow");
+
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    effects_.finish(sceneColorTexture_->glName, lastFade_, noiseStrength_);
+    checkGl("the post-processing");
+
+    drawEndAndMask(t);
+    drawOverlay();
+}
+
+void FrameRenderer::release() {
+    if (shadowMap_) shadowMap_->release();
+    effects_.release();
+    releaseRenderTarget(sceneTarget_);
+    releaseRenderTarget(glowTarget_);
+    if (sceneDepthTexture_) glDeleteTextures(1, &sceneDepthTexture_);
+    if (noiseTexture_) glDeleteTextures(1, &noiseTexture_);
+    sceneDepthTexture_ = 0;
+    noiseTexture_ = 0;
+    glowTexture_.reset();
+    sceneColorTexture_.reset();
+}
+
+void FrameRenderer::forget() {
+    if (shadowMap_) shadowMap_->forget();
+    effects_.forget();
+    shadowMap_.reset();
+    lighting_.reset();
+    for (std::unique_ptr<Texture>* texture : {&glowTexture_, &sceneColorTexture_}) {
+        if (*texture) (*texture)->glName = 0;
+        texture->reset();
+    }
+    sceneTarget_.reset();
+    glowTarget_.reset();
+    sceneDepthTexture_ = 0;
+    noiseTexture_ = 0;
+    camera_ = nullptr;
+    scene_ = FrameScene();
+    endTexture_ = nullptr;
+}
