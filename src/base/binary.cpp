@@ -14,5 +14,6 @@ bool writeWholeFile(const std::string& path, const std::vector<unsigned char>& b
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) return false;
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
+    out.close();  // a failed flush (a full disk) shows only here
+    return !out.fail();
 }
