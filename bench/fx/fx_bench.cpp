@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "assets/effect.h"
-#include "gl/glsl_api.h"
+#include "gl/gl.h"
 #include "fx/runtime.h"
 #include "platform/platform.h"
 

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "anim/cameras.h"
+#include "base/binary.h"
 #include "base/log.h"
 
 namespace {
@@ -57,14 +58,12 @@ PropertyRegistry::PropertyRegistry() = default;
 PropertyRegistry::~PropertyRegistry() = default;
 
 bool PropertyRegistry::load(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    std::string text;
+    if (!readWholeFile(path, text)) {
         logError("couldn't open the property script '" + path + "'; no properties loaded (is props.scr in the archive's properties folder?)");
         return false;
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    return parse(text.str(), path);
+    return parse(text, path);
 }
 
 bool PropertyRegistry::parse(const std::string& text, const std::string& source) {

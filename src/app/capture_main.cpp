@@ -2,12 +2,12 @@
 // with no sound and deterministic time, and writes the chosen frames as PNG files.
 #include <cstdio>
 #include <string>
-#include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <vector>
 
-#include "app/archive.h"
 #include "app/controller.h"
+#include "app/startup.h"
 #include "gl/gl.h"
 #include "base/log.h"
 #include "platform/platform.h"
@@ -30,32 +30,30 @@ bool folderWritable(const std::string& folder) {
 }
 
 int capture(const CaptureOptions& options) {
-    const std::string archive = options.archive.empty() ? platform::executableDirectory() + "demodat" : options.archive;
-    if (!std::ifstream(archive)) {
-        std::fprintf(stderr, "voltaresca-capture: no archive at '%s' (give one with --archive FILE)\n", archive.c_str());
-        return 1;
-    }
     if (!folderWritable(options.out)) {
         std::fprintf(stderr, "voltaresca-capture: can't write pictures into '%s' (does the folder exist?)\n",
                      options.out.c_str());
         return 1;
     }
-    const std::string runDirectory = platform::makePrivateDirectory(platform::tempDirectory(), "voltaresca-capture-");
-    if (runDirectory.empty()) {
-        std::fprintf(stderr, "voltaresca-capture: can't make a folder in '%s' (check TMPDIR)\n",
-                     platform::tempDirectory().c_str());
+    StartupDesc desc;
+    desc.width = options.width;
+    desc.height = options.height;
+    desc.headless = true;
+    desc.archive = options.archive;
+    desc.folderPrefix = "voltaresca-capture-";
+    std::string reason;
+    std::unique_ptr<DemoStart> run = startDemo(desc, reason);
+    if (!run) {
+        std::fprintf(stderr, "voltaresca-capture: %s\n", reason.c_str());
         return 1;
     }
-    extractArchive(runDirectory, archive);
-    const std::string data = runDirectory + "voltaresca_data" + platform::pathSeparator();
+    DemoController& controller = run->controller();
 
     int status = 0;
-    DemoController* controller = DemoController::instance();
-    controller->setHeadless(true);
     std::vector<unsigned char> pixels(static_cast<size_t>(options.width) * static_cast<size_t>(options.height) * 4);
     std::string pending;  // the picture the frame being drawn goes to
     std::string writeError;
-    controller->setBeforeSwap([&] {
+    controller.setBeforeSwap([&] {
         if (pending.empty()) return;
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadBuffer(GL_BACK);
@@ -64,34 +62,22 @@ int capture(const CaptureOptions& options) {
         if (!writePng(options.out + "/" + pending, options.width, options.height, pixels.data(), writeError))
             status = 1;
     });
-    if (!controller->init(RunMode::Demo, options.width, options.height, 32, 60, false)) {
-        std::fprintf(stderr, "voltaresca-capture: couldn't open an off-screen GL window (%s)\n",
-                     platform::lastError().c_str());
-        status = 1;
-    } else if (!controller->loadContent(data) || !controller->prepare()) {
-        std::fprintf(stderr, "voltaresca-capture: the archive '%s' didn't load (see the log lines above)\n",
-                     archive.c_str());
-        status = 1;
-    } else {
-        const std::vector<CaptureFrame> frames = captureSchedule(options);
-        const bool progress = frames.size() > 30;
-        size_t written = 0;
-        for (size_t k = 0; k < frames.size() && status == 0; ++k) {
-            pending = frames[k].file;
-            controller->update(frames[k].t, frames[k].dt);
-            controller->render(frames[k].t, frames[k].dt);
-            if (!pending.empty() && status == 0) ++written;
-            if (progress && (k % 10 == 0 || k + 1 == frames.size()))
-                std::fprintf(stderr, "\rframe %zu/%zu  t %.1f ms  %zu pictures", k + 1, frames.size(),
-                             static_cast<double>(frames[k].t), written);
-        }
-        if (progress) std::fprintf(stderr, "\n");
-        if (status != 0) std::fprintf(stderr, "voltaresca-capture: %s\n", writeError.c_str());
-        else std::fprintf(stderr, "voltaresca-capture: %zu pictures in '%s'\n", written, options.out.c_str());
+    const std::vector<CaptureFrame> frames = captureSchedule(options);
+    const bool progress = frames.size() > 30;
+    size_t written = 0;
+    for (size_t k = 0; k < frames.size() && status == 0; ++k) {
+        pending = frames[k].file;
+        controller.update(frames[k].t, frames[k].dt);
+        controller.render(frames[k].t, frames[k].dt);
+        if (!pending.empty() && status == 0) ++written;
+        if (progress && (k % 10 == 0 || k + 1 == frames.size()))
+            std::fprintf(stderr, "\rframe %zu/%zu  t %.1f ms  %zu pictures", k + 1, frames.size(),
+                         static_cast<double>(frames[k].t), written);
     }
-    controller->shutdown();
-    DemoController::destroyInstance();
-    platform::removeTree(runDirectory);
+    if (progress) std::fprintf(stderr, "\n");
+    if (status != 0) std::fprintf(stderr, "voltaresca-capture: %s\n", writeError.c_str());
+    else std::fprintf(stderr, "voltaresca-capture: %zu pictures in '%s'\n", written, options.out.c_str());
+    controller.setBeforeSwap(nullptr);
     return status;
 }
 

@@ -3,17 +3,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/archive.h"
 #include "app/dialog.h"
+#include "app/startup.h"
 #include "base/log.h"
 #include "platform/platform.h"
 
 std::string dataDirectory;
 
-namespace {
-// The private folder that holds dataDirectory; deleted at clean-up.
-std::string g_runDirectory;
-}  // namespace
 
 RunMode parseCommandLine(int argc, const char* const* argv) {
     if (argc < 2 || !argv || !argv[1]) return RunMode::Demo;
@@ -39,22 +35,6 @@ float FrameTimer::tick() {
     previousElapsed_ = elapsed_;
     return dt;
 }
-
-namespace {
-
-void cleanUp() {
-    if (DemoController::exists()) {
-        DemoController::instance()->shutdown();
-        DemoController::destroyInstance();
-    }
-    if (!g_runDirectory.empty()) {
-        platform::removeTree(g_runDirectory);
-        g_runDirectory.clear();
-    }
-    dataDirectory.clear();
-}
-
-}  // namespace
 
 int runMainLoop(DemoController& controller, FrameTimer& timer) {
     timer.start();
@@ -84,35 +64,31 @@ int runDemo(RunMode mode) {
     }
     if (setup.startFlag != 1) return 0;
 
-    g_runDirectory = platform::makePrivateDirectory(platform::tempDirectory(), "voltaresca-");
-    if (g_runDirectory.empty()) {
-        log->log("couldn't create a private folder in '" + platform::tempDirectory() +
-                 "' for the data; check that the temporary folder is writable (TMPDIR)");
+    StartupDesc desc;
+    desc.mode = mode;
+    desc.width = setup.width;
+    desc.height = setup.height;
+    desc.bitsPerPixel = setup.bitsPerPixel;
+    desc.frequency = setup.frequency;
+    desc.fullScreen = mode == RunMode::Demo;
+    std::string reason;
+    std::unique_ptr<DemoStart> run = startDemo(desc, reason);
+    if (!run) {
+        log->log(reason);
         return 1;
     }
-    dataDirectory = g_runDirectory + "voltaresca_data" + platform::pathSeparator();
-    extractArchive(g_runDirectory, platform::executableDirectory() + "demodat");
-
-    DemoController* controller = DemoController::instance();
-    if (!controller->init(mode, setup.width, setup.height, setup.bitsPerPixel, setup.frequency,
-                          mode == RunMode::Demo)) {
-        cleanUp();
-        return 1;
-    }
-    if (!controller->loadContent(dataDirectory) || !controller->prepare()) {
-        cleanUp();
-        return 1;
-    }
+    dataDirectory = run->dataDirectory();
     log->log("playing " + std::to_string(setup.width) + "x" + std::to_string(setup.height) +
              (mode == RunMode::Demo ? " full screen" : " in a window"));
     FrameTimer timer;
     const int64_t begin = platform::counter();
-    const int frames = runMainLoop(*controller, timer);
+    const int frames = runMainLoop(run->controller(), timer);
     const double seconds = static_cast<double>(platform::counter() - begin) / static_cast<double>(platform::counterFrequency());
     char summary[128];
     std::snprintf(summary, sizeof summary, "stopped after %d frames in %.1f s (%.1f frames per second)", frames, seconds,
                   seconds > 0 ? frames / seconds : 0.0);
     log->log(summary);
-    cleanUp();
+    run.reset();
+    dataDirectory.clear();
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/binary.h"
 #include "base/log.h"
 #include "assets/animation.h"
 #include "assets/effect.h"
@@ -108,15 +109,11 @@ void DemoContent::addManager(AssetKind kind, IAssetLoader* loader, const std::st
 }
 
 int countMeshes(const std::string& path) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return 0;
-    unsigned char bytes[4];
-    const size_t got = std::fread(bytes, 1, 4, file);
-    std::fclose(file);
-    if (got != 4) return 0;
-    const int32_t count = static_cast<int32_t>(static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-                                               static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24);
-    return count > 0 ? count : 0;
+    std::vector<unsigned char> bytes;
+    int32_t count = 0;
+    if (!readFileStart(path, 4, bytes)) return 0;
+    ByteReader in(bytes.data(), bytes.size());
+    return in.readInt32(count) && count > 0 ? count : 0;
 }
 
 bool DemoContent::load(const std::string& base, sm::IServiceProvider* services) {

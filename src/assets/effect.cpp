@@ -10,7 +10,7 @@ const std::string& cgContextServiceKey() {
     return key;
 }
 
-Effect::Effect(fx::Effect* handle) : handle_(handle) {
+Effect::Effect(fx::CompiledEffect* handle) : handle_(handle) {
     if (!handle_) return;
     for (const auto& t : handle_->techniques) techniques_[t->name] = t.get();  // a later name wins
 }

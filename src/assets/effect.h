@@ -13,7 +13,7 @@
 
 namespace fx {
 struct Context;
-struct Effect;
+struct CompiledEffect;
 struct Technique;
 struct Pass;
 }  // namespace fx
@@ -41,7 +41,7 @@ class Effect : public IDisposable {
 public:
     // Takes ownership of `handle`; a null handle (a file that failed) gives an effect without
     // techniques whose every selection yields no passes and whose setters do nothing.
-    explicit Effect(fx::Effect* handle);
+    explicit Effect(fx::CompiledEffect* handle);
     ~Effect() override;
     Effect(const Effect&) = delete;
     Effect& operator=(const Effect&) = delete;
@@ -63,7 +63,7 @@ public:
     // The first pass of the current technique, or null: renderers skip the draw then.
     fx::Pass* firstPass() const { return passes.empty() ? nullptr : passes.front(); }
 
-    fx::Effect* handle() const { return handle_; }
+    fx::CompiledEffect* handle() const { return handle_; }
     fx::Technique* currentTechnique() const { return currentTechnique_; }
     const std::map<std::string, fx::Technique*, std::less<>>& techniques() const { return techniques_; }
 
@@ -71,7 +71,7 @@ public:
     std::vector<fx::Pass*> passes;
 
 private:
-    fx::Effect* handle_;
+    fx::CompiledEffect* handle_;
     std::map<std::string, fx::Technique*, std::less<>> techniques_;
     fx::Technique* currentTechnique_ = nullptr;
 };

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/binary.h"
 #include "gl/gl.h"
 #include "assets/content.h"
 
@@ -29,49 +30,6 @@ Model::~Model() {
 namespace {
 
 constexpr size_t kFileVertexSize = 44;
-
-// Little-endian reads that never pass the end of the buffer; the first failed read sticks.
-class ByteReader {
-public:
-    ByteReader(const unsigned char* bytes, size_t size) : bytes_(bytes), size_(size) {}
-    bool ok() const { return ok_; }
-    size_t remaining() const { return size_ - pos_; }
-
-    int32_t readInt() {
-        if (!take(4)) return 0;
-        const unsigned char* b = bytes_ + pos_ - 4;
-        return static_cast<int32_t>(static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
-                                    static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24);
-    }
-    std::string readString() {
-        const uint32_t length = static_cast<uint32_t>(readInt());
-        if (!take(length)) return {};
-        return std::string(reinterpret_cast<const char*>(bytes_ + pos_ - length), length);
-    }
-    // Points at `count` bytes and moves past them; null when they are not all there.
-    const unsigned char* skip(size_t count) { return take(count) ? bytes_ + pos_ - count : nullptr; }
-
-private:
-    bool take(size_t count) {
-        if (!ok_ || count > size_ - pos_) {
-            ok_ = false;
-            return false;
-        }
-        pos_ += count;
-        return true;
-    }
-
-    const unsigned char* bytes_;
-    size_t size_;
-    size_t pos_ = 0;
-    bool ok_ = true;
-};
-
-float readFloat(const unsigned char* at) {
-    float value;
-    std::memcpy(&value, at, 4);  // the files are little-endian, as is every platform we build for
-    return value;
-}
 
 // Box and sphere from the extremes of the part's positions; an empty part gets an empty box.
 void setBounds(MeshPart& part, const float* lowest, const float* highest) {
@@ -112,11 +70,10 @@ void setVertexPointers() {
 
 // Null when the part record does not fit in what is left of the file.
 MeshPart* readPart(ByteReader& in) {
-    std::string materialName = in.readString();
-    const int32_t vertexCount = in.readInt();
-    if (!in.ok() || vertexCount < 0 || static_cast<uint64_t>(vertexCount) * kFileVertexSize > in.remaining())
-        return nullptr;
-    const unsigned char* data = in.skip(static_cast<size_t>(vertexCount) * kFileVertexSize);
+    std::string materialName;
+    int32_t vertexCount = 0;
+    if (!in.readString(materialName) || !in.readCount(vertexCount, kFileVertexSize)) return nullptr;
+    const unsigned char* data = in.take(static_cast<size_t>(vertexCount) * kFileVertexSize);
     if (!data) return nullptr;
 
     auto* part = new MeshPart;
@@ -126,20 +83,20 @@ MeshPart* readPart(ByteReader& in) {
     part->vertices.reserve(static_cast<size_t>(vertexCount));
     float lowest[3] = {0.0f, 0.0f, 0.0f}, highest[3] = {0.0f, 0.0f, 0.0f};
     if (vertexCount > 0)
-        for (int k = 0; k < 3; ++k) lowest[k] = highest[k] = readFloat(data + 4 * k);
+        for (int k = 0; k < 3; ++k) lowest[k] = highest[k] = floatAt(data + 4 * k);
     MemoryVertex v;
     v.position[3] = v.normal[3] = v.aux[3] = v.uv[2] = 1.0f;
     for (int32_t i = 0; i < vertexCount; ++i) {
         const unsigned char* src = data + static_cast<size_t>(i) * kFileVertexSize;
         for (int k = 0; k < 3; ++k) {
-            v.position[k] = readFloat(src + 4 * k);
-            v.normal[k] = readFloat(src + 12 + 4 * k);
-            v.aux[k] = readFloat(src + 24 + 4 * k);
+            v.position[k] = floatAt(src + 4 * k);
+            v.normal[k] = floatAt(src + 12 + 4 * k);
+            v.aux[k] = floatAt(src + 24 + 4 * k);
             lowest[k] = std::min(lowest[k], v.position[k]);
             highest[k] = std::max(highest[k], v.position[k]);
         }
-        v.uv[0] = readFloat(src + 36);
-        v.uv[1] = readFloat(src + 40);
+        v.uv[0] = floatAt(src + 36);
+        v.uv[1] = floatAt(src + 40);
         part->vertices.push_back(v);
     }
     setBounds(*part, lowest, highest);
@@ -155,10 +112,8 @@ MeshPart* readPart(ByteReader& in) {
 
 Mesh* readMesh(ByteReader& in) {
     auto* mesh = new Mesh;
-    mesh->id = in.readInt();
-    mesh->name = in.readString();
-    const int32_t partCount = in.readInt();
-    if (!in.ok()) {
+    int32_t partCount = 0;
+    if (!in.readInt32(mesh->id) || !in.readString(mesh->name) || !in.readInt32(partCount)) {
         delete mesh;
         return nullptr;
     }
@@ -178,8 +133,8 @@ Mesh* readMesh(ByteReader& in) {
 
 Model* ModelLoader::parse(const unsigned char* bytes, size_t size) {
     ByteReader in(bytes, size);
-    const int32_t meshCount = in.readInt();
-    if (!in.ok()) return nullptr;
+    int32_t meshCount = 0;
+    if (!in.readInt32(meshCount)) return nullptr;
     auto* model = new Model;
     for (int32_t i = 0; i < meshCount; ++i) {
         Mesh* mesh = readMesh(in);
@@ -195,18 +150,8 @@ Model* ModelLoader::parse(const unsigned char* bytes, size_t size) {
 }
 
 IDisposable* ModelLoader::load(const char* path, sm::IServiceProvider*) {
-    if (!path) return nullptr;
-    FILE* file = std::fopen(path, "rb");
-    if (!file) return nullptr;
     std::vector<unsigned char> bytes;
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-        const long size = std::ftell(file);
-        if (size > 0 && std::fseek(file, 0, SEEK_SET) == 0) {
-            bytes.resize(static_cast<size_t>(size));
-            bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
-        }
-    }
-    std::fclose(file);
+    if (!path || !readWholeFile(path, bytes)) return nullptr;
     return parse(bytes.data(), bytes.size());
 }
 

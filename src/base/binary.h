@@ -16,6 +16,24 @@ public:
     bool readInt32(int32_t& v) { return readRaw(&v, 4); }
     bool readFloat(float& v) { return readRaw(&v, 4); }
     bool readByte(uint8_t& v) { return readRaw(&v, 1); }
+    // A string stored as a 32-bit byte count and the bytes.
+    bool readString(std::string& v) {
+        int32_t length;
+        const size_t start = pos_;
+        if (!readInt32(length) || length < 0 || static_cast<size_t>(length) > remaining()) {
+            pos_ = start;
+            return false;
+        }
+        v.assign(reinterpret_cast<const char*>(data_ + pos_), static_cast<size_t>(length));
+        pos_ += static_cast<size_t>(length);
+        return true;
+    }
+    // Points at the next `count` bytes and moves past them; null when they are not all there.
+    const unsigned char* take(size_t count) {
+        if (count > remaining()) return nullptr;
+        pos_ += count;
+        return data_ + pos_ - count;
+    }
     // A count of records of at least `recordSize` bytes each: false when it is negative or
     // could not fit in the bytes that are left.
     bool readCount(int32_t& count, size_t recordSize) {
@@ -38,11 +56,22 @@ private:
     size_t pos_ = 0;
 };
 
+// The float stored at `at` (the files are little-endian, as is every platform we build for).
+inline float floatAt(const unsigned char* at) {
+    float v;
+    std::memcpy(&v, at, 4);
+    return v;
+}
+
 class ByteWriter {
 public:
     void int32(int32_t v) { raw(&v, 4); }
     void float32(float v) { raw(&v, 4); }
     void byte(uint8_t v) { raw(&v, 1); }
+    void string(const std::string& v) {
+        int32(static_cast<int32_t>(v.size()));
+        raw(v.data(), v.size());
+    }
     const std::vector<unsigned char>& bytes() const { return bytes_; }
 
 private:
@@ -55,5 +84,8 @@ private:
 
 // The whole file, or false when it cannot be opened or read.
 bool readWholeFile(const std::string& path, std::vector<unsigned char>& out);
+bool readWholeFile(const std::string& path, std::string& out);
+// The first `count` bytes of the file (fewer when it is shorter); false when it cannot be read.
+bool readFileStart(const std::string& path, size_t count, std::vector<unsigned char>& out);
 // Writes the bytes, replacing the file; false on failure.
 bool writeWholeFile(const std::string& path, const std::vector<unsigned char>& bytes);

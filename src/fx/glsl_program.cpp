@@ -3,7 +3,7 @@
 #include <cctype>
 #include <set>
 
-#include "gl/glsl_api.h"
+#include "gl/gl.h"
 
 namespace fx {
 

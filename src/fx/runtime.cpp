@@ -5,25 +5,13 @@
 #include <map>
 #include <sstream>
 
+#include "base/binary.h"
 #include "base/log.h"
-#include "gl/glsl_api.h"
+#include "gl/gl.h"
 #include "fx/glsl_program.h"
 #include "platform/platform.h"
 
-#define VOLTARESCA_DEFINE_GLSL(name, type) type fx_##name = nullptr;
-VOLTARESCA_GLSL_ENTRY_POINTS(VOLTARESCA_DEFINE_GLSL)
-#undef VOLTARESCA_DEFINE_GLSL
-
 namespace fx {
-
-bool loadGlslEntryPoints() {
-#define VOLTARESCA_FETCH_GLSL(name, type)                                       \
-    fx_##name = reinterpret_cast<type>(platform::glProcAddress(#name));         \
-    if (!fx_##name) return false;
-    VOLTARESCA_GLSL_ENTRY_POINTS(VOLTARESCA_FETCH_GLSL)
-#undef VOLTARESCA_FETCH_GLSL
-    return true;
-}
 
 namespace {
 
@@ -45,7 +33,7 @@ std::uint32_t hashName(std::string_view name) {
     return h;
 }
 
-void buildParamTable(Effect& effect) {
+void buildParamTable(CompiledEffect& effect) {
     size_t capacity = 8;
     while (capacity < effect.params.size() * 2) capacity *= 2;
     effect.paramSlots.assign(capacity, 0);
@@ -161,7 +149,7 @@ GLuint shaderFor(const EffectFile& file, ShaderCache& cache, Stage stage, const 
     return shader;
 }
 
-bool buildPass(Effect& effect, const EffectFile& file, const TechniqueDecl& t, const PassDecl& decl, ShaderCache& cache,
+bool buildPass(CompiledEffect& effect, const EffectFile& file, const TechniqueDecl& t, const PassDecl& decl, ShaderCache& cache,
                Pass& pass, FxError& error) {
     std::string where = "pass '" + decl.name + "' of technique '" + t.name + "'";
     GLuint vs = shaderFor(file, cache, Stage::Vertex, decl.vertexProgram, decl.vertexLine, where, error);
@@ -234,18 +222,16 @@ void destroyContext(Context* context) {
     delete context;
 }
 
-Effect* createEffectFromFile(Context* context, const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+CompiledEffect* createEffectFromFile(Context* context, const std::string& path) {
+    std::string text;
+    if (!readWholeFile(path, text)) {
         logError(path, 0, "can't be read (is it in the data directory's effects folder?)");
         return nullptr;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return createEffect(context, text.str(), path);
+    return createEffect(context, text, path);
 }
 
-Effect* createEffect(Context* context, const std::string& text, const std::string& fileName) {
+CompiledEffect* createEffect(Context* context, const std::string& text, const std::string& fileName) {
     if (!context) {
         logError(fileName, 0, "there is no effect context");
         return nullptr;
@@ -256,7 +242,7 @@ Effect* createEffect(Context* context, const std::string& text, const std::strin
         logError(fileName, error.line, error.message);
         return nullptr;
     }
-    auto effect = std::make_unique<Effect>();
+    auto effect = std::make_unique<CompiledEffect>();
     effect->context = context;
     effect->fileName = fileName;
     for (const ParamDecl& decl : file.params) {
@@ -288,14 +274,14 @@ Effect* createEffect(Context* context, const std::string& text, const std::strin
     return effect.release();
 }
 
-void destroyEffect(Effect* effect) {
+void destroyEffect(CompiledEffect* effect) {
     if (!effect) return;
     for (auto& pass : effect->passes) glDeleteProgram(pass->program);
     --effect->context->liveEffects;
     delete effect;
 }
 
-int findParameter(const Effect* effect, std::string_view name) {
+int findParameter(const CompiledEffect* effect, std::string_view name) {
     if (!effect) return -1;
     const size_t mask = effect->paramSlots.size() - 1;
     for (size_t slot = hashName(name) & mask;; slot = (slot + 1) & mask) {
@@ -305,7 +291,7 @@ int findParameter(const Effect* effect, std::string_view name) {
     }
 }
 
-void setParameter(Effect* effect, int index, const float* values, int count) {
+void setParameter(CompiledEffect* effect, int index, const float* values, int count) {
     if (!effect || index < 0 || index >= static_cast<int>(effect->params.size())) return;
     Parameter& p = effect->params[index];
     if (count != floatCount(p.type)) return;
@@ -315,7 +301,7 @@ void setParameter(Effect* effect, int index, const float* values, int count) {
     ++p.version;
 }
 
-void setTextureParameter(Effect* effect, int index, GLuint texture) {
+void setTextureParameter(CompiledEffect* effect, int index, GLuint texture) {
     if (!effect || index < 0 || index >= static_cast<int>(effect->params.size())) return;
     Parameter& p = effect->params[index];
     if (!isSampler(p.type)) return;
@@ -331,7 +317,7 @@ void setTextureParameter(Effect* effect, int index, GLuint texture) {
 
 bool setPassState(Pass* pass) {
     if (!pass) return false;
-    Effect& effect = *pass->effect;
+    CompiledEffect& effect = *pass->effect;
     glUseProgram(pass->program);
     for (Pass::Uniform& u : pass->uniforms) {
         const Parameter& p = effect.params[u.param];

@@ -14,7 +14,7 @@
 
 namespace fx {
 
-struct Effect;
+struct CompiledEffect;
 
 // Created once GLSL 1.20 is known to compile; effects are made in it and must all be destroyed
 // before it.
@@ -44,7 +44,7 @@ struct Pass {
         GLenum target;
     };
 
-    Effect* effect = nullptr;
+    CompiledEffect* effect = nullptr;
     std::string name;
     GLuint program = 0;
     std::vector<Uniform> uniforms;
@@ -59,7 +59,7 @@ struct Technique {
     std::vector<Pass*> passes;  // owned by the effect
 };
 
-struct Effect {
+struct CompiledEffect {
     Context* context = nullptr;
     std::string fileName;
     std::vector<Parameter> params;               // file order
@@ -75,18 +75,18 @@ void destroyContext(Context* context);
 
 // Compiles an effect. On any failure (unreadable file, syntax, unknown state, compile or link
 // error) logs one "error: effect 'file' line N: ..." line through "DemoController" and returns null.
-Effect* createEffectFromFile(Context* context, const std::string& path);
-Effect* createEffect(Context* context, const std::string& text, const std::string& fileName);
-void destroyEffect(Effect* effect);
+CompiledEffect* createEffectFromFile(Context* context, const std::string& path);
+CompiledEffect* createEffect(Context* context, const std::string& text, const std::string& fileName);
+void destroyEffect(CompiledEffect* effect);
 
 // -1 when the effect declares no parameter of that name. No allocation.
-int findParameter(const Effect* effect, std::string_view name);
+int findParameter(const CompiledEffect* effect, std::string_view name);
 // Stores the value for the next setPassState; ignored when index is -1 or count doesn't match
 // the parameter's type (1, 2, 3, 4 or 16 floats, matrices column-major).
-void setParameter(Effect* effect, int index, const float* values, int count);
+void setParameter(CompiledEffect* effect, int index, const float* values, int count);
 // Records the texture of a sampler parameter and applies the sampler's states to that texture
 // object. Ignored for -1 and for value parameters.
-void setTextureParameter(Effect* effect, int index, GLuint texture);
+void setTextureParameter(CompiledEffect* effect, int index, GLuint texture);
 
 // Makes the pass's program current, sends the parameters it hasn't seen yet, binds each sampler's
 // texture to its own unit and applies the render states. False (and nothing done) for null.

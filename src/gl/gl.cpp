@@ -4,6 +4,7 @@
 
 #define VOLTARESCA_DEFINE_GL(name, type) type vr_##name = nullptr;
 VOLTARESCA_GL_EXTENSIONS(VOLTARESCA_DEFINE_GL)
+VOLTARESCA_GLSL_ENTRY_POINTS(VOLTARESCA_DEFINE_GL)
 #undef VOLTARESCA_DEFINE_GL
 
 namespace {
@@ -21,9 +22,14 @@ bool loadGLExtensions() {
     vr_##name = reinterpret_cast<type>(platform::glProcAddress(#name));              \
     if (!vr_##name) return false;
     VOLTARESCA_GL_EXTENSIONS(VOLTARESCA_FETCH_GL)
-#undef VOLTARESCA_FETCH_GL
     return true;
 }
+
+bool loadGlslEntryPoints() {
+    VOLTARESCA_GLSL_ENTRY_POINTS(VOLTARESCA_FETCH_GL)
+    return true;
+}
+#undef VOLTARESCA_FETCH_GL
 
 int glExtensionsLoaded() {
     int n = 0;

@@ -1,5 +1,6 @@
-// OpenGL for the whole program: the compatibility-profile headers plus the 34 extension
-// entry points that are fetched at run time after the context is current. Code calls them by
+// OpenGL for the whole program: the compatibility-profile headers plus the entry points that
+// are fetched at run time after the context is current: the 34 extension entry points of the
+// demo, and the GLSL entry points of the effect runtime. Code calls them by
 // their usual names (glBindBufferARB, glGenFramebuffersEXT, ...); the macros below route those
 // names through the fetched pointers.
 #pragma once
@@ -84,6 +85,54 @@ VOLTARESCA_GL_EXTENSIONS(VOLTARESCA_DECLARE_GL)
 #define glMultiTexCoord2fARB vr_glMultiTexCoord2fARB
 #define glClientActiveTextureARB vr_glClientActiveTextureARB
 
+// The GLSL entry points the effect runtime calls, fetched when an effect context is created.
+#define VOLTARESCA_GLSL_ENTRY_POINTS(X)                         \
+    X(glCreateShader, PFNGLCREATESHADERPROC)                    \
+    X(glShaderSource, PFNGLSHADERSOURCEPROC)                    \
+    X(glCompileShader, PFNGLCOMPILESHADERPROC)                  \
+    X(glGetShaderiv, PFNGLGETSHADERIVPROC)                      \
+    X(glGetShaderInfoLog, PFNGLGETSHADERINFOLOGPROC)            \
+    X(glDeleteShader, PFNGLDELETESHADERPROC)                    \
+    X(glCreateProgram, PFNGLCREATEPROGRAMPROC)                  \
+    X(glAttachShader, PFNGLATTACHSHADERPROC)                    \
+    X(glLinkProgram, PFNGLLINKPROGRAMPROC)                      \
+    X(glGetProgramiv, PFNGLGETPROGRAMIVPROC)                    \
+    X(glGetProgramInfoLog, PFNGLGETPROGRAMINFOLOGPROC)          \
+    X(glDeleteProgram, PFNGLDELETEPROGRAMPROC)                  \
+    X(glUseProgram, PFNGLUSEPROGRAMPROC)                        \
+    X(glGetUniformLocation, PFNGLGETUNIFORMLOCATIONPROC)        \
+    X(glUniform1i, PFNGLUNIFORM1IPROC)                          \
+    X(glUniform1fv, PFNGLUNIFORM1FVPROC)                        \
+    X(glUniform2fv, PFNGLUNIFORM2FVPROC)                        \
+    X(glUniform3fv, PFNGLUNIFORM3FVPROC)                        \
+    X(glUniform4fv, PFNGLUNIFORM4FVPROC)                        \
+    X(glUniformMatrix4fv, PFNGLUNIFORMMATRIX4FVPROC)
+
+#define VOLTARESCA_DECLARE_GL(name, type) extern type vr_##name;
+VOLTARESCA_GLSL_ENTRY_POINTS(VOLTARESCA_DECLARE_GL)
+#undef VOLTARESCA_DECLARE_GL
+
+#define glCreateShader vr_glCreateShader
+#define glShaderSource vr_glShaderSource
+#define glCompileShader vr_glCompileShader
+#define glGetShaderiv vr_glGetShaderiv
+#define glGetShaderInfoLog vr_glGetShaderInfoLog
+#define glDeleteShader vr_glDeleteShader
+#define glCreateProgram vr_glCreateProgram
+#define glAttachShader vr_glAttachShader
+#define glLinkProgram vr_glLinkProgram
+#define glGetProgramiv vr_glGetProgramiv
+#define glGetProgramInfoLog vr_glGetProgramInfoLog
+#define glDeleteProgram vr_glDeleteProgram
+#define glUseProgram vr_glUseProgram
+#define glGetUniformLocation vr_glGetUniformLocation
+#define glUniform1i vr_glUniform1i
+#define glUniform1fv vr_glUniform1fv
+#define glUniform2fv vr_glUniform2fv
+#define glUniform3fv vr_glUniform3fv
+#define glUniform4fv vr_glUniform4fv
+#define glUniformMatrix4fv vr_glUniformMatrix4fv
+
 // Fetches the 34 entry points in table order; stops at the first missing one (later pointers
 // stay null) and returns false. Needs a current context.
 bool loadGLExtensions();
@@ -91,3 +140,5 @@ bool loadGLExtensions();
 const char* const* glExtensionNames();
 int glExtensionCount();
 int glExtensionsLoaded();
+// Fetches the GLSL entry points; false at the first one missing.
+bool loadGlslEntryPoints();

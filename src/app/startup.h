@@ -1,0 +1,44 @@
+// The start-up shared by the program and the capture program: a private folder in the
+// temporary folder, the data archive unpacked into it, the demo controller initialised,
+// loaded and prepared; and, whatever happens, the folder removed at the end.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/controller.h"
+
+struct StartupDesc {
+    RunMode mode = RunMode::Demo;
+    int width = 0;
+    int height = 0;
+    int bitsPerPixel = 32;
+    int frequency = 60;
+    bool fullScreen = false;
+    bool headless = false;          // a hidden window and no sound (frame capture)
+    std::string archive;            // the data archive; empty: "demodat" beside the program
+    std::string folderPrefix = "voltaresca-";
+};
+
+// A started demo. Destroying it shuts the controller down and deletes the private folder.
+class DemoStart {
+public:
+    ~DemoStart();
+    DemoStart(const DemoStart&) = delete;
+    DemoStart& operator=(const DemoStart&) = delete;
+
+    DemoController& controller() { return *controller_; }
+    // The unpacked data, ending in a separator.
+    const std::string& dataDirectory() const { return dataDirectory_; }
+
+private:
+    friend std::unique_ptr<DemoStart> startDemo(const StartupDesc&, std::string&);
+    DemoStart() = default;
+    DemoController* controller_ = nullptr;  // the singleton, destroyed with this
+    std::string runDirectory_;
+    std::string dataDirectory_;
+};
+
+// Null on failure, with `reason` set to one line that names what failed and where to look;
+// nothing is left behind then (no folder, no controller).
+std::unique_ptr<DemoStart> startDemo(const StartupDesc& desc, std::string& reason);
