@@ -95,20 +95,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "voltaresca-capture: %s\n%s", error.c_str(), kUsage);
         return 2;
     }
-    Logger* log = getLogger("Voltaresca");
-    auto* output = new ConsoleOutput;
-    log->addOutput(output);
     // No screen: SDL's off-screen driver unless the caller chose one.
     platform::preferOffscreenVideo();
-    int status = 1;
-    if (!platform::init()) {
-        std::fprintf(stderr, "voltaresca-capture: couldn't start SDL: %s (try SDL_VIDEODRIVER=x11 under xvfb-run)\n",
-                     platform::lastError().c_str());
-    } else {
-        status = capture(options);
-        platform::quit();
-    }
-    releaseLogger("Voltaresca");
-    delete output;
-    return status;
+    return withPlatform([&options] { return capture(options); },
+                        [](const std::string& reason) {
+                            std::fprintf(stderr,
+                                         "voltaresca-capture: couldn't start the window system: %s (try "
+                                         "SDL_VIDEODRIVER=x11 under xvfb-run)\n",
+                                         reason.c_str());
+                            return 1;
+                        });
 }

@@ -3,30 +3,21 @@
 
 #include "base/log.h"
 #include "app/run.h"
+#include "app/startup.h"
 #include "platform/platform.h"
 
 int main(int argc, char** argv) {
-    Logger* log = getLogger("Voltaresca");
-    auto* output = new ConsoleOutput;
-    log->addOutput(output);
-
-    int status = 0;
     const RunMode mode = parseCommandLine(argc, argv);
     if (mode == RunMode::None) {
         std::fprintf(stderr, "usage: %s [free]   (no word: full screen; free: in a window with the free camera)\n",
                      argc > 0 ? argv[0] : "voltaresca");
-    } else {
-        platform::installInterruptHandler();
-        if (!platform::init()) {
-            log->log("couldn't start the window system: " + platform::lastError() +
-                     " (is DISPLAY set? try SDL_VIDEODRIVER=x11 or wayland)");
-            status = 1;
-        } else {
-            status = runDemo(mode);
-            platform::quit();
-        }
+        return 0;
     }
-    releaseLogger("Voltaresca");
-    delete output;
-    return status;
+    platform::installInterruptHandler();
+    return withPlatform([mode] { return runDemo(mode); },
+                        [](const std::string& reason) {
+                            getLogger("Voltaresca")->log("couldn't start the window system: " + reason +
+                                                         " (is DISPLAY set? try SDL_VIDEODRIVER=x11 or wayland)");
+                            return 1;
+                        });
 }

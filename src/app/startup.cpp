@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/archive.h"
+#include "base/log.h"
 #include "platform/platform.h"
 
 DemoStart::~DemoStart() {
@@ -42,4 +43,18 @@ std::unique_ptr<DemoStart> startDemo(const StartupDesc& desc, std::string& reaso
         return nullptr;
     }
     return run;
+}
+
+int withPlatform(const std::function<int()>& work, const std::function<int(const std::string& reason)>& failed) {
+    ConsoleOutput output;
+    getLogger("Voltaresca")->addOutput(&output);
+    int status;
+    if (!platform::init()) {
+        status = failed(platform::lastError());
+    } else {
+        status = work();
+        platform::quit();
+    }
+    releaseLogger("Voltaresca");
+    return status;
 }

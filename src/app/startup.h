@@ -3,6 +3,7 @@
 // loaded and prepared; and, whatever happens, the folder removed at the end.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -42,3 +43,9 @@ private:
 // Null on failure, with `reason` set to one line that names what failed and where to look;
 // nothing is left behind then (no folder, no controller).
 std::unique_ptr<DemoStart> startDemo(const StartupDesc& desc, std::string& reason);
+
+// What both programs do around their work: the application log "Voltaresca" with its console
+// output for the whole call, and the platform layer started before `work` and ended after it.
+// When the platform cannot start, `work` does not run and `failed` gets the reason; its result
+// is returned.
+int withPlatform(const std::function<int()>& work, const std::function<int(const std::string& reason)>& failed);
