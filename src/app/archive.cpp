@@ -2,7 +2,9 @@
 
 #include <unzip.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -30,50 +32,93 @@ bool isSafeEntryName(const std::string& name) {
     return name.find('\0') == std::string::npos;
 }
 
-void extractArchive(const std::string& targetDirectory, const std::string& archivePath) {
-    unzFile zip = unzOpen(archivePath.c_str());
-    if (!zip) {
-        logLine("couldn't open archive '" + archivePath + "'");
-        return;
+namespace {
+
+// Copies the open entry into `path` in pieces, never holding more than one piece: the sizes in
+// an entry's header are not trusted for anything but the final check. Writes no file unless the
+// entry reads whole with its CRC (checked when it is closed) and its declared size.
+bool copyEntry(unzFile zip, const std::string& path, ZPOS64_T declaredSize) {
+    std::unique_ptr<FILE, int (*)(FILE*)> out(std::fopen(path.c_str(), "wb"), std::fclose);
+    if (!out) {
+        // Only folders that have their own entry exist; a file in any other folder is dropped,
+        // as is one whose name the file system refuses.
+        logLine("couldn't create '" + path.substr(0, 300) + "': " + std::strerror(errno));
+        unzCloseCurrentFile(zip);
+        return true;
     }
+    std::vector<char> piece(1 << 16);
+    ZPOS64_T total = 0;
+    bool ok = true;
+    for (;;) {
+        const int got = unzReadCurrentFile(zip, piece.data(), static_cast<unsigned>(piece.size()));
+        if (got < 0) ok = false;
+        if (got <= 0) break;
+        total += static_cast<ZPOS64_T>(got);
+        if (total > declaredSize) {
+            ok = false;  // more than its header says: damaged
+            break;
+        }
+        if (std::fwrite(piece.data(), 1, static_cast<size_t>(got), out.get()) != static_cast<size_t>(got)) {
+            logLine("couldn't write '" + path + "' (is the disk full?)");
+            ok = false;
+            break;
+        }
+    }
+    const int closeStatus = unzCloseCurrentFile(zip);
+    ok = ok && closeStatus == UNZ_OK && total == declaredSize;
+    const bool written = std::fclose(out.release()) == 0;
+    if (!ok || !written) std::remove(path.c_str());
+    return ok;
+}
+
+void extractEntries(unzFile zip, const std::string& targetDirectory, const std::string& archivePath) {
     int status = unzGoToFirstFile(zip);
     while (status == UNZ_OK) {
-        unz_file_info info;
-        char nameBuffer[1024];
-        if (unzGetCurrentFileInfo(zip, &info, nameBuffer, sizeof nameBuffer, nullptr, 0, nullptr, 0) != UNZ_OK) {
+        // The name's length comes from the entry's header first; the name is read at that size.
+        unz_file_info64 info;
+        std::string name;
+        bool headerRead = unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) == UNZ_OK;
+        if (headerRead) {
+            name.resize(static_cast<size_t>(info.size_filename) + 1);
+            headerRead = unzGetCurrentFileInfo64(zip, &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0,
+                                                 nullptr, 0) == UNZ_OK;
+            name.resize(static_cast<size_t>(info.size_filename));
+        }
+        if (!headerRead) {
             logLine("archive '" + archivePath + "' is damaged: an entry's header cannot be read");
             break;
         }
-        std::string name(nameBuffer);
         for (char& c : name)
             if (c == '\\') c = '/';  // archives written on Windows may use either separator
         if (!isSafeEntryName(name)) {
-            logLine("skipped archive entry '" + name + "': it would land outside the data folder");
+            logLine("skipped archive entry '" + name.substr(0, 300) + "': it would land outside the data folder");
         } else if (isSeparator(name.back())) {
             std::error_code ec;
             std::filesystem::create_directory(std::filesystem::path(targetDirectory + name), ec);
         } else if (unzOpenCurrentFile(zip) != UNZ_OK) {
             logLine("couldn't read archive entry '" + name + "'");
-        } else {
-            std::vector<char> buffer(info.uncompressed_size);
-            int read = 0;
-            if (!buffer.empty()) read = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()));
-            // The CRC is checked when the entry is closed after being read whole.
-            const int closeStatus = unzCloseCurrentFile(zip);
-            if (read < 0 || static_cast<uLong>(read) != info.uncompressed_size || closeStatus != UNZ_OK) {
-                logLine("couldn't read archive entry '" + name + "': the archive is truncated or damaged");
-            } else {
-                const std::string path = targetDirectory + name;
-                // Only folders that have their own entry exist; a file in any other folder is dropped.
-                if (FILE* out = std::fopen(path.c_str(), "wb")) {
-                    if (!buffer.empty()) std::fwrite(buffer.data(), 1, buffer.size(), out);
-                    std::fclose(out);
-                }
-            }
+        } else if (!copyEntry(zip, targetDirectory + name, info.uncompressed_size)) {
+            logLine("couldn't read archive entry '" + name + "': the archive is truncated or damaged");
         }
         status = unzGoToNextFile(zip);
     }
     if (status != UNZ_OK && status != UNZ_END_OF_LIST_OF_FILE)
         logLine("archive '" + archivePath + "' is damaged: its directory ends early");
+}
+
+}  // namespace
+
+void extractArchive(const std::string& targetDirectory, const std::string& archivePath) {
+    unzFile zip = unzOpen64(archivePath.c_str());
+    if (!zip) {
+        logLine("couldn't open archive '" + archivePath + "'");
+        return;
+    }
+    // Nothing may leave the extraction: a failure here is a damaged archive, not a crash.
+    try {
+        extractEntries(zip, targetDirectory, archivePath);
+    } catch (const std::exception& e) {
+        logLine("archive '" + archivePath + "' couldn't be unpacked: " + e.what());
+    }
     unzClose(zip);
 }

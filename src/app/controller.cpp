@@ -40,8 +40,9 @@ bool DemoController::init(RunMode mode, int width, int height, int bitsPerPixel,
         shutdown();
         return false;
     }
-    if (!loadGLExtensions()) {
-        logError("couldn't initialize opengl extensions");
+    std::string missing;
+    if (!loadGLExtensions(&missing)) {
+        logError("couldn't initialize opengl extensions: " + missing);
         shutdown();
         return false;
     }

@@ -59,8 +59,8 @@ int runDemo(RunMode mode) {
     Logger* log = getLogger("Voltaresca");
     SetupResult setup;
     if (!runSetupDialog(setup)) {
-        log->log("no display mode chosen; nothing to play");
-        return 0;
+        log->log("the setup dialog couldn't open, so no display mode was chosen; nothing to play");
+        return 1;
     }
     if (setup.startFlag != 1) return 0;
 

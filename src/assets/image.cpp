@@ -7,48 +7,79 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "base/log.h"
 
+namespace {
+
+void logWarning(const std::string& path, const std::string& message) {
+    controllerLog()->log("warning: picture '" + path + "' is damaged (" + message + "); it is shown as far as it decodes");
+}
+
+struct PngWarnings {
+    std::string first;
+};
+
+void onPngWarning(png_structp png, png_const_charp message) {
+    auto* warnings = static_cast<PngWarnings*>(png_get_error_ptr(png));
+    if (warnings && warnings->first.empty()) warnings->first = message ? message : "libpng warning";
+}
+
+void onPngError(png_structp png, png_const_charp message) {
+    onPngWarning(png, message);
+    png_longjmp(png, 1);
+}
+
+}  // namespace
+
 bool decodePng(const std::string& path, DecodedImage& out) {
     out = DecodedImage();
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-
-    const bool colour = (image.format & PNG_FORMAT_FLAG_COLOR) != 0;
-    const bool alpha = (image.format & PNG_FORMAT_FLAG_ALPHA) != 0;
-    int bpp;
-    if (!colour && !alpha) {
-        image.format = PNG_FORMAT_GRAY;
-        bpp = 8;
-    } else if (alpha) {
-        image.format = PNG_FORMAT_RGBA;  // grey + alpha and transparent palettes too
-        bpp = 32;
-    } else {
-        image.format = PNG_FORMAT_RGB;  // palettes without transparency too
-        bpp = 24;
-    }
-    const size_t stride = static_cast<size_t>(image.width) * (bpp / 8);
-    const size_t size = stride * image.height;
-    if (image.width == 0 || image.height == 0 || size / image.height != stride) {
-        png_image_free(&image);
-        return false;
-    }
-    auto* pixels = static_cast<unsigned char*>(std::malloc(size));
-    if (!pixels) {
-        png_image_free(&image);
-        return false;
-    }
-    // A negative stride stores the last file row first: bottom row first.
-    if (!png_image_finish_read(&image, nullptr, pixels, -static_cast<png_int_32>(stride), nullptr)) {
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!file) return false;
+    PngWarnings warnings;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &warnings, onPngError, onPngWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    unsigned char* volatile pixels = nullptr;
+    std::vector<png_bytep> rows;  // declared before the jump point: a jump must not skip its end
+    if (!png || !info || setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
         std::free(pixels);
-        png_image_free(&image);
+        if (!warnings.first.empty())
+            controllerLog()->log("error: picture '" + path + "' can't be decoded (" + warnings.first + ")");
         return false;
     }
-    out.width = static_cast<int>(image.width);
-    out.height = static_cast<int>(image.height);
+    png_init_io(png, file.get());
+    png_read_info(png, info);
+    const png_uint_32 width = png_get_image_width(png, info);
+    const png_uint_32 height = png_get_image_height(png, info);
+    const int type = png_get_color_type(png, info);
+    // Only the layout changes: samples keep the values the file stores.
+    png_set_strip_16(png);
+    png_set_packing(png);
+    if (type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    if (type == PNG_COLOR_TYPE_GRAY && png_get_bit_depth(png, info) < 8) png_set_expand_gray_1_2_4_to_8(png);
+    if (type == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+    png_read_update_info(png, info);
+    const int channels = png_get_channels(png, info);
+    const int bpp = channels == 1 ? 8 : channels == 3 ? 24 : channels == 4 ? 32 : 0;
+    const size_t stride = static_cast<size_t>(width) * (bpp / 8);
+    if (bpp == 0 || width == 0 || height == 0 || png_get_rowbytes(png, info) != stride ||
+        stride / width != static_cast<size_t>(bpp / 8) || (stride * height) / height != stride) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
+    pixels = static_cast<unsigned char*>(std::malloc(stride * height));
+    if (!pixels) png_error(png, "out of memory for the pixels");
+    rows.resize(height);
+    for (png_uint_32 y = 0; y < height; ++y) rows[y] = pixels + (height - 1 - y) * stride;  // bottom row first
+    png_read_image(png, rows.data());
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    if (!warnings.first.empty()) logWarning(path, warnings.first);
+    out.width = static_cast<int>(width);
+    out.height = static_cast<int>(height);
     out.bitsPerPixel = bpp;
     out.pixels = pixels;
     return true;
@@ -58,11 +89,24 @@ namespace {
 struct JpegError {
     jpeg_error_mgr manager;
     std::jmp_buf jump;
+    std::string firstWarning;
 };
 
 void onJpegError(j_common_ptr info) {
     (*info->err->output_message)(info);
     std::longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1);
+}
+
+// Warnings (level -1) are kept for one log line after the decode; trace messages are dropped.
+void onJpegMessage(j_common_ptr info, int level) {
+    auto* error = reinterpret_cast<JpegError*>(info->err);
+    if (level >= 0) return;
+    ++error->manager.num_warnings;
+    if (error->firstWarning.empty()) {
+        char text[JMSG_LENGTH_MAX];
+        (*info->err->format_message)(info, text);
+        error->firstWarning = text;
+    }
 }
 }  // namespace
 
@@ -77,6 +121,7 @@ bool decodeJpeg(const std::string& path, DecodedImage& out) {
     JpegError error;
     info.err = jpeg_std_error(&error.manager);
     error.manager.error_exit = onJpegError;
+    error.manager.emit_message = onJpegMessage;
     unsigned char* volatile pixels = nullptr;
     if (setjmp(error.jump)) {
         jpeg_destroy_decompress(&info);
@@ -113,6 +158,7 @@ bool decodeJpeg(const std::string& path, DecodedImage& out) {
     out.pixels = pixels;
     jpeg_destroy_decompress(&info);
     std::fclose(file);
+    if (!error.firstWarning.empty()) logWarning(path, error.firstWarning);
     return true;
 }
 

@@ -11,11 +11,15 @@ struct DecodedImage {
     unsigned char* pixels = nullptr;  // bottom row first, each pixel's bytes in file order
 };
 
-// PNG: grey gives 8 bits, RGB 24, RGB + alpha 32. Palette pictures become RGB (or RGBA when
-// they carry transparency), grey + alpha becomes RGBA, 16-bit channels are reduced to 8 bits.
+// PNG: the bytes as they are in the file, bits per pixel from the colour type: grey gives 8,
+// RGB 24, RGB + alpha 32. No gamma or colour-space conversion, and transparency chunks are not
+// turned into alpha. Palette pictures become RGB, grey + alpha becomes RGBA (grey repeated),
+// 16-bit channels keep their high byte, 1, 2 and 4-bit ones are widened to 8.
 // False (and no pixels) when the file cannot be read or decoded.
 bool decodePng(const std::string& path, DecodedImage& out);
 // JPEG: always 24 bits; greyscale and CMYK pictures are converted to RGB.
 bool decodeJpeg(const std::string& path, DecodedImage& out);
+// Both decoders log a warning naming the file and the decoder's message when a damaged
+// picture still decodes (a truncated JPEG, a PNG with a bad ancillary chunk); it is kept.
 // Frees the pixels of a decoded image and clears it; safe on an empty one.
 void releasePixels(DecodedImage& image);

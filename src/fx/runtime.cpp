@@ -178,6 +178,8 @@ bool buildPass(CompiledEffect& effect, const EffectFile& file, const TechniqueDe
         }
         if (unit >= effect.context->textureUnits) {
             glUseProgram(0);
+            glDeleteProgram(pass.program);  // linked, but no pass will own it
+            pass.program = 0;
             error = {decl.line, where + " uses more samplers than the " + std::to_string(effect.context->textureUnits) +
                                     " texture units the driver has"};
             return false;

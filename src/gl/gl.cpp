@@ -1,5 +1,7 @@
 #include "gl/gl.h"
 
+#include <cstring>
+
 #include "platform/platform.h"
 
 #define VOLTARESCA_DEFINE_GL(name, type) type vr_##name = nullptr;
@@ -17,15 +19,60 @@ constexpr int kCount = static_cast<int>(sizeof kNames / sizeof kNames[0]);
 const char* const* glExtensionNames() { return kNames; }
 int glExtensionCount() { return kCount; }
 
-bool loadGLExtensions() {
+namespace {
+
+// The extensions the 34 entry points come from, with the first of each group's names.
+const struct {
+    const char* names[2];  // either will do
+    const char* brings;
+} kRequired[] = {
+    {{"GL_ARB_vertex_buffer_object", nullptr}, "glBindBufferARB and the other buffer-object calls"},
+    {{"GL_EXT_framebuffer_object", nullptr}, "glGenFramebuffersEXT, the renderbuffer calls and glGenerateMipmapEXT"},
+    {{"GL_ARB_vertex_program", "GL_ARB_vertex_shader"}, "glVertexAttribPointerARB and glEnableVertexAttribArrayARB"},
+    {{"GL_ARB_multitexture", nullptr}, "glActiveTextureARB and the multitexture calls"},
+};
+
+bool hasExtension(const char* extensions, const char* name) {
+    const size_t length = std::strlen(name);
+    for (const char* at = extensions; (at = std::strstr(at, name)) != nullptr; at += length) {
+        const bool starts = at == extensions || at[-1] == ' ';
+        const bool ends = at[length] == ' ' || at[length] == '\0';
+        if (starts && ends) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string missingGLExtension(const char* extensions) {
+    if (!extensions) extensions = "";
+    for (const auto& required : kRequired) {
+        if (hasExtension(extensions, required.names[0])) continue;
+        if (required.names[1] && hasExtension(extensions, required.names[1])) continue;
+        return std::string(required.names[0]) + " (for " + required.brings + ")";
+    }
+    return {};
+}
+
+bool loadGLExtensions(std::string* reason) {
+    // Some window systems hand out an address for any name, so the strings decide.
+    const std::string missing = missingGLExtension(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)));
+    if (!missing.empty()) {
+        if (reason) *reason = "the driver lacks " + missing;
+        return false;
+    }
 #define VOLTARESCA_FETCH_GL(name, type)                                              \
     vr_##name = reinterpret_cast<type>(platform::glProcAddress(#name));              \
-    if (!vr_##name) return false;
+    if (!vr_##name) {                                                                \
+        if (reason) *reason = "the driver gives no address for " #name;              \
+        return false;                                                                \
+    }
     VOLTARESCA_GL_EXTENSIONS(VOLTARESCA_FETCH_GL)
     return true;
 }
 
 bool loadGlslEntryPoints() {
+    std::string* reason = nullptr;
     VOLTARESCA_GLSL_ENTRY_POINTS(VOLTARESCA_FETCH_GL)
     return true;
 }

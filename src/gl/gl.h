@@ -9,6 +9,8 @@
 #include <GL/glext.h>
 #include <GL/glu.h>
 
+#include <string>
+
 // name, pointer type; in the order they are fetched.
 #define VOLTARESCA_GL_EXTENSIONS(X)                                       \
     X(glBindBufferARB, PFNGLBINDBUFFERARBPROC)                            \
@@ -135,7 +137,12 @@ VOLTARESCA_GLSL_ENTRY_POINTS(VOLTARESCA_DECLARE_GL)
 
 // Fetches the 34 entry points in table order; stops at the first missing one (later pointers
 // stay null) and returns false. Needs a current context.
-bool loadGLExtensions();
+// Before fetching, the driver's extension string must name every extension the entry points
+// belong to; otherwise `reason` (when given) names the first one missing.
+bool loadGLExtensions(std::string* reason = nullptr);
+// The first extension of the entry points' that `extensions` (a GL_EXTENSIONS string) lacks,
+// with the entry points it would bring; empty when none is missing.
+std::string missingGLExtension(const char* extensions);
 // Names of the entry points in the order they are fetched, and how many are set now.
 const char* const* glExtensionNames();
 int glExtensionCount();

@@ -82,6 +82,16 @@ void installInterruptHandler() {
 
 void preferOffscreenVideo() { SDL_setenv("SDL_VIDEODRIVER", "offscreen", 0); }
 
+namespace {
+
+// 24-bit formats are reported as 32 bits per pixel, as the display drivers count them.
+DisplayMode modeOf(const SDL_DisplayMode& m) {
+    const int bpp = static_cast<int>(SDL_BITSPERPIXEL(m.format));
+    return {m.w, m.h, bpp == 24 ? 32 : bpp, m.refresh_rate};
+}
+
+}  // namespace
+
 std::vector<DisplayMode> displayModes() {
     std::vector<DisplayMode> modes;
     if (!init()) return modes;
@@ -89,8 +99,7 @@ std::vector<DisplayMode> displayModes() {
     for (int i = 0; i < count; ++i) {
         SDL_DisplayMode m;
         if (SDL_GetDisplayMode(0, i, &m) != 0) break;
-        modes.push_back({m.w, m.h, static_cast<int>(SDL_BITSPERPIXEL(m.format)) == 24 ? 32 : static_cast<int>(SDL_BITSPERPIXEL(m.format)),
-                         m.refresh_rate});
+        modes.push_back(modeOf(m));
     }
     return modes;
 }
@@ -99,8 +108,7 @@ bool currentDisplayMode(DisplayMode& out) {
     if (!init()) return false;
     SDL_DisplayMode m;
     if (SDL_GetCurrentDisplayMode(0, &m) != 0) return false;
-    const int bpp = static_cast<int>(SDL_BITSPERPIXEL(m.format));
-    out = {m.w, m.h, bpp == 24 ? 32 : bpp, m.refresh_rate};
+    out = modeOf(m);
     return true;
 }
 
@@ -134,14 +142,26 @@ Window* createWindow(const WindowDesc& desc) {
         return nullptr;
     }
     if (desc.fullScreen) {
-        SDL_DisplayMode mode = {};
-        mode.w = desc.mode.width;
-        mode.h = desc.mode.height;
-        mode.refresh_rate = desc.mode.refreshRate;
-        SDL_DisplayMode closest;
-        if (!SDL_GetClosestDisplayMode(0, &mode, &closest) || SDL_SetWindowDisplayMode(w->window, &closest) != 0 ||
-            SDL_SetWindowFullscreen(w->window, SDL_WINDOW_FULLSCREEN) != 0) {
-            g_lastError = std::string("display mode change refused: ") + SDL_GetError();
+        // Exactly the chosen mode, bits per pixel and frequency included, or no window.
+        const DisplayMode& wanted = desc.mode;
+        SDL_DisplayMode chosen = {};
+        bool found = false;
+        const int count = SDL_GetNumDisplayModes(0);
+        for (int i = 0; i < count && !found; ++i) {
+            if (SDL_GetDisplayMode(0, i, &chosen) != 0) break;
+            const DisplayMode m = modeOf(chosen);
+            found = m.width == wanted.width && m.height == wanted.height && m.bitsPerPixel == wanted.bitsPerPixel &&
+                    m.refreshRate == wanted.refreshRate;
+        }
+        const std::string name = std::to_string(wanted.width) + "x" + std::to_string(wanted.height) + "x" +
+                                 std::to_string(wanted.bitsPerPixel) + "bpp " + std::to_string(wanted.refreshRate) + "Hz";
+        if (!found) {
+            g_lastError = "the display offers no mode " + name + " (choose one of the setup dialog's list)";
+            destroyWindow(w);
+            return nullptr;
+        }
+        if (SDL_SetWindowDisplayMode(w->window, &chosen) != 0 || SDL_SetWindowFullscreen(w->window, SDL_WINDOW_FULLSCREEN) != 0) {
+            g_lastError = "the display refused the mode " + name + ": " + SDL_GetError();
             destroyWindow(w);
             return nullptr;
         }

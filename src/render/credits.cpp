@@ -39,7 +39,8 @@ void CreditsSchedule::update(float t, float dt, int pictures) {
         visibilityRate = 0.0f;
     }
     noisePhase += dt / 1000.0f * 15.0f;
-    noiseFrame = truncateToInt(noisePhase) % 3;
+    // A negative step turns the phase back; the frame stays one of the three either way.
+    noiseFrame = (truncateToInt(noisePhase) % 3 + 3) % 3;
 }
 
 Credits::~Credits() { forget(); }
@@ -51,11 +52,11 @@ void Credits::create(const std::string& dataDirectory, DemoContent& content) {
     TextureLoader loader;
     for (const std::string& name : platform::listFiles(folder + "*.jpg")) {
         const std::string path = folder + name;
-        if (auto* picture = dynamic_cast<Texture*>(loader.load(path.c_str(), nullptr)))
-            pictures_.push_back(picture);
-        else
-            controllerLog()
-                ->log("error: credits picture '" + path + "' could not be read; it is left out (is it a JPEG?)");
+        auto* picture = dynamic_cast<Texture*>(loader.load(path.c_str(), nullptr));
+        // A picture that fails keeps its place, so that every later cue still shows its own.
+        pictures_.push_back(picture);
+        if (!picture)
+            logError("credits picture '" + path + "' could not be read; its monitor shows black (is it a JPEG?)");
     }
     const char* const noiseNames[3] = {"tv_noise1", "tv_noise2", "tv_noise3"};
     for (int i = 0; i < 3; ++i) noise_[i] = content.find<Texture>(noiseNames[i]);
@@ -71,7 +72,7 @@ void Credits::release() {
 
 void Credits::forget() {
     for (Texture* picture : pictures_) {
-        picture->glName = 0;
+        if (picture) picture->glName = 0;
         delete picture;
     }
     pictures_.clear();
@@ -94,7 +95,8 @@ void Credits::drawScreens(const float* view, const sm::Vec3& eye, const float* p
     Texture* noise = noise_[s.noiseFrame];
     effect_->setTexture("noiseTex", noise ? noise->glName : 0);
     const bool picture = s.pictureIndex >= 0 && s.pictureIndex < static_cast<int>(pictures_.size());
-    effect_->setTexture("creditsTex", picture ? pictures_[static_cast<size_t>(s.pictureIndex)]->glName : 0);
+    const Texture* shown = picture ? pictures_[static_cast<size_t>(s.pictureIndex)] : nullptr;
+    effect_->setTexture("creditsTex", shown ? shown->glName : 0);
     const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     float mvp[16];
     modelViewProjection(mvp, projection, view, identity);

@@ -41,9 +41,9 @@ public:
     Credits(const Credits&) = delete;
     Credits& operator=(const Credits&) = delete;
 
-    // Loads "textures/credits/*.jpg" below `dataDirectory` in listing order (pictures that do
-    // not decode are logged and left out) and finds the noise frames, the "screens" model and
-    // the "std_lighting_screens" effect.
+    // Loads "textures/credits/*.jpg" below `dataDirectory` in listing order (a picture that
+    // does not decode is logged and keeps its place as a null entry: its monitor shows black)
+    // and finds the noise frames, the "screens" model and the "std_lighting_screens" effect.
     void create(const std::string& dataDirectory, DemoContent& content);
     void release();
     void forget();  // the context is gone: drop the records only

@@ -23,6 +23,9 @@ void FrameEffects::load(const std::string& dataDirectory) {
 
 void FrameEffects::prepare(const FrameInputs& inputs) {
     in_ = inputs;
+    // A second prepare replaces the blurs: their GL objects go first.
+    if (glowBlur_) glowBlur_->release();
+    if (dofBlur_) dofBlur_->release();
     glowBlur_.reset();
     dofBlur_.reset();
     if (Effect* blur = DemoContent::instance()->find<Effect>("blur")) {
