@@ -7,7 +7,6 @@
 #include "app/archive.h"
 #include "app/controller.h"
 #include "gl/gl.h"
-#include "base/log.h"
 #include "gl/render_target.h"
 #include "formats/geo_writer.h"
 #include "assets/loading_screen.h"
@@ -15,22 +14,12 @@
 #include "assets/model.h"
 #include "assets/texture.h"
 #include "platform/platform.h"
+#include "support/log_capture.h"
 #include "support/pictures.h"
 #include "support/temp_dir.h"
 #include "support/zip_writer.h"
 
 namespace {
-
-class LogCapture : public ILogOutput {
-public:
-    void write(const char* line) override { lines.push_back(line); }
-    bool contains(const std::string& text) const {
-        for (const std::string& line : lines)
-            if (line.find(text) != std::string::npos) return true;
-        return false;
-    }
-    std::vector<std::string> lines;
-};
 
 class StepCounter : public IContentObserver {
 public:
@@ -70,7 +59,6 @@ protected:
     }
     void SetUp() override {
         controller = DemoController::instance();
-        getLogger("DemoController")->addOutput(&log);
         content.emplace_back("voltaresca_data/", "");
         for (const char* folder : {"textures", "materials", "models", "music", "effects", "animations"})
             content.emplace_back(std::string("voltaresca_data/") + folder + "/", "");
@@ -88,7 +76,6 @@ protected:
     }
     void TearDown() override {
         DemoController::destroyInstance();
-        releaseLogger("DemoController");
     }
     void model(const std::string& name, const std::vector<GeoMesh>& meshes) {
         content.emplace_back("voltaresca_data/models/" + name + ".geo", encodeGeo(meshes));
