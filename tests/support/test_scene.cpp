@@ -11,22 +11,31 @@
 #include "support/pictures.h"
 #include "support/zip_writer.h"
 
-const char* const kStdLightingEffect = R"(
-float4 ambientColor = float4(0.2, 0.2, 0.2, 1);
+namespace {
+
+// The pieces the lit effects share: the material's parameters, the diffuse and normal
+// samplers, the transforms and the light, and the opening of the GLSL block with the vertex
+// program and its varyings.
+const std::string kLitMaterial = R"(float4 ambientColor = float4(0.2, 0.2, 0.2, 1);
 float4 diffuseColor = float4(0.6, 0.6, 0.6, 1);
 float4 specularColor = float4(1, 1, 1, 1);
 float4 emissiveColor = float4(0, 0, 0, 1);
 float opacity = 1;
 float glossiness = 64;
 float specularLevel = 1;
-float4 colorMask = float4(1, 1, 1, 1);
-sampler2D diffTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
+)";
+
+const std::string kLitSamplers = R"(sampler2D diffTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
 sampler2D normTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
-float4x4 mvp;
+)";
+
+const std::string kLitTransforms = R"(float4x4 mvp;
 float4x4 world;
 float3 lightPosition;
 float3 eyePosition;
-glsl {
+)";
+
+const std::string kLitVertex = R"(glsl {
 varying vec3 worldPos;
 varying vec3 worldNormal;
 varying vec2 uv;
@@ -36,7 +45,34 @@ void litVS() {
     uv = gl_MultiTexCoord1.xy;
     gl_Position = mvp * gl_Vertex;
 }
-vec3 shade(vec3 base) {
+)";
+
+// The six lit techniques on the lit vertex program, their names ending in `suffix`; the bump
+// techniques draw with `bumpProgram`.
+std::string litTechniques(const std::string& suffix, const std::string& bumpProgram) {
+    const std::pair<std::string, std::string> techniques[] = {
+        {"NoTexTech", "plainFS"},       {"DiffTexTech", "texFS"},       {"BumpTech", bumpProgram},
+        {"DiffTexBumpTech", "texFS"},   {"BlendNoTexTech", "blendFS"},  {"BlendTexTech", "blendTexFS"}};
+    std::string text;
+    for (const auto& [name, program] : techniques) {
+        text += "technique " + name + suffix + " { pass p0 { VertexProgram = litVS; FragmentProgram = " + program + ";";
+        if (name.rfind("Blend", 0) == 0)
+            text += "\n    BlendEnable = true; BlendFunc = int2(SrcAlpha, OneMinusSrcAlpha); DepthMask = false;";
+        text += " } }\n";
+    }
+    return text;
+}
+
+}  // namespace
+
+const std::string kStdLightingEffect =
+    kLitMaterial +
+    R"(float4 colorMask = float4(1, 1, 1, 1);
+)" +
+    kLitSamplers +
+    kLitTransforms +
+    kLitVertex +
+    R"(vec3 shade(vec3 base) {
     vec3 n = normalize(worldNormal);
     vec3 l = normalize(lightPosition - worldPos);
     vec3 h = normalize(l + normalize(eyePosition - worldPos));
@@ -50,34 +86,18 @@ vec4 blendFS() { return vec4(shade(vec3(1.0)) * colorMask.rgb, opacity); }
 vec4 blendTexFS() { return vec4(shade(texture2D(diffTex, uv).rgb) * colorMask.rgb, opacity); }
 vec4 bumpFS() { return vec4(shade(vec3(0.5) + 0.5 * texture2D(normTex, uv).rgb), 1.0) * colorMask; }
 }
-technique NoTexTech { pass p0 { VertexProgram = litVS; FragmentProgram = plainFS; } }
-technique DiffTexTech { pass p0 { VertexProgram = litVS; FragmentProgram = texFS; } }
-technique BumpTech { pass p0 { VertexProgram = litVS; FragmentProgram = bumpFS; } }
-technique DiffTexBumpTech { pass p0 { VertexProgram = litVS; FragmentProgram = texFS; } }
-technique BlendNoTexTech { pass p0 { VertexProgram = litVS; FragmentProgram = blendFS;
-    BlendEnable = true; BlendFunc = int2(SrcAlpha, OneMinusSrcAlpha); DepthMask = false; } }
-technique BlendTexTech { pass p0 { VertexProgram = litVS; FragmentProgram = blendTexFS;
-    BlendEnable = true; BlendFunc = int2(SrcAlpha, OneMinusSrcAlpha); DepthMask = false; } }
-)";
+)" +
+    litTechniques("", "bumpFS");
 
-const char* const kGlowShadowEffect = R"(
-float4 ambientColor = float4(0.2, 0.2, 0.2, 1);
-float4 diffuseColor = float4(0.6, 0.6, 0.6, 1);
-float4 specularColor = float4(1, 1, 1, 1);
-float4 emissiveColor = float4(0, 0, 0, 1);
-float opacity = 1;
-float glossiness = 64;
-float specularLevel = 1;
-sampler2D diffTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
-sampler2D normTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
-sampler2DShadow shadowMap = sampler_state { MinFilter = Nearest; MagFilter = Nearest;
+const std::string kGlowShadowEffect =
+    kLitMaterial +
+    kLitSamplers +
+    R"(sampler2DShadow shadowMap = sampler_state { MinFilter = Nearest; MagFilter = Nearest;
     CompareMode = CompareRToTexture; CompareFunc = LEqual; DepthTextureMode = Intensity; };
 float4x4 shadowMapMatrix;
-float4x4 mvp;
-float4x4 world;
-float3 lightPosition;
-float3 eyePosition;
-glsl {
+)" +
+    kLitTransforms +
+    R"(glsl {
 varying vec3 worldPos;
 varying vec3 worldNormal;
 varying vec2 uv;
@@ -104,15 +124,8 @@ vec4 texFS() { return vec4(shade(texture2D(diffTex, uv).rgb), 1.0); }
 vec4 blendFS() { return vec4(shade(vec3(1.0)), opacity); }
 vec4 blendTexFS() { return vec4(shade(texture2D(diffTex, uv).rgb), opacity); }
 }
-technique NoTexTech_GlowShadow { pass p0 { VertexProgram = litVS; FragmentProgram = plainFS; } }
-technique DiffTexTech_GlowShadow { pass p0 { VertexProgram = litVS; FragmentProgram = texFS; } }
-technique BumpTech_GlowShadow { pass p0 { VertexProgram = litVS; FragmentProgram = plainFS; } }
-technique DiffTexBumpTech_GlowShadow { pass p0 { VertexProgram = litVS; FragmentProgram = texFS; } }
-technique BlendNoTexTech_GlowShadow { pass p0 { VertexProgram = litVS; FragmentProgram = blendFS;
-    BlendEnable = true; BlendFunc = int2(SrcAlpha, OneMinusSrcAlpha); DepthMask = false; } }
-technique BlendTexTech_GlowShadow { pass p0 { VertexProgram = litVS; FragmentProgram = blendTexFS;
-    BlendEnable = true; BlendFunc = int2(SrcAlpha, OneMinusSrcAlpha); DepthMask = false; } }
-)";
+)" +
+    litTechniques("_GlowShadow", "plainFS");
 
 const char* const kShadowMappingEffect = R"(
 float4x4 mvp;
@@ -127,34 +140,17 @@ namespace {
 
 // The head: lit like the scene, never darker than minIntensity, with a warm band where the
 // discharge front passes.
-const char* const kElectroEffect = R"(
-float4 ambientColor = float4(0.2, 0.2, 0.2, 1);
-float4 diffuseColor = float4(0.6, 0.6, 0.6, 1);
-float4 specularColor = float4(1, 1, 1, 1);
-float4 emissiveColor = float4(0, 0, 0, 1);
-float opacity = 1;
-float glossiness = 64;
-float specularLevel = 1;
-float4 minIntensity = float4(0, 0, 0, 0);
+const std::string kElectroEffect =
+    kLitMaterial +
+    R"(float4 minIntensity = float4(0, 0, 0, 0);
 float4 electroSource = float4(0, 0, 0, 1);
 float electroRangeFront = 0;
 float electroRangeTail = 0;
 sampler2D diffTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
-float4x4 mvp;
-float4x4 world;
-float3 lightPosition;
-float3 eyePosition;
-glsl {
-varying vec3 worldPos;
-varying vec3 worldNormal;
-varying vec2 uv;
-void headVS() {
-    worldPos = (world * gl_Vertex).xyz;
-    worldNormal = mat3(world) * gl_Normal;
-    uv = gl_MultiTexCoord1.xy;
-    gl_Position = mvp * gl_Vertex;
-}
-vec3 shade(vec3 base) {
+)" +
+    kLitTransforms +
+    kLitVertex +
+    R"(vec3 shade(vec3 base) {
     vec3 n = normalize(worldNormal);
     vec3 l = normalize(lightPosition - worldPos);
     float d = max(dot(n, l), 0.0);
@@ -166,8 +162,8 @@ vec3 shade(vec3 base) {
 vec4 plainFS() { return vec4(shade(vec3(1.0)), 1.0); }
 vec4 texFS() { return vec4(shade(texture2D(diffTex, uv).rgb), 1.0); }
 }
-technique NoTexTech { pass p0 { VertexProgram = headVS; FragmentProgram = plainFS; } }
-technique DiffTexTech { pass p0 { VertexProgram = headVS; FragmentProgram = texFS; } }
+technique NoTexTech { pass p0 { VertexProgram = litVS; FragmentProgram = plainFS; } }
+technique DiffTexTech { pass p0 { VertexProgram = litVS; FragmentProgram = texFS; } }
 )";
 
 const char* const kEarlyZEffect = R"(
@@ -225,19 +221,10 @@ technique DofGlowTech { pass p0 { VertexProgram = quadVS; FragmentProgram = dofG
 )";
 
 // The monitors: noise, with the credits picture faded in by creditsVisibility.
-const char* const kScreensEffect = R"(
-float4 ambientColor = float4(0.2, 0.2, 0.2, 1);
-float4 diffuseColor = float4(0.6, 0.6, 0.6, 1);
-float4 specularColor = float4(1, 1, 1, 1);
-float4 emissiveColor = float4(0, 0, 0, 1);
-float opacity = 1;
-float glossiness = 64;
-float specularLevel = 1;
-float4x4 mvp;
-float4x4 world;
-float3 lightPosition;
-float3 eyePosition;
-float creditsVisibility = 0;
+const std::string kScreensEffect =
+    kLitMaterial +
+    kLitTransforms +
+    R"(float creditsVisibility = 0;
 float colorMask = 1;
 sampler2D noiseTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
 sampler2D creditsTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };

@@ -34,6 +34,6 @@ ZipEntries testSceneEntries(const TestSceneOptions& options = {});
 bool writeTestSceneArchive(const std::string& path, const TestSceneOptions& options = {});
 
 // The effect texts the scene ships (exposed for the tests of single passes).
-extern const char* const kStdLightingEffect;
-extern const char* const kGlowShadowEffect;
+extern const std::string kStdLightingEffect;
+extern const std::string kGlowShadowEffect;
 extern const char* const kShadowMappingEffect;
