@@ -15,7 +15,7 @@
 #include "assets/texture.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
-#include "test_scene.h"
+#include "support/test_scene.h"
 
 namespace {
 

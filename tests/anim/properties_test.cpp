@@ -4,22 +4,14 @@
 
 #include "anim/cameras.h"
 #include "formats/writers.h"
-#include "base/log.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-// Collects the lines of the error logger.
-struct Lines : ILogOutput {
-    std::vector<std::string> lines;
-    void write(const char* line) override { lines.push_back(line); }
-};
-
 class Script : public ::testing::Test {
 protected:
-    void SetUp() override { getLogger("DemoController")->addOutput(&log); }
-    void TearDown() override { releaseLogger("DemoController"); }
-    Lines log;
+    LogCapture log;
     PropertyRegistry registry;
 };
 

@@ -106,7 +106,7 @@ void torture(const Bytes& valid, Use use, int flips) {
 class Robustness : public ::testing::Test {
 protected:
     // The readers log each broken file; keep those lines out of the test output.
-    void SetUp() override { getLogger("DemoController"); }
+    void SetUp() override { controllerLog(); }
     void TearDown() override { releaseLogger("DemoController"); }
 };
 

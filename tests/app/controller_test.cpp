@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cstdlib>
 
@@ -7,7 +6,6 @@
 #include "app/archive.h"
 #include "app/controller.h"
 #include "gl/gl.h"
-#include "base/log.h"
 #include "gl/render_target.h"
 #include "formats/geo_writer.h"
 #include "assets/loading_screen.h"
@@ -15,22 +13,12 @@
 #include "assets/model.h"
 #include "assets/texture.h"
 #include "platform/platform.h"
-#include "support/pictures.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
+#include "support/test_scene.h"
 #include "support/zip_writer.h"
 
 namespace {
-
-class LogCapture : public ILogOutput {
-public:
-    void write(const char* line) override { lines.push_back(line); }
-    bool contains(const std::string& text) const {
-        for (const std::string& line : lines)
-            if (line.find(text) != std::string::npos) return true;
-        return false;
-    }
-    std::vector<std::string> lines;
-};
 
 class StepCounter : public IContentObserver {
 public:
@@ -40,19 +28,6 @@ public:
     void onLoadEnd() override {}
     int total = -1, steps = 0;
 };
-
-// About a second of silent MPEG-1 Layer III frames (128 kbit/s, 44.1 kHz, stereo): a header
-// and all-zero side information decode to silence.
-std::string silentMp3() {
-    std::string frame(417, '\0');
-    frame[0] = '\xff';
-    frame[1] = '\xfb';
-    frame[2] = '\x90';
-    frame[3] = '\x00';
-    std::string out;
-    for (int i = 0; i < 40; ++i) out += frame;
-    return out;
-}
 
 GeoMesh meshUsing(const std::string& material, int nodeId) {
     GeoMesh mesh{nodeId, "mesh" + std::to_string(nodeId), {}};
@@ -70,25 +45,15 @@ protected:
     }
     void SetUp() override {
         controller = DemoController::instance();
-        getLogger("DemoController")->addOutput(&log);
-        content.emplace_back("voltaresca_data/", "");
-        for (const char* folder : {"textures", "materials", "models", "music", "effects", "animations"})
-            content.emplace_back(std::string("voltaresca_data/") + folder + "/", "");
-        const std::string png = encodePng(4, 4, PNG_FORMAT_RGBA, std::vector<unsigned char>(64, 200));
-        content.emplace_back("voltaresca_data/loader.jpg", encodeJpeg(8, 8, 3, std::vector<unsigned char>(192, 40)));
-        content.emplace_back("voltaresca_data/textures/mask.png", png);
-        content.emplace_back("voltaresca_data/textures/floor.png", png);
-        content.emplace_back("voltaresca_data/materials/floor.mat",
-                             "<M Name=\"floor\"><Textures><Texture Type=\"Diffuse\" File=\"floor.png\"/></Textures></M>");
-        content.emplace_back("voltaresca_data/music/demotune.mp3", silentMp3());
-        int node = 1;
-        for (const char* name : {"winda", "factory", "wheels", "head_body", "head_eyes"})
-            model(name, {meshUsing("floor", node++)});
-        model("credits", {meshUsing("floor", 10), meshUsing("", 11)});
+        // The shared test scene, with everything the loading screen and the music need.
+        TestSceneOptions options;
+        options.loaderPicture = true;
+        options.music = true;
+        options.floorTexture = true;
+        content = testSceneEntries(options);
     }
     void TearDown() override {
         DemoController::destroyInstance();
-        releaseLogger("DemoController");
     }
     void model(const std::string& name, const std::vector<GeoMesh>& meshes) {
         content.emplace_back("voltaresca_data/models/" + name + ".geo", encodeGeo(meshes));
@@ -122,22 +87,23 @@ TEST_F(ControllerTest, LoadsAnArchiveEndToEnd) {
     DemoContent::instance()->addObserver(&counter);
     ASSERT_TRUE(controller->loadContent(data));
 
-    // 2 pictures + 6 model files + 7 meshes, every one drawn on the loading screen.
-    EXPECT_EQ(counter.total, 15);
-    EXPECT_EQ(counter.steps, 15);
+    // 12 pictures + 8 model files + 13 meshes, every one drawn on the loading screen; the 4
+    // animation files step too but are not counted.
+    EXPECT_EQ(counter.total, 33);
+    EXPECT_EQ(counter.steps, 37);
     ASSERT_NE(controller->loadingScreen(), nullptr);
-    EXPECT_EQ(controller->loadingScreen()->done, 15);
-    EXPECT_EQ(controller->loadingScreen()->total, 15);
+    EXPECT_EQ(controller->loadingScreen()->done, 37);
+    EXPECT_EQ(controller->loadingScreen()->total, 33);
     EXPECT_NE(controller->loadingScreen()->picture, nullptr);
 
     const auto& models = controller->models();
     ASSERT_NE(models.credits, nullptr);
-    EXPECT_EQ(controller->creditsMeshes().size(), 2u);
+    EXPECT_EQ(controller->creditsMeshes().size(), 1u);
     EXPECT_EQ(controller->headBodyMeshes().size(), 1u);
     EXPECT_EQ(controller->headEyesMeshes().size(), 1u);
     Material* floor = DemoContent::instance()->find<Material>("floor");
     ASSERT_NE(floor, nullptr);
-    EXPECT_EQ(models.winda->meshes[0]->parts[0]->material, floor);
+    EXPECT_EQ(models.winda->meshes[0]->parts[0]->material, DemoContent::instance()->find<Material>("metal"));
     EXPECT_EQ(floor->diffuseMap.texture, DemoContent::instance()->find<Texture>("floor"));
 
     ASSERT_EQ(controller->maskTexture(), DemoContent::instance()->find<Texture>("mask"));
@@ -176,6 +142,7 @@ TEST_F(ControllerTest, MissingMaterialFailsTheLoadWithItsLine) {
 TEST_F(ControllerTest, MissingSceneAssetIsReportedNotDereferenced) {
     drop("models/winda.geo");
     drop("music/demotune.mp3");  // silence is no failure
+    drop("textures/mask_big.png");
     const std::string data = unpack();
     ASSERT_TRUE(controller->init(RunMode::Demo, 1025, 240, 32, 60, false));
     EXPECT_FALSE(controller->loadContent(data));

@@ -5,20 +5,15 @@
 #include <vector>
 
 #include "base/log.h"
+#include "support/log_capture.h"
 
 namespace {
-
-struct RecordingOutput : ILogOutput {
-    std::vector<std::string> lines;
-    void write(const char* line) override { lines.emplace_back(line); }
-};
 
 TEST(Logging, LineFormat) {
     EXPECT_EQ(formatLogLine("21:07:45", "DemoController", "couldn't initialize cg"),
               "[21:07:45] DemoController: couldn't initialize cg");
-    RecordingOutput out;
     Logger* log = getLogger("format-test");
-    log->addOutput(&out);
+    LogCapture out(log);
     log->log("hello");
     ASSERT_EQ(out.lines.size(), 1u);
     EXPECT_TRUE(std::regex_match(out.lines[0], std::regex(R"(\[\d\d:\d\d:\d\d\] format-test: hello)"))) << out.lines[0];
@@ -30,9 +25,7 @@ TEST(Logging, Registry) {
     EXPECT_EQ(getLogger("registry"), a);
     EXPECT_NE(getLogger("Registry"), a);  // names are case-sensitive
 
-    RecordingOutput first, second;
-    a->addOutput(&first);
-    a->addOutput(&second);
+    LogCapture first(a), second(a);  // each adds itself to the logger
     a->log("twice");
     ASSERT_EQ(first.lines.size(), 1u);
     EXPECT_EQ(first.lines, second.lines);

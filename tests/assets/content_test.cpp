@@ -1,12 +1,12 @@
 #include <png.h>
 
-#include "base/log.h"
 #include "assets/content.h"
 #include "formats/geo_writer.h"
 #include "assets/material.h"
 #include "assets/model.h"
 #include "assets/texture.h"
 #include "support/gl_test.h"
+#include "support/log_capture.h"
 #include "support/pictures.h"
 #include "support/temp_dir.h"
 
@@ -36,19 +36,6 @@ public:
     void onLoadEnd() override { ++ends; }
     std::vector<std::string> errors;
     int total = -1, begins = 0, steps = 0, ends = 0;
-};
-
-class LogCapture : public ILogOutput {
-public:
-    LogCapture() { getLogger("DemoController")->addOutput(this); }
-    ~LogCapture() override { releaseLogger("DemoController"); }
-    void write(const char* line) override { lines.push_back(line); }
-    bool contains(const std::string& text) const {
-        for (const std::string& line : lines)
-            if (line.find(text) != std::string::npos) return true;
-        return false;
-    }
-    std::vector<std::string> lines;
 };
 
 class ContentTest : public GLTest {

@@ -1,5 +1,9 @@
 #include "assets/loading_screen.h"
 #include "assets/texture.h"
+
+#include <memory>
+
+#include "support/gl_target.h"
 #include "support/gl_test.h"
 #include "support/pictures.h"
 #include "support/temp_dir.h"
@@ -13,26 +17,13 @@ protected:
 
     void SetUp() override {
         GLTest::SetUp();
-        glGenRenderbuffersEXT(1, &colour);
-        glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, colour);
-        glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_RGBA8, W, H);
-        glGenRenderbuffersEXT(1, &depth);
-        glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, depth);
-        glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT24, W, H);
-        glGenFramebuffersEXT(1, &framebuffer);
-        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
-        glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, colour);
-        glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, depth);
+        target = std::make_unique<GlTarget>(W, H);
         ASSERT_EQ(glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT), static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE_EXT));
-        glViewport(0, 0, W, H);
         glClearColor(0, 0, 0, 1);
     }
     void TearDown() override {
         screen.release();
-        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-        glDeleteFramebuffersEXT(1, &framebuffer);
-        glDeleteRenderbuffersEXT(1, &colour);
-        glDeleteRenderbuffersEXT(1, &depth);
+        target.reset();
         glViewport(0, 0, kWidth, kHeight);
         GLTest::TearDown();
     }
@@ -42,7 +33,7 @@ protected:
         const float colour4[4] = {0, 0, 0, 1};
         screen.update(0, 0);
         screen.render(0, 0, nullptr, nullptr, colour4);
-        pixels = readPixels(0, 0, W, H);
+        pixels = target->pixels();
     }
     int red(int x, int y) const { return pixels[(static_cast<size_t>(y) * W + x) * 4]; }
     int litCount() const {
@@ -51,7 +42,7 @@ protected:
         return count;
     }
 
-    GLuint framebuffer = 0, colour = 0, depth = 0;
+    std::unique_ptr<GlTarget> target;
     LoadingScreen screen;
     std::vector<unsigned char> pixels;
 };

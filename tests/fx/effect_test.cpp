@@ -8,52 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "base/log.h"
 #include "assets/effect.h"
 #include "fx/runtime.h"
+#include "support/gl_target.h"
 #include "support/gl_test.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-class LogCapture : public ILogOutput {
-public:
-    void write(const char* line) override { lines.emplace_back(line); }
-    std::vector<std::string> lines;
-};
-
-// A 16 x 16 RGBA framebuffer, bound while the object lives.
-class SmallTarget {
-public:
-    static constexpr int kSize = 16;
-    SmallTarget() {
-        glGenRenderbuffersEXT(1, &colour_);
-        glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, colour_);
-        glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_RGBA8, kSize, kSize);
-        glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
-        glGenFramebuffersEXT(1, &framebuffer_);
-        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer_);
-        glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, colour_);
-        glViewport(0, 0, kSize, kSize);
-        glClearColor(0, 0, 0, 0);
-        glClear(GL_COLOR_BUFFER_BIT);
-    }
-    ~SmallTarget() {
-        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-        glDeleteFramebuffersEXT(1, &framebuffer_);
-        glDeleteRenderbuffersEXT(1, &colour_);
-    }
-    // RGBA of the centre pixel.
-    std::vector<int> centre() const {
-        unsigned char p[4] = {};
-        glReadPixels(kSize / 2, kSize / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
-        return {p[0], p[1], p[2], p[3]};
-    }
-
-private:
-    GLuint colour_ = 0;
-    GLuint framebuffer_ = 0;
-};
+// The targets the picture tests draw into.
+constexpr int kTargetSize = 16;
 
 void drawQuad() {
     glBegin(GL_QUADS);
@@ -95,13 +60,11 @@ class EffectTest : public GLTest {
 protected:
     void SetUp() override {
         GLTest::SetUp();
-        getLogger("DemoController")->addOutput(&log_);
         context_ = fx::createContext();
         ASSERT_NE(context_, nullptr) << "the driver can't compile GLSL 1.20";
     }
     void TearDown() override {
         fx::destroyContext(context_);
-        releaseLogger("DemoController");
         GLTest::TearDown();
     }
     std::unique_ptr<Effect> compile(const std::string& text, const std::string& name = "test.cfx") {
@@ -159,7 +122,7 @@ technique A { pass one { VertexProgram = vs; FragmentProgram = fs; }
 TEST_F(EffectTest, ParametersReachThePicture) {
     auto effect = compile(kColourEffect);
     ASSERT_NE(effect->handle(), nullptr) << (log_.lines.empty() ? "" : log_.lines[0]);
-    SmallTarget target;
+    GlTarget target(kTargetSize, kTargetSize);
 
     // Values set before the technique is chosen still arrive; unknown names and wrong sizes
     // change nothing.
@@ -220,7 +183,7 @@ technique Two { pass p0 { VertexProgram = vs; FragmentProgram = twoFS; } }
 technique Shadow { pass p0 { VertexProgram = vs; FragmentProgram = shadowFS; } }
 )");
     ASSERT_NE(effect->handle(), nullptr) << (log_.lines.empty() ? "" : log_.lines[0]);
-    SmallTarget target;
+    GlTarget target(kTargetSize, kTargetSize);
     GLuint red = makeTexture(GL_TEXTURE_2D, 255, 0, 0);
     GLuint green = makeTexture(GL_TEXTURE_1D, 0, 255, 0);
 

@@ -15,7 +15,7 @@
 #include "scene_fixture.h"
 #include "render/electro.h"
 #include "support/temp_dir.h"
-#include "test_scene.h"
+#include "support/test_scene.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "gl/gl.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
-#include "test_scene.h"
+#include "support/test_scene.h"
 
 class SceneFixture : public ::testing::Test {
 protected:

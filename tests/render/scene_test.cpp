@@ -15,7 +15,7 @@
 #include "render/shadow_map.h"
 #include "support/temp_dir.h"
 #include "scene_fixture.h"
-#include "test_scene.h"
+#include "support/test_scene.h"
 
 namespace {
 

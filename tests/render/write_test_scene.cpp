@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "test_scene.h"
+#include "support/test_scene.h"
 
 int main(int argc, char** argv) {
     if (argc != 2 && argc != 3) {

@@ -17,14 +17,14 @@ public:
     static constexpr int kWidth = 256;
     static constexpr int kHeight = 256;
 
+    // Reads back the RGBA pixels of the current read framebuffer, bottom row first.
+    static std::vector<unsigned char> readPixels(int x, int y, int width, int height);
+
 protected:
     static void SetUpTestSuite();
     static void TearDownTestSuite();
     void SetUp() override;
     void TearDown() override;  // fails the case on a pending GL error
-
-    // Reads back the RGBA pixels of the current read framebuffer, bottom row first.
-    static std::vector<unsigned char> readPixels(int x, int y, int width, int height);
 
     static platform::Window* window_;
 };

@@ -2,8 +2,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
+#include "base/binary.h"
 #include "platform/platform.h"
 
 TempDir::TempDir() { path_ = platform::makePrivateDirectory(platform::tempDirectory(), "voltaresca-test-"); }
@@ -25,8 +25,7 @@ std::string TempDir::write(const std::string& relative, const std::vector<unsign
 }
 
 std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    std::vector<unsigned char> bytes;
+    readWholeFile(path, bytes);
+    return std::string(bytes.begin(), bytes.end());
 }

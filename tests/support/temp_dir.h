@@ -21,4 +21,5 @@ private:
     std::string path_;
 };
 
+// The whole file, or nothing when it cannot be read.
 std::string readFile(const std::string& path);

@@ -17,10 +17,11 @@
 #include <vector>
 
 #include "anim/math.h"
-#include "base/log.h"
 #include "assets/effect.h"
 #include "fx/runtime.h"
+#include "support/gl_target.h"
 #include "support/gl_test.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -37,17 +38,6 @@ std::vector<std::string> filesWithExtension(const std::string& folder, const std
     std::sort(out.begin(), out.end());
     return out;
 }
-
-class LogCapture : public ILogOutput {
-public:
-    void write(const char* line) override { lines.emplace_back(line); }
-    std::string all() const {
-        std::string s;
-        for (const std::string& l : lines) s += l + "\n";
-        return s;
-    }
-    std::vector<std::string> lines;
-};
 
 // ---- what the renderers use of each effect ---------------------------------------------------
 
@@ -114,65 +104,6 @@ std::map<std::string, Required> requiredEffects() {
 }
 
 // ---- drawing helpers ---------------------------------------------------------------------------
-
-// An off-screen RGBA target with a depth renderbuffer, or with a depth texture when asked.
-class Target {
-public:
-    Target(int width, int height, bool depthTexture = false) : width_(width), height_(height) {
-        glGenFramebuffersEXT(1, &framebuffer_);
-        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer_);
-        glGenRenderbuffersEXT(1, &colour_);
-        glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, colour_);
-        glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_RGBA8, width, height);
-        glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, colour_);
-        if (depthTexture) {
-            glGenTextures(1, &depthTexture_);
-            glBindTexture(GL_TEXTURE_2D, depthTexture_);
-            glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT32, width, height, 0, GL_DEPTH_COMPONENT, GL_FLOAT, nullptr);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-            glBindTexture(GL_TEXTURE_2D, 0);
-            glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_TEXTURE_2D, depthTexture_, 0);
-        } else {
-            glGenRenderbuffersEXT(1, &depth_);
-            glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, depth_);
-            glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT24, width, height);
-            glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, depth_);
-        }
-        glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
-        EXPECT_EQ(glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT), static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE_EXT));
-        bind();
-    }
-    ~Target() {
-        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-        glDeleteFramebuffersEXT(1, &framebuffer_);
-        glDeleteRenderbuffersEXT(1, &colour_);
-        if (depth_) glDeleteRenderbuffersEXT(1, &depth_);
-        if (depthTexture_) glDeleteTextures(1, &depthTexture_);
-    }
-    void bind() const {
-        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer_);
-        glViewport(0, 0, width_, height_);
-    }
-    void clear(float r, float g, float b) const {
-        bind();
-        glClearColor(r, g, b, 1);
-        glClearDepth(1.0);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    }
-    std::vector<unsigned char> pixels() const {
-        bind();
-        std::vector<unsigned char> out(static_cast<size_t>(width_) * height_ * 4);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, out.data());
-        return out;
-    }
-    GLuint depthTexture() const { return depthTexture_; }
-
-private:
-    int width_, height_;
-    GLuint framebuffer_ = 0, colour_ = 0, depth_ = 0, depthTexture_ = 0;
-};
 
 struct Rgb {
     int r, g, b;
@@ -328,7 +259,6 @@ class EffectsContentTest : public GLTest {
 protected:
     void SetUp() override {
         GLTest::SetUp();
-        getLogger("DemoController")->addOutput(&log_);
         context_ = fx::createContext();
         ASSERT_NE(context_, nullptr) << "the driver can't compile GLSL 1.20";
     }
@@ -336,7 +266,6 @@ protected:
         effects_.clear();
         for (GLuint t : textures_) glDeleteTextures(1, &t);
         fx::destroyContext(context_);
-        releaseLogger("DemoController");
         GLTest::TearDown();
     }
 
@@ -422,7 +351,7 @@ TEST_F(EffectsContentTest, LitSphereIsShadedFromTheEyeWithItsMaterial) {
     ASSERT_NE(lit.handle(), nullptr);
     Camera cam = cameraAt(4);
     std::vector<Vertex> ball = sphere(1, 0, 0, 0);
-    Target target(kSize, kSize);
+    GlTarget target(kSize, kSize);
 
     target.clear(0, 0, 0);
     bindLit(lit, cam, 0.8f, 0.15f, 0.1f);
@@ -484,7 +413,7 @@ TEST_F(EffectsContentTest, ShadowMapDarkensOnlyTheDirectLight) {
     ASSERT_NE(lit.handle(), nullptr);
     Camera cam = cameraAt(4);
     std::vector<Vertex> ball = sphere(1, 0, 0, 0);
-    Target target(kSize, kSize);
+    GlTarget target(kSize, kSize);
     float bias[16] = {0.5f, 0, 0, 0, 0, 0.5f, 0, 0, 0, 0, 0.5f, 0, 0.5f, 0.5f, 0.5f, 1};
     float pv[16], shadowMatrix[16];
     sm::multiply(pv, cam.view, cam.projection);
@@ -511,7 +440,7 @@ TEST_F(EffectsContentTest, ElectroShowsTheDischargeOnlyInItsBand) {
     ASSERT_NE(electro.handle(), nullptr);
     Camera cam = cameraAt(12);
     std::vector<Vertex> head = sphere(3, 0, 0, 0);
-    Target target(kSize, kSize);
+    GlTarget target(kSize, kSize);
     auto render = [&](float front, float floor, float surface) {
         target.clear(0, 0, 0);
         bindLit(electro, cam, 0.6f, 0.6f, 0.6f);
@@ -550,7 +479,7 @@ TEST_F(EffectsContentTest, BlurAndPostProcessWorkOnTheirQuads) {
     Effect& post = effect("post_process");
     ASSERT_NE(blur.handle(), nullptr);
     ASSERT_NE(post.handle(), nullptr);
-    Target target(kSize, kSize);
+    GlTarget target(kSize, kSize);
     float ortho[16];
     sm::identity(ortho);
     ortho[0] = 2.0f / kSize, ortho[5] = 2.0f / kSize, ortho[10] = -1, ortho[12] = -1, ortho[13] = -1;
@@ -626,7 +555,7 @@ TEST_F(EffectsContentTest, ScreensShowTheCreditsOverNoise) {
     Effect& screens = effect("std_lighting_screens");
     ASSERT_NE(screens.handle(), nullptr);
     Camera cam = cameraAt(4);
-    Target target(kSize, kSize);
+    GlTarget target(kSize, kSize);
     auto centre = [&](float visibility) {
         target.clear(0, 0, 0);
         bindLit(screens, cam, 0.3f, 0.3f, 0.3f);
@@ -655,8 +584,8 @@ TEST_F(EffectsContentTest, ContactSheetOfTheLitTechniques) {
     std::vector<Vertex> wall = square(9, -6, 8);
     GLuint checker = keep(checkerTexture()), studs = keep(studsNormalMap());
     GLuint stripes = keep(makeTexture(64, [](float x, float) { return static_cast<int>(x * 8) % 2 ? Rgb{240, 240, 240} : Rgb{30, 30, 30}; }));
-    Target target(kTile, kTile);
-    Target shadowTarget(kTile, kTile, true);
+    GlTarget target(kTile, kTile);
+    GlTarget shadowTarget(kTile, kTile, true);
     int tile = 0;
     auto place = [&]() {
         std::vector<unsigned char> p = target.pixels();

@@ -1,33 +1,41 @@
-#include "test_scene.h"
+#include "support/test_scene.h"
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <vector>
 
-#include "formats/writers.h"
-#include "formats/geo_writer.h"
+#include "base/binary.h"
 #include "base/png_file.h"
+#include "formats/geo_writer.h"
+#include "formats/writers.h"
 #include "support/pictures.h"
 #include "support/zip_writer.h"
 
-const char* const kStdLightingEffect = R"(
-float4 ambientColor = float4(0.2, 0.2, 0.2, 1);
+namespace {
+
+// The pieces the lit effects share: the material's parameters, the diffuse and normal
+// samplers, the transforms and the light, and the opening of the GLSL block with the vertex
+// program and its varyings.
+const std::string kLitMaterial = R"(float4 ambientColor = float4(0.2, 0.2, 0.2, 1);
 float4 diffuseColor = float4(0.6, 0.6, 0.6, 1);
 float4 specularColor = float4(1, 1, 1, 1);
 float4 emissiveColor = float4(0, 0, 0, 1);
 float opacity = 1;
 float glossiness = 64;
 float specularLevel = 1;
-float4 colorMask = float4(1, 1, 1, 1);
-sampler2D diffTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
+)";
+
+const std::string kLitSamplers = R"(sampler2D diffTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
 sampler2D normTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
-float4x4 mvp;
+)";
+
+const std::string kLitTransforms = R"(float4x4 mvp;
 float4x4 world;
 float3 lightPosition;
 float3 eyePosition;
-glsl {
+)";
+
+const std::string kLitVertex = R"(glsl {
 varying vec3 worldPos;
 varying vec3 worldNormal;
 varying vec2 uv;
@@ -37,7 +45,34 @@ void litVS() {
     uv = gl_MultiTexCoord1.xy;
     gl_Position = mvp * gl_Vertex;
 }
-vec3 shade(vec3 base) {
+)";
+
+// The six lit techniques on the lit vertex program, their names ending in `suffix`; the bump
+// techniques draw with `bumpProgram`.
+std::string litTechniques(const std::string& suffix, const std::string& bumpProgram) {
+    const std::pair<std::string, std::string> techniques[] = {
+        {"NoTexTech", "plainFS"},       {"DiffTexTech", "texFS"},       {"BumpTech", bumpProgram},
+        {"DiffTexBumpTech", "texFS"},   {"BlendNoTexTech", "blendFS"},  {"BlendTexTech", "blendTexFS"}};
+    std::string text;
+    for (const auto& [name, program] : techniques) {
+        text += "technique " + name + suffix + " { pass p0 { VertexProgram = litVS; FragmentProgram = " + program + ";";
+        if (name.rfind("Blend", 0) == 0)
+            text += "\n    BlendEnable = true; BlendFunc = int2(SrcAlpha, OneMinusSrcAlpha); DepthMask = false;";
+        text += " } }\n";
+    }
+    return text;
+}
+
+}  // namespace
+
+const std::string kStdLightingEffect =
+    kLitMaterial +
+    R"(float4 colorMask = float4(1, 1, 1, 1);
+)" +
+    kLitSamplers +
+    kLitTransforms +
+    kLitVertex +
+    R"(vec3 shade(vec3 base) {
     vec3 n = normalize(worldNormal);
     vec3 l = normalize(lightPosition - worldPos);
     vec3 h = normalize(l + normalize(eyePosition - worldPos));
@@ -51,34 +86,18 @@ vec4 blendFS() { return vec4(shade(vec3(1.0)) * colorMask.rgb, opacity); }
 vec4 blendTexFS() { return vec4(shade(texture2D(diffTex, uv).rgb) * colorMask.rgb, opacity); }
 vec4 bumpFS() { return vec4(shade(vec3(0.5) + 0.5 * texture2D(normTex, uv).rgb), 1.0) * colorMask; }
 }
-technique NoTexTech { pass p0 { VertexProgram = litVS; FragmentProgram = plainFS; } }
-technique DiffTexTech { pass p0 { VertexProgram = litVS; FragmentProgram = texFS; } }
-technique BumpTech { pass p0 { VertexProgram = litVS; FragmentProgram = bumpFS; } }
-technique DiffTexBumpTech { pass p0 { VertexProgram = litVS; FragmentProgram = texFS; } }
-technique BlendNoTexTech { pass p0 { VertexProgram = litVS; FragmentProgram = blendFS;
-    BlendEnable = true; BlendFunc = int2(SrcAlpha, OneMinusSrcAlpha); DepthMask = false; } }
-technique BlendTexTech { pass p0 { VertexProgram = litVS; FragmentProgram = blendTexFS;
-    BlendEnable = true; BlendFunc = int2(SrcAlpha, OneMinusSrcAlpha); DepthMask = false; } }
-)";
+)" +
+    litTechniques("", "bumpFS");
 
-const char* const kGlowShadowEffect = R"(
-float4 ambientColor = float4(0.2, 0.2, 0.2, 1);
-float4 diffuseColor = float4(0.6, 0.6, 0.6, 1);
-float4 specularColor = float4(1, 1, 1, 1);
-float4 emissiveColor = float4(0, 0, 0, 1);
-float opacity = 1;
-float glossiness = 64;
-float specularLevel = 1;
-sampler2D diffTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
-sampler2D normTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
-sampler2DShadow shadowMap = sampler_state { MinFilter = Nearest; MagFilter = Nearest;
+const std::string kGlowShadowEffect =
+    kLitMaterial +
+    kLitSamplers +
+    R"(sampler2DShadow shadowMap = sampler_state { MinFilter = Nearest; MagFilter = Nearest;
     CompareMode = CompareRToTexture; CompareFunc = LEqual; DepthTextureMode = Intensity; };
 float4x4 shadowMapMatrix;
-float4x4 mvp;
-float4x4 world;
-float3 lightPosition;
-float3 eyePosition;
-glsl {
+)" +
+    kLitTransforms +
+    R"(glsl {
 varying vec3 worldPos;
 varying vec3 worldNormal;
 varying vec2 uv;
@@ -105,15 +124,8 @@ vec4 texFS() { return vec4(shade(texture2D(diffTex, uv).rgb), 1.0); }
 vec4 blendFS() { return vec4(shade(vec3(1.0)), opacity); }
 vec4 blendTexFS() { return vec4(shade(texture2D(diffTex, uv).rgb), opacity); }
 }
-technique NoTexTech_GlowShadow { pass p0 { VertexProgram = litVS; FragmentProgram = plainFS; } }
-technique DiffTexTech_GlowShadow { pass p0 { VertexProgram = litVS; FragmentProgram = texFS; } }
-technique BumpTech_GlowShadow { pass p0 { VertexProgram = litVS; FragmentProgram = plainFS; } }
-technique DiffTexBumpTech_GlowShadow { pass p0 { VertexProgram = litVS; FragmentProgram = texFS; } }
-technique BlendNoTexTech_GlowShadow { pass p0 { VertexProgram = litVS; FragmentProgram = blendFS;
-    BlendEnable = true; BlendFunc = int2(SrcAlpha, OneMinusSrcAlpha); DepthMask = false; } }
-technique BlendTexTech_GlowShadow { pass p0 { VertexProgram = litVS; FragmentProgram = blendTexFS;
-    BlendEnable = true; BlendFunc = int2(SrcAlpha, OneMinusSrcAlpha); DepthMask = false; } }
-)";
+)" +
+    litTechniques("_GlowShadow", "plainFS");
 
 const char* const kShadowMappingEffect = R"(
 float4x4 mvp;
@@ -128,34 +140,17 @@ namespace {
 
 // The head: lit like the scene, never darker than minIntensity, with a warm band where the
 // discharge front passes.
-const char* const kElectroEffect = R"(
-float4 ambientColor = float4(0.2, 0.2, 0.2, 1);
-float4 diffuseColor = float4(0.6, 0.6, 0.6, 1);
-float4 specularColor = float4(1, 1, 1, 1);
-float4 emissiveColor = float4(0, 0, 0, 1);
-float opacity = 1;
-float glossiness = 64;
-float specularLevel = 1;
-float4 minIntensity = float4(0, 0, 0, 0);
+const std::string kElectroEffect =
+    kLitMaterial +
+    R"(float4 minIntensity = float4(0, 0, 0, 0);
 float4 electroSource = float4(0, 0, 0, 1);
 float electroRangeFront = 0;
 float electroRangeTail = 0;
 sampler2D diffTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
-float4x4 mvp;
-float4x4 world;
-float3 lightPosition;
-float3 eyePosition;
-glsl {
-varying vec3 worldPos;
-varying vec3 worldNormal;
-varying vec2 uv;
-void headVS() {
-    worldPos = (world * gl_Vertex).xyz;
-    worldNormal = mat3(world) * gl_Normal;
-    uv = gl_MultiTexCoord1.xy;
-    gl_Position = mvp * gl_Vertex;
-}
-vec3 shade(vec3 base) {
+)" +
+    kLitTransforms +
+    kLitVertex +
+    R"(vec3 shade(vec3 base) {
     vec3 n = normalize(worldNormal);
     vec3 l = normalize(lightPosition - worldPos);
     float d = max(dot(n, l), 0.0);
@@ -167,8 +162,8 @@ vec3 shade(vec3 base) {
 vec4 plainFS() { return vec4(shade(vec3(1.0)), 1.0); }
 vec4 texFS() { return vec4(shade(texture2D(diffTex, uv).rgb), 1.0); }
 }
-technique NoTexTech { pass p0 { VertexProgram = headVS; FragmentProgram = plainFS; } }
-technique DiffTexTech { pass p0 { VertexProgram = headVS; FragmentProgram = texFS; } }
+technique NoTexTech { pass p0 { VertexProgram = litVS; FragmentProgram = plainFS; } }
+technique DiffTexTech { pass p0 { VertexProgram = litVS; FragmentProgram = texFS; } }
 )";
 
 const char* const kEarlyZEffect = R"(
@@ -226,19 +221,10 @@ technique DofGlowTech { pass p0 { VertexProgram = quadVS; FragmentProgram = dofG
 )";
 
 // The monitors: noise, with the credits picture faded in by creditsVisibility.
-const char* const kScreensEffect = R"(
-float4 ambientColor = float4(0.2, 0.2, 0.2, 1);
-float4 diffuseColor = float4(0.6, 0.6, 0.6, 1);
-float4 specularColor = float4(1, 1, 1, 1);
-float4 emissiveColor = float4(0, 0, 0, 1);
-float opacity = 1;
-float glossiness = 64;
-float specularLevel = 1;
-float4x4 mvp;
-float4x4 world;
-float3 lightPosition;
-float3 eyePosition;
-float creditsVisibility = 0;
+const std::string kScreensEffect =
+    kLitMaterial +
+    kLitTransforms +
+    R"(float creditsVisibility = 0;
 float colorMask = 1;
 sampler2D noiseTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
 sampler2D creditsTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
@@ -290,9 +276,12 @@ GeoMesh mesh(int32_t id, const std::string& name, std::vector<GeoPart> parts) {
     return m;
 }
 
-std::string material(const std::string& name, const char* diffuse, float opacity, const char* emissive = "0;0;0") {
+std::string material(const std::string& name, const char* diffuse, float opacity, const char* emissive = "0;0;0",
+                     const char* diffuseMap = nullptr) {
     std::ostringstream out;
-    out << "<?xml version=\"1.0\"?>\n<Material Name=\"" << name << "\">\n"
+    out << "<?xml version=\"1.0\"?>\n<Material Name=\"" << name << "\">\n";
+    if (diffuseMap) out << "<Textures><Texture Type=\"Diffuse\" File=\"" << diffuseMap << "\"/></Textures>\n";
+    out
         << "<Property Type=\"Ambient\" Value=\"0.25;0.25;0.25\"/>\n"
         << "<Property Type=\"Diffuse\" Value=\"" << diffuse << "\"/>\n"
         << "<Property Type=\"Specular\" Value=\"0.3;0.3;0.3\"/>\n"
@@ -303,18 +292,39 @@ std::string material(const std::string& name, const char* diffuse, float opacity
     return out.str();
 }
 
-// An RGBA picture encoded as PNG, through a temporary file.
-std::string pngBytes(const std::string& scratch, int w, int h, const std::vector<unsigned char>& rgba) {
+// An RGBA picture, bottom row first, encoded as PNG.
+std::string pngBytes(int w, int h, const std::vector<unsigned char>& rgba) {
+    PngPicture picture;
+    picture.width = w;
+    picture.height = h;
+    picture.pixels = rgba.data();
+    picture.bottomRowFirst = true;
+    picture.srgb = false;
+    std::vector<unsigned char> bytes;
     std::string error;
-    if (!writePng(scratch, w, h, rgba.data(), error)) return {};
-    std::ifstream in(scratch, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::remove(scratch.c_str());
-    return bytes;
+    if (!encodePng(picture, bytes, error)) return {};
+    return std::string(bytes.begin(), bytes.end());
 }
 
+// About a second of silent MPEG-1 Layer III frames (128 kbit/s, 44.1 kHz, stereo): a header
+// and all-zero side information decode to silence.
+std::string silentMp3() {
+    std::string frame(417, '\0');
+    frame[0] = '\xff';
+    frame[1] = '\xfb';
+    frame[2] = '\x90';
+    frame[3] = '\x00';
+    std::string out;
+    for (int i = 0; i < 40; ++i) out += frame;
+    return out;
+}
+
+// The folders of the scene, each ending in '/'.
+const char* const kFolders[] = {"effects/",    "materials/", "models/",           "animations/", "cameras/",
+                                "properties/", "textures/",  "textures/credits/", "music/"};
+
 // File name (with folders, '/'-separated) and contents of every file of the scene.
-std::vector<std::pair<std::string, std::string>> sceneFiles(const TestSceneOptions& o, const std::string& scratch) {
+std::vector<std::pair<std::string, std::string>> sceneFiles(const TestSceneOptions& o) {
     std::vector<std::pair<std::string, std::string>> files;
     auto text = [&](const std::string& name, const std::string& body) { files.emplace_back(name, body); };
     auto bytes = [&](const std::string& name, const std::vector<unsigned char>& body) {
@@ -330,7 +340,7 @@ std::vector<std::pair<std::string, std::string>> sceneFiles(const TestSceneOptio
     text("effects/post_process.cfx", kPostProcessEffect);
     text("effects/std_lighting_screens.cfx", kScreensEffect);
 
-    text("materials/floor.mat", material("floor", "0.7;0.7;0.65", 1.0f));
+    text("materials/floor.mat", material("floor", "0.7;0.7;0.65", 1.0f, "0;0;0", o.floorTexture ? "floor.png" : nullptr));
     text("materials/crate.mat", material("crate", "0.8;0.35;0.1", 1.0f));
     text("materials/lamp.mat", material("glow_lamp", "1;0.9;0.3", 1.0f, "0.8;0.7;0.2"));
     text("materials/glass.mat", material("glass", "0.3;0.6;1", 0.5f));
@@ -413,16 +423,16 @@ std::vector<std::pair<std::string, std::string>> sceneFiles(const TestSceneOptio
             e[2] = 220;
             e[3] = 255;
         }
-    text("textures/mask.png", pngBytes(scratch, w, h, mask));
-    text("textures/mask_big.png", pngBytes(scratch, w, h, mask));
-    text("textures/end.png", pngBytes(scratch, w, h, end));
+    text("textures/mask.png", pngBytes(w, h, mask));
+    text("textures/mask_big.png", pngBytes(w, h, mask));
+    text("textures/end.png", pngBytes(w, h, end));
 
     // Plain pictures in distinct colours: the believe images, the noise frames, and the
     // credits pictures (JPEG, as the film ships them).
     auto plain = [&](unsigned char r, unsigned char g, unsigned char b) {
         std::vector<unsigned char> rgba(static_cast<size_t>(16 * 16 * 4), 255);
         for (size_t i = 0; i < rgba.size(); i += 4) rgba[i] = r, rgba[i + 1] = g, rgba[i + 2] = b;
-        return pngBytes(scratch, 16, 16, rgba);
+        return pngBytes(16, 16, rgba);
     };
     const char* const believeNames[] = {"believe", "believe_we", "believe_believe", "believe_in", "believe_you"};
     for (int i = 0; i < 5; ++i)
@@ -434,29 +444,29 @@ std::vector<std::pair<std::string, std::string>> sceneFiles(const TestSceneOptio
         std::vector<unsigned char> rgb(static_cast<size_t>(16 * 16 * 3), static_cast<unsigned char>(40 + 50 * i));
         text("textures/credits/c" + std::to_string(i) + ".jpg", encodeJpeg(16, 16, 3, rgb));
     }
+    if (o.floorTexture) text("textures/floor.png", plain(200, 200, 190));
+    if (o.loaderPicture) text("loader.jpg", encodeJpeg(8, 8, 3, std::vector<unsigned char>(192, 40)));
+    if (o.music) text("music/demotune.mp3", silentMp3());
     return files;
 }
 
 }  // namespace
 
 bool writeTestScene(const std::string& directory, const TestSceneOptions& options) {
-    for (const char* folder : {"effects", "materials", "models", "animations", "cameras", "properties", "textures",
-                               "textures/credits", "music"})
-        std::filesystem::create_directories(directory + folder);
-    for (const auto& file : sceneFiles(options, directory + "scratch.png")) {
-        std::ofstream out(directory + file.first, std::ios::binary);
-        out.write(file.second.data(), static_cast<std::streamsize>(file.second.size()));
-        if (!out) return false;
-    }
+    for (const char* folder : kFolders) std::filesystem::create_directories(directory + folder);
+    for (const auto& file : sceneFiles(options))
+        if (!writeWholeFile(directory + file.first, std::vector<unsigned char>(file.second.begin(), file.second.end())))
+            return false;
     return true;
 }
 
-bool writeTestSceneArchive(const std::string& path, const TestSceneOptions& options) {
+ZipEntries testSceneEntries(const TestSceneOptions& options) {
     ZipEntries entries{{"voltaresca_data/", ""}};
-    for (const char* folder : {"effects/", "materials/", "models/", "animations/", "cameras/", "properties/",
-                               "textures/", "textures/credits/", "music/"})
-        entries.emplace_back(std::string("voltaresca_data/") + folder, "");
-    for (auto& file : sceneFiles(options, path + ".scratch.png"))
-        entries.emplace_back("voltaresca_data/" + file.first, std::move(file.second));
-    return writeZip(path, entries);
+    for (const char* folder : kFolders) entries.emplace_back(std::string("voltaresca_data/") + folder, "");
+    for (auto& file : sceneFiles(options)) entries.emplace_back("voltaresca_data/" + file.first, std::move(file.second));
+    return entries;
+}
+
+bool writeTestSceneArchive(const std::string& path, const TestSceneOptions& options) {
+    return writeZip(path, testSceneEntries(options));
 }

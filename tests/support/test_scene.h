@@ -1,12 +1,13 @@
 // A small scene written through the content writers: a floor with a box above it, a glowing
 // lamp, a pane of glass, a lift, a gear, a head with eyes, a credits sign, the lighting
 // effects, three credits monitors, the believe monitor, two scripted camera shots and the
-// property script.
+// property script; on request also the loading picture, the music and a textured floor.
 #pragma once
 
 #include <string>
 
 #include "anim/math.h"
+#include "support/zip_writer.h"
 
 struct TestSceneOptions {
     // First shot: from `eye` at `target`, ending at `firstShotEnd` seconds; the second shot
@@ -19,15 +20,20 @@ struct TestSceneOptions {
     float shake = 0.0f;        // constant value of "shake"
     float endFrom = 1.0e9f;    // "images.end" rises from 0 to 1 over one second from here (ms)
     int creditsPictures = 3;   // JPEGs in "textures/credits"
+    bool loaderPicture = false;  // "loader.jpg", the loading screen's picture
+    bool music = false;          // "music/demotune.mp3", about a second of silence
+    bool floorTexture = false;   // the floor material takes its diffuse map from "floor.png"
 };
 
 // Writes the scene's folders and files below `directory` (ending in a separator). False when
 // a file could not be written.
 bool writeTestScene(const std::string& directory, const TestSceneOptions& options = {});
-// The same scene as a zip archive.
+// The same scene as the entries of a zip archive, below "voltaresca_data/", folders first.
+ZipEntries testSceneEntries(const TestSceneOptions& options = {});
+// Those entries as a zip archive.
 bool writeTestSceneArchive(const std::string& path, const TestSceneOptions& options = {});
 
 // The effect texts the scene ships (exposed for the tests of single passes).
-extern const char* const kStdLightingEffect;
-extern const char* const kGlowShadowEffect;
+extern const std::string kStdLightingEffect;
+extern const std::string kGlowShadowEffect;
 extern const char* const kShadowMappingEffect;
