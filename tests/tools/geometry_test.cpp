@@ -6,9 +6,9 @@
 #include <set>
 #include <stdexcept>
 
-#include "content/geometry_kit.h"
-#include "content/geometry_models.h"
-#include "content/geometry_preview.h"
+#include "content/geometry/kit.h"
+#include "content/geometry/models.h"
+#include "content/geometry/preview.h"
 
 using namespace geo;
 

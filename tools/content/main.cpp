@@ -19,11 +19,11 @@
 
 #include "formats/writers.h"
 #include "formats/geo_writer.h"
-#include "content/content_check.h"
-#include "content/film.h"
-#include "content/geometry_models.h"
-#include "content/music.h"
-#include "content/pictures.h"
+#include "content/check/content_check.h"
+#include "content/film/film.h"
+#include "content/geometry/models.h"
+#include "content/audio/music.h"
+#include "content/pictures/pictures.h"
 
 namespace {
 

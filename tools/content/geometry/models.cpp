@@ -1,5 +1,5 @@
 // The hall and its machines: factory, wheels, winda, the monitor faces and the layout record.
-#include "content/geometry_models.h"
+#include "content/geometry/models.h"
 
 #include <cmath>
 

@@ -10,7 +10,7 @@
 
 #include "formats/writers.h"
 #include "formats/geo_writer.h"
-#include "content/geometry_kit.h"
+#include "content/geometry/kit.h"
 
 namespace content {
 

@@ -1,4 +1,4 @@
-#include "content/geometry_kit.h"
+#include "content/geometry/kit.h"
 
 #include <GL/glu.h>
 

@@ -1,4 +1,4 @@
-#include "content/geometry_preview.h"
+#include "content/geometry/preview.h"
 
 #include <png.h>
 

@@ -1,13 +1,13 @@
 // The film's motion and timeline, authored from the scene layout and the music's beat grid.
-#include "content/film.h"
+#include "content/film/film.h"
 
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
-#include "content/geometry_models.h"
-#include "content/music.h"
-#include "content/pictures.h"
+#include "content/geometry/models.h"
+#include "content/audio/music.h"
+#include "content/pictures/pictures.h"
 
 namespace content {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "content/geometry_models.h"
+#include "content/geometry/models.h"
 
 namespace geo {
 

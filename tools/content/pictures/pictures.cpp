@@ -1,5 +1,5 @@
 // Title, mask, monitor and credits pictures.
-#include "content/pictures.h"
+#include "content/pictures/pictures.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,7 +9,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "content/pictures_raster.h"
+#include "content/pictures/raster.h"
 
 namespace content {
 

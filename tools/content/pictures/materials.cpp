@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "content/pictures.h"
-#include "content/pictures_raster.h"
+#include "content/pictures/pictures.h"
+#include "content/pictures/raster.h"
 
 namespace content {
 

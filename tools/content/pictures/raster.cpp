@@ -1,4 +1,4 @@
-#include "content/pictures_raster.h"
+#include "content/pictures/raster.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
