@@ -7,26 +7,14 @@
 #include <cmath>
 #include <cstdint>
 
+#include "content/common/seeded_random.h"
+
 namespace content::synth {
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 float midiHz(float note) { return 440.0f * std::pow(2.0f, (note - 69.0f) / 12.0f); }
-
-// Linear-congruential generator: the same seed gives the same noise on every machine.
-class Random {
-public:
-    explicit Random(uint32_t seed) : state_(seed * 2654435761u + 0x9e3779b9u) {}
-    float unit() {
-        state_ = state_ * 1664525u + 1013904223u;
-        return static_cast<float>(state_ >> 8) * (1.0f / 16777216.0f);
-    }
-    float bipolar() { return unit() * 2.0f - 1.0f; }
-
-private:
-    uint32_t state_;
-};
 
 // Zero-delay state-variable filter; stable for any cutoff below Nyquist, so sweeps cannot blow up.
 struct Svf {
@@ -173,7 +161,7 @@ void Mix::addMono(double start, double length, float pan, Send send, Voice&& voi
 // ---- Instruments --------------------------------------------------------------------------------
 
 void kick(Mix& mix, double at, float velocity) {
-    Random noise(seedAt(at, 1));
+    SeededRandom noise(seedAt(at, 1));
     Phase phase;
     Decay sweep(38.0f, mix.rate), thump(250.0f, mix.rate), attack(3000.0f, mix.rate),
         body(7.5f, mix.rate), click(700.0f, mix.rate, 0.35f);
@@ -186,7 +174,7 @@ void kick(Mix& mix, double at, float velocity) {
 }
 
 void snare(Mix& mix, double at, float velocity, float pan, float pitch) {
-    Random noise(seedAt(at, 7));
+    SeededRandom noise(seedAt(at, 7));
     Svf hiss;
     hiss.set(2800.0f * pitch, 0.7f, mix.rate);
     Phase phase;
@@ -201,7 +189,7 @@ void snare(Mix& mix, double at, float velocity, float pan, float pitch) {
 }
 
 void hat(Mix& mix, double at, float velocity, bool open, float pan) {
-    Random noise(seedAt(at, 13));
+    SeededRandom noise(seedAt(at, 13));
     Metal metal(open ? 330.0f : 360.0f, mix.rate);
     Svf bright;
     bright.set(7500.0f, 0.9f, mix.rate);
@@ -214,7 +202,7 @@ void hat(Mix& mix, double at, float velocity, bool open, float pan) {
 }
 
 void crash(Mix& mix, double at, float velocity) {
-    Random noiseLeft(seedAt(at, 17)), noiseRight(seedAt(at, 19));
+    SeededRandom noiseLeft(seedAt(at, 17)), noiseRight(seedAt(at, 19));
     Metal metal(297.0f, mix.rate);
     Svf left, right;
     left.set(5000.0f, 0.8f, mix.rate);
@@ -232,7 +220,7 @@ void crash(Mix& mix, double at, float velocity) {
 void clank(Mix& mix, double at, float velocity, float pan, float baseHz) {
     constexpr std::array<float, 5> decays = {0.45f, 0.3f, 0.2f, 0.12f, 0.08f};
     constexpr std::array<float, 5> levels = {1.0f, 0.7f, 0.45f, 0.3f, 0.2f};
-    Random noise(seedAt(at, 23));
+    SeededRandom noise(seedAt(at, 23));
     std::array<Phase, 5> phases;
     std::vector<Decay> envelopes;
     for (size_t i = 0; i < decays.size(); ++i) envelopes.emplace_back(1.0f / decays[i], mix.rate, levels[i]);
@@ -247,7 +235,7 @@ void clank(Mix& mix, double at, float velocity, float pan, float baseHz) {
 
 void impact(Mix& mix, double at, float velocity) {
     constexpr std::array<float, 4> decays = {0.9f, 0.55f, 0.3f, 0.18f};
-    Random noiseLeft(seedAt(at, 29)), noiseRight(seedAt(at, 31));
+    SeededRandom noiseLeft(seedAt(at, 29)), noiseRight(seedAt(at, 31));
     Svf left, right;
     Phase boomPhase;
     std::array<Phase, 4> metalPhases;
@@ -304,14 +292,14 @@ void sawVoice(Mix& mix, const SawNote& n) {
 
 void pad(Mix& mix, const PadNote& n) {
     float hz = midiHz(n.note);
-    Random random(static_cast<uint32_t>(n.start * 100.0 + n.note * 7.0));
+    SeededRandom random(static_cast<uint32_t>(n.start * 100.0 + n.note * 7.0));
     std::array<Saw, 3> saws;
     constexpr std::array<float, 3> detune = {-0.006f, 0.0f, 0.0065f};
     for (size_t i = 0; i < saws.size(); ++i) {
         saws[i].dt = hz * (1.0f + detune[i]) / mix.rate;
-        saws[i].phase = random.unit();
+        saws[i].phase = random.uniform();
     }
-    float sway = random.unit();
+    float sway = random.uniform();
     Svf left, right;
     Decay release(4.0f / n.release, mix.rate);
     const size_t heldFrames = static_cast<size_t>(n.length * mix.rate);
@@ -352,7 +340,7 @@ void bell(Mix& mix, double at, float note, float velocity, float pan, float deca
 }
 
 void riser(Mix& mix, double start, double end, float velocity) {
-    Random noiseLeft(101u), noiseRight(103u);
+    SeededRandom noiseLeft(101u), noiseRight(103u);
     Svf left, right;
     float length = static_cast<float>(end - start);
     int frame = 0;
@@ -371,13 +359,13 @@ void riser(Mix& mix, double start, double end, float velocity) {
 }
 
 void crackle(Mix& mix, double start, double length, float density, float velocity, uint32_t seed) {
-    Random random(seed);
+    SeededRandom random(seed);
     float spark = 0, previous = 0, pan = 0;
     float chance = density / mix.rate;
     float sparkDecay = std::exp(-1.0f / (0.004f * mix.rate));
     mix.addStereo(start, length, {0.15f, 0.3f}, [&](float t) -> std::array<float, 2> {
-        if (random.unit() < chance) {
-            spark = 0.4f + 0.6f * random.unit();
+        if (random.uniform() < chance) {
+            spark = 0.4f + 0.6f * random.uniform();
             pan = random.bipolar();
         }
         spark *= sparkDecay;

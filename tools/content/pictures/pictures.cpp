@@ -97,7 +97,7 @@ void vignette(Canvas& canvas, float strength, float power) {
 }
 
 void grain(Canvas& canvas, uint32_t seed, float amount) {
-    PictureRandom random(seed);
+    SeededRandom random(seed);
     for (int y = 0; y < canvas.height; ++y)
         for (int x = 0; x < canvas.width; ++x) {
             const float n = (random.uniform() - 0.5f) * amount;
@@ -135,7 +135,7 @@ void steelWall(Canvas& canvas, uint32_t seed, float lightX, float lightY) {
 
 // Forked blue-white discharges crossing the canvas, added with their glow.
 void discharges(Canvas& canvas, uint32_t seed, int count, float centreY, float spread, float radius) {
-    PictureRandom random(seed);
+    SeededRandom random(seed);
     Field bolts(canvas.width, canvas.height);
     const float w = static_cast<float>(canvas.width);
     const float h = static_cast<float>(canvas.height);
@@ -312,7 +312,7 @@ std::vector<unsigned char> maskPicture(int width, int height) {
 std::vector<unsigned char> tvNoisePicture(int frame, uint32_t seed) {
     const int w = 320;
     const int h = 240;
-    PictureRandom random(seed * 7u + static_cast<uint32_t>(frame) * 7919u + 11u);
+    SeededRandom random(seed * 7u + static_cast<uint32_t>(frame) * 7919u + 11u);
     Canvas canvas(w, h);
     const float band = static_cast<float>((frame * 97 + 40) % h);
     for (int y = 0; y < h; ++y) {

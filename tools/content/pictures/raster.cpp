@@ -314,7 +314,7 @@ void stampDisc(Field& field, float cx, float cy, float radius, float value, bool
 }
 
 namespace {
-void bolt(Field& field, PictureRandom& random, float x0, float y0, float x1, float y1, float offset,
+void bolt(Field& field, SeededRandom& random, float x0, float y0, float x1, float y1, float offset,
           float radius, float value, int depth, bool branches, bool wrap) {
     if (depth <= 0) {
         strokeSegment(field, x0, y0, x1, y1, radius, value, wrap);
@@ -336,7 +336,7 @@ void bolt(Field& field, PictureRandom& random, float x0, float y0, float x1, flo
 }
 }  // namespace
 
-void strokeBolt(Field& field, PictureRandom& random, float x0, float y0, float x1, float y1,
+void strokeBolt(Field& field, SeededRandom& random, float x0, float y0, float x1, float y1,
                 float roughness, float radius, int depth, bool branches, bool wrap) {
     bolt(field, random, x0, y0, x1, y1, roughness, radius, 1.0f, depth, branches, wrap);
 }
