@@ -137,7 +137,7 @@ int run(const std::string& outFolder) {
         {"believe_screen", geo::buildBelieveScreen()}};
     size_t triangles = 0;
     for (const auto& [name, model] : models) {
-        addFile(entries, std::string("models/") + name + ".geo", toBytes(encodeGeo(content::toGeoMeshes(model))));
+        addFile(entries, std::string("models/") + name + ".geo", toBytes(encodeGeo(model.meshes)));
         triangles += geo::triangleCount(model);
     }
     watch.stage("models", std::to_string(std::size(models)) + " models, " + std::to_string(triangles) + " triangles");

@@ -74,29 +74,6 @@ CameraRecord zoom(float fromMs, float fromDegrees, float toMs, float toDegrees) 
     return r;
 }
 
-}  // namespace
-
-std::vector<::GeoMesh> toGeoMeshes(const geo::GeoModel& model) {
-    std::vector<::GeoMesh> meshes;
-    for (const geo::GeoMesh& mesh : model.meshes) {
-        ::GeoMesh out{mesh.nodeId, mesh.name, {}};
-        for (const geo::GeoPart& part : mesh.parts) {
-            ::GeoPart p{part.material, {}};
-            p.vertices.reserve(part.vertices.size());
-            for (const geo::GeoVertex& v : part.vertices)
-                p.vertices.push_back({{v.position.x, v.position.y, v.position.z},
-                                      {v.normal.x, v.normal.y, v.normal.z},
-                                      {v.aux.x, v.aux.y, v.aux.z},
-                                      {v.u, v.v}});
-            out.parts.push_back(std::move(p));
-        }
-        meshes.push_back(std::move(out));
-    }
-    return meshes;
-}
-
-namespace {
-
 // The belt crates slide one crate spacing along the belt every kBeltCycleSeconds, then jump
 // back by that spacing, which puts every crate where its neighbour was. The keys are splined
 // from their neighbours' values: evenly spaced keys make the slide steady, and the doubled keys

@@ -81,8 +81,8 @@ PreviewImage renderPreview(const std::vector<const GeoModel*>& models, const Pre
     for (const GeoModel* model : models)
         for (const GeoMesh& mesh : model->meshes)
             for (const GeoPart& part : mesh.parts) {
-                const Vec base = materialColour(part.material);
-                const bool glows = part.material.rfind("glow", 0) == 0;
+                const Vec base = materialColour(part.materialName);
+                const bool glows = part.materialName.rfind("glow", 0) == 0;
                 for (size_t t = 0; t + 2 < part.vertices.size(); t += 3) {
                     const GeoVertex& v0 = part.vertices[t];
                     const Vec face = sm::cross(part.vertices[t + 1].position - v0.position,
