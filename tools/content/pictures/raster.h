@@ -1,5 +1,5 @@
 // Small raster kit for the generated pictures: float canvases, tileable noise, FreeType text and
-// the PNG/JPEG writers. Everything is deterministic: the same seed gives the same pixels.
+// the calls into the PNG and JPEG writers. Everything is deterministic: the same seed gives the same pixels.
 #pragma once
 
 #include <cstdint>
@@ -115,10 +115,12 @@ void placeText(Field& field, const TextBitmap& text, int left, int baselineY, fl
 
 // 8-bit pixels, top row first; `dither` adds up to half a step of fixed noise against banding.
 std::vector<unsigned char> toBytes(const Canvas& canvas, int channels, bool dither);
-// channels: 1 grey, 3 RGB, 4 RGBA; pixels top row first. Throws std::runtime_error on failure.
+// channels: 1 grey, 3 RGB, 4 RGBA; pixels top row first; marked sRGB. Throws std::runtime_error
+// on failure.
 std::vector<unsigned char> encodePng(int width, int height, int channels,
                                      const std::vector<unsigned char>& pixels);
-// RGB pixels, top row first; quality 1..100, baseline, 4:2:0 chroma.
+// RGB pixels, top row first; quality 1..100, baseline, 4:2:0 chroma, optimised Huffman tables.
+// Throws std::runtime_error on failure.
 std::vector<unsigned char> encodeJpeg(int width, int height,
                                       const std::vector<unsigned char>& rgb, int quality);
 
