@@ -10,13 +10,13 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <future>
 #include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "base/binary.h"
 #include "formats/writers.h"
 #include "formats/geo_writer.h"
 #include "content/check/content_check.h"
@@ -53,9 +53,9 @@ private:
 Bytes toBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 Bytes readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("can't read '" + path.string() + "'");
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    Bytes bytes;
+    if (!readWholeFile(path.string(), bytes)) throw std::runtime_error("can't read '" + path.string() + "'");
+    return bytes;
 }
 
 // The hand-written files of one content/ folder with this extension, in name order.
@@ -178,9 +178,7 @@ int run(const std::string& outFolder) {
     }
     fs::rename(partial, archive);
     const Bytes setup = content::setupPicture();
-    std::ofstream setupFile(outFolder + "/setup.png", std::ios::binary);
-    setupFile.write(reinterpret_cast<const char*>(setup.data()), static_cast<std::streamsize>(setup.size()));
-    if (!setupFile.flush()) throw std::runtime_error("can't write '" + outFolder + "/setup.png'");
+    if (!writeWholeFile(outFolder + "/setup.png", setup)) throw std::runtime_error("can't write '" + outFolder + "/setup.png'");
     watch.stage("archive", archive + ", " + std::to_string(size / 1024) + " KiB; setup.png");
     return 0;
 }

@@ -6,9 +6,9 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
+#include "base/binary.h"
 #include "content/pictures/raster.h"
 
 namespace content {
@@ -443,9 +443,8 @@ void writePictureFiles(const std::vector<PictureFile>& files, const std::string&
         std::error_code error;
         std::filesystem::create_directories(path.substr(0, slash), error);
         if (error) throw std::runtime_error("cannot create the folder for '" + path + "': " + error.message());
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(file.bytes.data()), static_cast<std::streamsize>(file.bytes.size()));
-        if (!out) throw std::runtime_error("cannot write '" + path + "' (is the folder writable?)");
+        if (!writeWholeFile(path, file.bytes))
+            throw std::runtime_error("cannot write '" + path + "' (is the folder writable?)");
     }
 }
 
