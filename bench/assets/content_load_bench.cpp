@@ -69,11 +69,10 @@ struct Data {
                 GeoPart part{"steel", {}};
                 part.vertices.resize(10000 * 3);
                 for (GeoVertex& v : part.vertices) {
-                    for (float& f : v.position) f = static_cast<float>(random.next()) / 327.67f;
-                    v.normal[0] = v.normal[1] = 0.0f;
-                    v.normal[2] = 1.0f;
-                    v.aux[0] = 1.0f;
-                    v.aux[1] = v.aux[2] = 0.0f;
+                    for (float* f : {&v.position.x, &v.position.y, &v.position.z})
+                        *f = static_cast<float>(random.next()) / 327.67f;
+                    v.normal = sm::Vec3(0.0f, 0.0f, 1.0f);
+                    v.aux = sm::Vec3(1.0f, 0.0f, 0.0f);
                     v.uv[0] = v.uv[1] = 0.5f;
                 }
                 mesh.parts.push_back(std::move(part));

@@ -1,75 +1,66 @@
 #include "support/pictures.h"
 
 #include <png.h>
-#include <jpeglib.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <cstdint>
+
+#include "base/png_file.h"
+#include "formats/jpeg_writer.h"
 
 namespace {
-std::string writePng(png_image& image, const void* buffer, const void* colormap) {
-    png_alloc_size_t size = 0;
-    if (!png_image_write_to_memory(&image, nullptr, &size, 0, buffer, 0, colormap)) return {};
-    std::string out(size, '\0');
-    if (!png_image_write_to_memory(&image, out.data(), &size, 0, buffer, 0, colormap)) return {};
-    out.resize(size);
-    return out;
+
+std::string encoded(const PngPicture& picture) {
+    std::vector<unsigned char> bytes;
+    std::string error;
+    if (!encodePng(picture, bytes, error)) return {};
+    return std::string(bytes.begin(), bytes.end());
 }
+
 }  // namespace
 
 std::string encodePng(int width, int height, unsigned format, const std::vector<unsigned char>& pixels,
                       bool sixteenBit) {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(width);
-    image.height = static_cast<png_uint_32>(height);
-    image.format = format;
-    if (!sixteenBit) return writePng(image, pixels.data(), nullptr);
-    // Linear 16-bit input is written as a 16-bit file.
-    image.format = format | PNG_FORMAT_FLAG_LINEAR;
-    std::vector<png_uint_16> wide(pixels.size());
-    for (size_t i = 0; i < pixels.size(); ++i) wide[i] = static_cast<png_uint_16>(pixels[i] * 257);
-    return writePng(image, wide.data(), nullptr);
+    PngPicture picture;
+    picture.width = width;
+    picture.height = height;
+    switch (format) {
+        case PNG_FORMAT_GRAY: picture.format = PngFormat::Grey; break;
+        case PNG_FORMAT_GA: picture.format = PngFormat::GreyAlpha; break;
+        case PNG_FORMAT_RGB: picture.format = PngFormat::Rgb; break;
+        case PNG_FORMAT_RGBA: picture.format = PngFormat::Rgba; break;
+        default: return {};
+    }
+    picture.pixels = pixels.data();
+    if (!sixteenBit) return encoded(picture);
+    std::vector<uint16_t> wide(pixels.size());
+    for (size_t i = 0; i < pixels.size(); ++i) wide[i] = static_cast<uint16_t>(pixels[i] * 257);
+    picture.pixels = wide.data();
+    picture.sixteenBit = true;
+    return encoded(picture);
 }
 
 std::string encodePalettePng(int width, int height, const std::vector<unsigned char>& palette,
                              const std::vector<unsigned char>& indices) {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(width);
-    image.height = static_cast<png_uint_32>(height);
-    image.format = PNG_FORMAT_RGB_COLORMAP;
-    image.colormap_entries = static_cast<png_uint_32>(palette.size() / 3);
-    return writePng(image, indices.data(), palette.data());
+    PngPicture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.format = PngFormat::Palette;
+    picture.pixels = indices.data();
+    picture.palette = palette.data();
+    picture.paletteEntries = static_cast<int>(palette.size() / 3);
+    return encoded(picture);
 }
 
 std::string encodeJpeg(int width, int height, int components, const std::vector<unsigned char>& pixels,
                        int quality) {
-    jpeg_compress_struct info;
-    jpeg_error_mgr error;
-    info.err = jpeg_std_error(&error);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = static_cast<JDIMENSION>(width);
-    info.image_height = static_cast<JDIMENSION>(height);
-    info.input_components = components;
-    info.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, quality, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    const size_t stride = static_cast<size_t>(width) * components;
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<unsigned char*>(pixels.data()) + info.next_scanline * stride;
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::string out(reinterpret_cast<char*>(buffer), size);
-    std::free(buffer);
-    return out;
+    JpegPicture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.components = components;
+    picture.pixels = pixels.data();
+    picture.quality = quality;
+    std::vector<unsigned char> bytes;
+    std::string error;
+    if (!::encodeJpeg(picture, bytes, error)) return {};
+    return std::string(bytes.begin(), bytes.end());
 }

@@ -11,11 +11,11 @@
 #include "anim/properties.h"
 #include "formats/writers.h"
 #include "assets/animation.h"
-#include "content/content_check.h"
-#include "content/film.h"
-#include "content/geometry_models.h"
-#include "content/music.h"
-#include "content/pictures.h"
+#include "content/check/content_check.h"
+#include "content/film/film.h"
+#include "content/geometry/models.h"
+#include "content/audio/music.h"
+#include "content/pictures/pictures.h"
 
 namespace {
 

@@ -3,7 +3,6 @@
 // (read back from the picture), and every material names only textures the picture generator
 // makes. Writes a contact sheet of all lit techniques, effects_preview.png, beside the test.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <algorithm>
 #include <cmath>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "anim/math.h"
+#include "base/png_file.h"
 #include "assets/effect.h"
 #include "fx/runtime.h"
 #include "support/gl_target.h"
@@ -241,16 +241,6 @@ Camera cameraAt(float distance) {
     sm::translation(c.view, 0, 0, -distance);
     c.eye = sm::Vec3{0, 0, distance};
     return c;
-}
-
-void writePng(const std::string& path, int width, int height, const std::vector<unsigned char>& rgbaBottomUp) {
-    png_image image = {};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(width);
-    image.height = static_cast<png_uint_32>(height);
-    image.format = PNG_FORMAT_RGBA;
-    // A negative row stride tells libpng that the buffer holds the bottom row first.
-    EXPECT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, rgbaBottomUp.data(), -width * 4, nullptr)) << path;
 }
 
 // ---- the fixture -------------------------------------------------------------------------------
@@ -685,7 +675,13 @@ TEST_F(EffectsContentTest, ContactSheetOfTheLitTechniques) {
 
     const char* folder = std::getenv("VOLTARESCA_TEST_DATA");
     std::string path = std::string(folder ? folder : ".") + "/effects_preview.png";
-    writePng(path, kTile * kColumns, kTile * kRows, sheet);
+    PngPicture picture;
+    picture.width = kTile * kColumns;
+    picture.height = kTile * kRows;
+    picture.pixels = sheet.data();
+    picture.bottomRowFirst = true;
+    std::string error;
+    EXPECT_TRUE(writePng(path, picture, error)) << error;
     size_t lit_ = 0;
     for (size_t i = 0; i < sheet.size(); i += 4) lit_ += sheet[i] + sheet[i + 1] + sheet[i + 2] > 60;
     EXPECT_GT(lit_, sheet.size() / 4 / 4) << "the sheet is mostly black; look at " << path;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "assets/image.h"
-#include "content/pictures.h"
+#include "content/pictures/pictures.h"
 #include "support/temp_dir.h"
 
 namespace {

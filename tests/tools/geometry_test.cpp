@@ -6,9 +6,9 @@
 #include <set>
 #include <stdexcept>
 
-#include "content/geometry_kit.h"
-#include "content/geometry_models.h"
-#include "content/geometry_preview.h"
+#include "content/geometry/kit.h"
+#include "content/geometry/models.h"
+#include "content/geometry/preview.h"
 
 using namespace geo;
 
@@ -136,18 +136,18 @@ TEST(GeometryModels, ScreensAreSixFacesMappedAcross) {
     const auto& parts = screens.meshes[0].parts;
     ASSERT_EQ(parts.size(), 6u);
     for (size_t i = 0; i < parts.size(); ++i) {
-        EXPECT_EQ(parts[i].material, parts[0].material);
+        EXPECT_EQ(parts[i].materialName, parts[0].materialName);
         expectSoundVertices(parts[i].vertices, "screen " + std::to_string(i));
         Bounds b;
         float minU = 1, maxU = 0, minV = 1, maxV = 0;
         for (const GeoVertex& v : parts[i].vertices) {
             b.add(v.position);
-            minU = std::min(minU, v.u), maxU = std::max(maxU, v.u), minV = std::min(minV, v.v), maxV = std::max(maxV, v.v);
+            minU = std::min(minU, v.uv[0]), maxU = std::max(maxU, v.uv[0]), minV = std::min(minV, v.uv[1]), maxV = std::max(maxV, v.uv[1]);
             EXPECT_GT(sm::dot(v.normal, s.monitors[i].facing), 0.99f);
             // u grows to the viewer's right, v upward: the picture stands upright.
             const Vec d = v.position - s.monitors[i].centre;
-            EXPECT_NEAR(v.u, sm::dot(d, s.monitors[i].right) / s.monitors[i].width + 0.5f, 1e-4f);
-            EXPECT_NEAR(v.v, sm::dot(d, s.monitors[i].up) / s.monitors[i].height + 0.5f, 1e-4f);
+            EXPECT_NEAR(v.uv[0], sm::dot(d, s.monitors[i].right) / s.monitors[i].width + 0.5f, 1e-4f);
+            EXPECT_NEAR(v.uv[1], sm::dot(d, s.monitors[i].up) / s.monitors[i].height + 0.5f, 1e-4f);
         }
         EXPECT_FLOAT_EQ(minU, 0);
         EXPECT_FLOAT_EQ(maxU, 1);
@@ -166,8 +166,8 @@ TEST(GeometryModels, BelieveScreenTurnsThePictureBack) {
     for (const GeoVertex& v : model.meshes[0].parts[0].vertices) {
         const Vec d = v.position - m.centre;
         const float s = sm::dot(d, m.right) / m.width + 0.5f, t = sm::dot(d, m.up) / m.height + 0.5f;
-        EXPECT_NEAR(v.u, 1 - s, 1e-4f);
-        EXPECT_NEAR(v.v, 1 - t, 1e-4f);
+        EXPECT_NEAR(v.uv[0], 1 - s, 1e-4f);
+        EXPECT_NEAR(v.uv[1], 1 - t, 1e-4f);
         EXPECT_GT(sm::dot(v.normal, m.facing), 0.99f);
     }
 }
@@ -204,7 +204,7 @@ TEST(GeometryModels, NodeIdsAndLayoutAgree) {
     bool creditsMesh = false, glow = false;
     for (const GeoMesh& mesh : factory.meshes) {
         creditsMesh = creditsMesh || mesh.name.rfind("credits", 0) == 0;
-        for (const GeoPart& part : mesh.parts) glow = glow || part.material.rfind("glow", 0) == 0;
+        for (const GeoPart& part : mesh.parts) glow = glow || part.materialName.rfind("glow", 0) == 0;
     }
     EXPECT_TRUE(creditsMesh);
     EXPECT_TRUE(glow);
@@ -218,9 +218,9 @@ TEST(GeometryModels, WholeSceneIsSoundAndWithinBudget) {
         total += triangleCount(model);
         for (const GeoMesh& mesh : model.meshes)
             for (const GeoPart& part : mesh.parts) {
-                EXPECT_TRUE(materials.count(part.material)) << mesh.name << " uses unlisted material " << part.material;
+                EXPECT_TRUE(materials.count(part.materialName)) << mesh.name << " uses unlisted material " << part.materialName;
                 EXPECT_FALSE(part.vertices.empty()) << mesh.name;
-                expectSoundVertices(part.vertices, mesh.name + "/" + part.material);
+                expectSoundVertices(part.vertices, mesh.name + "/" + part.materialName);
             }
     }
     EXPECT_LT(total, kSceneTriangleBudget);

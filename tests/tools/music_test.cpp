@@ -1,4 +1,4 @@
-#include "content/music.h"
+#include "content/audio/music.h"
 
 #include <gtest/gtest.h>
 #include <lame/lame.h>

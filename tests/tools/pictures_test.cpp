@@ -1,4 +1,4 @@
-#include "content/pictures.h"
+#include "content/pictures/pictures.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <map>
 
 #include "assets/image.h"
-#include "content/pictures_raster.h"
+#include "content/pictures/raster.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -10,20 +10,20 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <future>
 #include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "base/binary.h"
 #include "formats/writers.h"
 #include "formats/geo_writer.h"
-#include "content/content_check.h"
-#include "content/film.h"
-#include "content/geometry_models.h"
-#include "content/music.h"
-#include "content/pictures.h"
+#include "content/check/content_check.h"
+#include "content/film/film.h"
+#include "content/geometry/models.h"
+#include "content/audio/music.h"
+#include "content/pictures/pictures.h"
 
 namespace {
 
@@ -53,9 +53,9 @@ private:
 Bytes toBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 Bytes readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("can't read '" + path.string() + "'");
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    Bytes bytes;
+    if (!readWholeFile(path.string(), bytes)) throw std::runtime_error("can't read '" + path.string() + "'");
+    return bytes;
 }
 
 // The hand-written files of one content/ folder with this extension, in name order.
@@ -137,7 +137,7 @@ int run(const std::string& outFolder) {
         {"believe_screen", geo::buildBelieveScreen()}};
     size_t triangles = 0;
     for (const auto& [name, model] : models) {
-        addFile(entries, std::string("models/") + name + ".geo", toBytes(encodeGeo(content::toGeoMeshes(model))));
+        addFile(entries, std::string("models/") + name + ".geo", toBytes(encodeGeo(model.meshes)));
         triangles += geo::triangleCount(model);
     }
     watch.stage("models", std::to_string(std::size(models)) + " models, " + std::to_string(triangles) + " triangles");
@@ -178,9 +178,7 @@ int run(const std::string& outFolder) {
     }
     fs::rename(partial, archive);
     const Bytes setup = content::setupPicture();
-    std::ofstream setupFile(outFolder + "/setup.png", std::ios::binary);
-    setupFile.write(reinterpret_cast<const char*>(setup.data()), static_cast<std::streamsize>(setup.size()));
-    if (!setupFile.flush()) throw std::runtime_error("can't write '" + outFolder + "/setup.png'");
+    if (!writeWholeFile(outFolder + "/setup.png", setup)) throw std::runtime_error("can't write '" + outFolder + "/setup.png'");
     watch.stage("archive", archive + ", " + std::to_string(size / 1024) + " KiB; setup.png");
     return 0;
 }

@@ -1,15 +1,16 @@
-// Writes ".geo" model files, the format ModelLoader reads; used by the content generator.
+// Writes ".geo" model files, the format ModelLoader reads. The content generator builds its
+// models in these records (content/geometry/kit.h) and writes them as they are.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "anim/math.h"
+
 struct GeoVertex {
-    float position[3];
-    float normal[3];
-    float aux[3];
-    float uv[2];
+    sm::Vec3 position, normal, aux;  // aux: the tangent, unit length, along +u (w is not written)
+    float uv[2] = {0.0f, 0.0f};
 };
 
 struct GeoPart {

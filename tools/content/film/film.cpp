@@ -1,13 +1,13 @@
 // The film's motion and timeline, authored from the scene layout and the music's beat grid.
-#include "content/film.h"
+#include "content/film/film.h"
 
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
-#include "content/geometry_models.h"
-#include "content/music.h"
-#include "content/pictures.h"
+#include "content/geometry/models.h"
+#include "content/audio/music.h"
+#include "content/pictures/pictures.h"
 
 namespace content {
 
@@ -73,29 +73,6 @@ CameraRecord zoom(float fromMs, float fromDegrees, float toMs, float toDegrees) 
     r.fov = sm::toRadians(toDegrees);
     return r;
 }
-
-}  // namespace
-
-std::vector<::GeoMesh> toGeoMeshes(const geo::GeoModel& model) {
-    std::vector<::GeoMesh> meshes;
-    for (const geo::GeoMesh& mesh : model.meshes) {
-        ::GeoMesh out{mesh.nodeId, mesh.name, {}};
-        for (const geo::GeoPart& part : mesh.parts) {
-            ::GeoPart p{part.material, {}};
-            p.vertices.reserve(part.vertices.size());
-            for (const geo::GeoVertex& v : part.vertices)
-                p.vertices.push_back({{v.position.x, v.position.y, v.position.z},
-                                      {v.normal.x, v.normal.y, v.normal.z},
-                                      {v.aux.x, v.aux.y, v.aux.z},
-                                      {v.u, v.v}});
-            out.parts.push_back(std::move(p));
-        }
-        meshes.push_back(std::move(out));
-    }
-    return meshes;
-}
-
-namespace {
 
 // The belt crates slide one crate spacing along the belt every kBeltCycleSeconds, then jump
 // back by that spacing, which puts every crate where its neighbour was. The keys are splined

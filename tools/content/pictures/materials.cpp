@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "content/pictures.h"
-#include "content/pictures_raster.h"
+#include "content/pictures/pictures.h"
+#include "content/pictures/raster.h"
 
 namespace content {
 
@@ -30,7 +30,7 @@ Field halve(const Field& field) {
 }
 
 // Thin branching cracks, wrapped.
-Field cracks(int size, PictureRandom& random, int count) {
+Field cracks(int size, SeededRandom& random, int count) {
     Field field(size, size);
     const float s = static_cast<float>(size);
     for (int i = 0; i < count; ++i) {
@@ -45,7 +45,7 @@ Field cracks(int size, PictureRandom& random, int count) {
 }
 
 // Short straight scratches in random directions, wrapped.
-void scratches(Field& field, PictureRandom& random, int count, float minLength, float maxLength,
+void scratches(Field& field, SeededRandom& random, int count, float minLength, float maxLength,
                float radius, float minValue) {
     const float s = static_cast<float>(field.width);
     for (int i = 0; i < count; ++i) {
@@ -61,7 +61,7 @@ void scratches(Field& field, PictureRandom& random, int count, float minLength, 
 void concrete(uint32_t seed, std::vector<PictureFile>& out) {
     const int size = 1024;
     const TileNoise noise(seed);
-    PictureRandom random(seed);
+    SeededRandom random(seed);
     const Field crackField = cracks(size, random, 7);
     Canvas canvas(size, size);
     Field height(size, size);
@@ -100,7 +100,7 @@ void paintedMetal(uint32_t seed, std::vector<PictureFile>& out) {
     const int size = 512;
     const int panel = size / 2;
     const TileNoise noise(seed);
-    PictureRandom random(seed);
+    SeededRandom random(seed);
     // Rivets along both sides of every seam; grime runs down from some of them.
     Field rivets(size, size);
     Field drips(size, size);
@@ -175,7 +175,7 @@ void paintedMetal(uint32_t seed, std::vector<PictureFile>& out) {
 void brushedMetal(uint32_t seed, std::vector<PictureFile>& out) {
     const int size = 512;
     const TileNoise noise(seed);
-    PictureRandom random(seed);
+    SeededRandom random(seed);
     Field marks(size, size);
     scratches(marks, random, 35, 10.0f, 70.0f, 0.4f, 0.2f);
     Canvas canvas(size, size);
@@ -226,7 +226,7 @@ void rubber(uint32_t seed, std::vector<PictureFile>& out) {
     const int size = 512;
     const int ridges = 16;
     const TileNoise noise(seed);
-    PictureRandom random(seed);
+    SeededRandom random(seed);
     Field scuffs(size, size);
     for (int i = 0; i < 70; ++i) {
         const float x0 = random.range(0.0f, static_cast<float>(size));
@@ -262,7 +262,7 @@ void rubber(uint32_t seed, std::vector<PictureFile>& out) {
 void glass(uint32_t seed, std::vector<PictureFile>& out) {
     const int size = 512;
     const TileNoise noise(seed);
-    PictureRandom random(seed);
+    SeededRandom random(seed);
     Canvas canvas(size, size);
     const Field grimeField = fbmField(noise, size, size, 4, 4, 5, 0.55f, 1);
     const Field streakField = fbmField(noise, size, size, 24, 2, 3, 0.5f, 2);
@@ -311,7 +311,7 @@ void lampGlow(uint32_t seed, std::vector<PictureFile>& out) {
 void headMetal(uint32_t seed, std::vector<PictureFile>& out) {
     const int size = 1024;
     const TileNoise noise(seed);
-    PictureRandom random(seed);
+    SeededRandom random(seed);
     Field fine(size, size);
     scratches(fine, random, 1600, 4.0f, 50.0f, 0.4f, 0.15f);
     Field gouges(size, size);

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "content/geometry_models.h"
+#include "content/geometry/models.h"
 
 namespace geo {
 

@@ -1,5 +1,5 @@
 // The hall and its machines: factory, wheels, winda, the monitor faces and the layout record.
-#include "content/geometry_models.h"
+#include "content/geometry/models.h"
 
 #include <cmath>
 
@@ -439,8 +439,8 @@ void addScreenFace(Tris& tris, const MonitorLayout& m, bool flip) {
         GeoVertex v;
         v.position = m.centre + m.right * ((s - 0.5f) * m.width) + m.up * ((t - 0.5f) * m.height) + m.facing * bulge;
         v.normal = sm::normalized(m.facing + m.right * (bx * 0.06f) + m.up * (by * 0.06f));
-        v.u = flip ? 1 - s : s;
-        v.v = flip ? 1 - t : t;
+        v.uv[0] = flip ? 1 - s : s;
+        v.uv[1] = flip ? 1 - t : t;
         return v;
     };
     for (int j = 0; j < ny; ++j)

@@ -1,5 +1,5 @@
 // The content check over an archive's entries.
-#include "content/content_check.h"
+#include "content/check/content_check.h"
 
 #include <unzip.h>
 

@@ -1,15 +1,15 @@
 // Title, mask, monitor and credits pictures.
-#include "content/pictures.h"
+#include "content/pictures/pictures.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
-#include "content/pictures_raster.h"
+#include "base/binary.h"
+#include "content/pictures/raster.h"
 
 namespace content {
 
@@ -97,7 +97,7 @@ void vignette(Canvas& canvas, float strength, float power) {
 }
 
 void grain(Canvas& canvas, uint32_t seed, float amount) {
-    PictureRandom random(seed);
+    SeededRandom random(seed);
     for (int y = 0; y < canvas.height; ++y)
         for (int x = 0; x < canvas.width; ++x) {
             const float n = (random.uniform() - 0.5f) * amount;
@@ -135,7 +135,7 @@ void steelWall(Canvas& canvas, uint32_t seed, float lightX, float lightY) {
 
 // Forked blue-white discharges crossing the canvas, added with their glow.
 void discharges(Canvas& canvas, uint32_t seed, int count, float centreY, float spread, float radius) {
-    PictureRandom random(seed);
+    SeededRandom random(seed);
     Field bolts(canvas.width, canvas.height);
     const float w = static_cast<float>(canvas.width);
     const float h = static_cast<float>(canvas.height);
@@ -312,7 +312,7 @@ std::vector<unsigned char> maskPicture(int width, int height) {
 std::vector<unsigned char> tvNoisePicture(int frame, uint32_t seed) {
     const int w = 320;
     const int h = 240;
-    PictureRandom random(seed * 7u + static_cast<uint32_t>(frame) * 7919u + 11u);
+    SeededRandom random(seed * 7u + static_cast<uint32_t>(frame) * 7919u + 11u);
     Canvas canvas(w, h);
     const float band = static_cast<float>((frame * 97 + 40) % h);
     for (int y = 0; y < h; ++y) {
@@ -443,9 +443,8 @@ void writePictureFiles(const std::vector<PictureFile>& files, const std::string&
         std::error_code error;
         std::filesystem::create_directories(path.substr(0, slash), error);
         if (error) throw std::runtime_error("cannot create the folder for '" + path + "': " + error.message());
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(file.bytes.data()), static_cast<std::streamsize>(file.bytes.size()));
-        if (!out) throw std::runtime_error("cannot write '" + path + "' (is the folder writable?)");
+        if (!writeWholeFile(path, file.bytes))
+            throw std::runtime_error("cannot write '" + path + "' (is the folder writable?)");
     }
 }
 

@@ -9,8 +9,7 @@
 #include <vector>
 
 #include "formats/writers.h"
-#include "formats/geo_writer.h"
-#include "content/geometry_kit.h"
+#include "content/geometry/kit.h"
 
 namespace content {
 
@@ -46,8 +45,5 @@ std::string propertyScript();
 constexpr float kFilmEndSeconds = 220.0f;
 // The closing image fades in over these seconds.
 constexpr float kEndImageFrom = 214.0f, kEndImageTo = 217.0f;
-
-// A content model in the model file writer's form.
-std::vector<::GeoMesh> toGeoMeshes(const geo::GeoModel& model);
 
 }  // namespace content

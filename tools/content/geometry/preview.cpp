@@ -1,12 +1,12 @@
-#include "content/geometry_preview.h"
-
-#include <png.h>
+#include "content/geometry/preview.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
 #include <functional>
+
+#include "base/png_file.h"
 
 namespace geo {
 
@@ -81,8 +81,8 @@ PreviewImage renderPreview(const std::vector<const GeoModel*>& models, const Pre
     for (const GeoModel* model : models)
         for (const GeoMesh& mesh : model->meshes)
             for (const GeoPart& part : mesh.parts) {
-                const Vec base = materialColour(part.material);
-                const bool glows = part.material.rfind("glow", 0) == 0;
+                const Vec base = materialColour(part.materialName);
+                const bool glows = part.materialName.rfind("glow", 0) == 0;
                 for (size_t t = 0; t + 2 < part.vertices.size(); t += 3) {
                     const GeoVertex& v0 = part.vertices[t];
                     const Vec face = sm::cross(part.vertices[t + 1].position - v0.position,
@@ -116,28 +116,13 @@ PreviewImage renderPreview(const std::vector<const GeoModel*>& models, const Pre
 }
 
 bool writePreviewPng(const PreviewImage& image, const std::string& path, std::string& error) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        error = "cannot write preview '" + path + "': is the folder there and writable?";
-        return false;
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!png || !info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        error = "libpng failed while writing '" + path + "'";
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, image.width, image.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < image.height; ++y)
-        png_write_row(png, image.rgb.data() + static_cast<size_t>(y) * image.width * 3);
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0;
+    PngPicture picture;
+    picture.width = image.width;
+    picture.height = image.height;
+    picture.format = PngFormat::Rgb;
+    picture.pixels = image.rgb.data();
+    picture.srgb = false;
+    return writePng(path, picture, error);
 }
 
 }  // namespace geo

@@ -1,4 +1,4 @@
-#include "content/geometry_kit.h"
+#include "content/geometry/kit.h"
 
 #include <GL/glu.h>
 
@@ -24,8 +24,8 @@ GeoVertex vertex(const Vec& p, const Vec& n, float u, float v) {
     GeoVertex out;
     out.position = p;
     out.normal = n;
-    out.u = u;
-    out.v = v;
+    out.uv[0] = u;
+    out.uv[1] = v;
     return out;
 }
 
@@ -54,7 +54,7 @@ float determinant3(const Affine& a) {
 
 Tris& partOf(GeoMesh& mesh, const std::string& material) {
     for (GeoPart& part : mesh.parts)
-        if (part.material == material) return part.vertices;
+        if (part.materialName == material) return part.vertices;
     // Room is kept so that references handed out earlier stay valid while the mesh grows.
     if (mesh.parts.capacity() < kMaxPartsPerMesh) mesh.parts.reserve(kMaxPartsPerMesh);
     if (mesh.parts.size() == kMaxPartsPerMesh)
@@ -616,8 +616,8 @@ void computeTangents(Tris& tris) {
     for (size_t i = 0; i + 2 < tris.size(); i += 3) {
         GeoVertex& a = tris[i];
         const Vec e1 = tris[i + 1].position - a.position, e2 = tris[i + 2].position - a.position;
-        const float du1 = tris[i + 1].u - a.u, dv1 = tris[i + 1].v - a.v;
-        const float du2 = tris[i + 2].u - a.u, dv2 = tris[i + 2].v - a.v;
+        const float du1 = tris[i + 1].uv[0] - a.uv[0], dv1 = tris[i + 1].uv[1] - a.uv[1];
+        const float du2 = tris[i + 2].uv[0] - a.uv[0], dv2 = tris[i + 2].uv[1] - a.uv[1];
         const float r = du1 * dv2 - du2 * dv1;
         const Vec t = std::fabs(r) > 1e-12f ? (e1 * dv2 - e2 * dv1) * (1.0f / r) : Vec(0, 0, 0);
         for (int k = 0; k < 3; ++k) {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "content/geometry_models.h"
+#include "content/geometry/models.h"
 
 namespace geo {
 
@@ -84,16 +84,16 @@ void cylindricalMapping(Tris& tris) {
     const Vec origin = sceneLayout().headCentre;
     for (GeoVertex& v : tris) {
         const Vec q = v.position - origin;
-        v.u = (std::atan2(q.x, q.z) / (2.0f * sm::kPi) + 0.5f) * repeats;
-        v.v = q.y * 0.4f;
+        v.uv[0] = (std::atan2(q.x, q.z) / (2.0f * sm::kPi) + 0.5f) * repeats;
+        v.uv[1] = q.y * 0.4f;
     }
     // Triangles across the seam at the back of the head: bring them to one side.
     for (size_t i = 0; i + 2 < tris.size(); i += 3) {
-        const float lo = std::min({tris[i].u, tris[i + 1].u, tris[i + 2].u});
-        const float hi = std::max({tris[i].u, tris[i + 1].u, tris[i + 2].u});
+        const float lo = std::min({tris[i].uv[0], tris[i + 1].uv[0], tris[i + 2].uv[0]});
+        const float hi = std::max({tris[i].uv[0], tris[i + 1].uv[0], tris[i + 2].uv[0]});
         if (hi - lo > repeats * 0.5f)
             for (int k = 0; k < 3; ++k)
-                if (tris[i + k].u < repeats * 0.5f) tris[i + k].u += repeats;
+                if (tris[i + k].uv[0] < repeats * 0.5f) tris[i + k].uv[0] += repeats;
     }
 }
 

@@ -1,5 +1,5 @@
 // Small raster kit for the generated pictures: float canvases, tileable noise, FreeType text and
-// the PNG/JPEG writers. Everything is deterministic: the same seed gives the same pixels.
+// the calls into the PNG and JPEG writers. Everything is deterministic: the same seed gives the same pixels.
 #pragma once
 
 #include <cstdint>
@@ -7,23 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "content/common/seeded_random.h"
+
 namespace content {
-
-// Linear-congruential generator; the low bits are weak, so values are taken from the high ones.
-class PictureRandom {
-public:
-    explicit PictureRandom(uint32_t seed) : state_(seed * 2654435761u + 0x9e3779b9u) {}
-    uint32_t next() {
-        state_ = state_ * 1664525u + 1013904223u;
-        return state_;
-    }
-    float uniform() { return static_cast<float>(next() >> 8) * (1.0f / 16777216.0f); }  // [0, 1)
-    float range(float lo, float hi) { return lo + (hi - lo) * uniform(); }
-    int below(int n) { return static_cast<int>(uniform() * static_cast<float>(n)); }
-
-private:
-    uint32_t state_;
-};
 
 struct Rgb {
     float r = 0, g = 0, b = 0;
@@ -102,7 +88,7 @@ void strokeSegment(Field& field, float x0, float y0, float x1, float y1, float r
                    float value, bool wrap);
 void stampDisc(Field& field, float cx, float cy, float radius, float value, bool wrap);
 // A lightning bolt between two points: midpoint displacement, with short side branches.
-void strokeBolt(Field& field, PictureRandom& random, float x0, float y0, float x1, float y1,
+void strokeBolt(Field& field, SeededRandom& random, float x0, float y0, float x1, float y1,
                 float roughness, float radius, int depth, bool branches, bool wrap = false);
 
 // Tangent-space normal map from a height field, RGB bytes: n * 0.5 + 0.5, x along +u (right),
@@ -129,10 +115,12 @@ void placeText(Field& field, const TextBitmap& text, int left, int baselineY, fl
 
 // 8-bit pixels, top row first; `dither` adds up to half a step of fixed noise against banding.
 std::vector<unsigned char> toBytes(const Canvas& canvas, int channels, bool dither);
-// channels: 1 grey, 3 RGB, 4 RGBA; pixels top row first. Throws std::runtime_error on failure.
+// channels: 1 grey, 3 RGB, 4 RGBA; pixels top row first; marked sRGB. Throws std::runtime_error
+// on failure.
 std::vector<unsigned char> encodePng(int width, int height, int channels,
                                      const std::vector<unsigned char>& pixels);
-// RGB pixels, top row first; quality 1..100, baseline, 4:2:0 chroma.
+// RGB pixels, top row first; quality 1..100, baseline, 4:2:0 chroma, optimised Huffman tables.
+// Throws std::runtime_error on failure.
 std::vector<unsigned char> encodeJpeg(int width, int height,
                                       const std::vector<unsigned char>& rgb, int quality);
 

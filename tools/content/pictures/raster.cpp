@@ -1,15 +1,15 @@
-#include "content/pictures_raster.h"
+#include "content/pictures/raster.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
-#include <jpeglib.h>
-#include <png.h>
 
 #include <algorithm>
 #include <cmath>
-#include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+
+#include "base/png_file.h"
+#include "formats/jpeg_writer.h"
 
 namespace content {
 
@@ -314,7 +314,7 @@ void stampDisc(Field& field, float cx, float cy, float radius, float value, bool
 }
 
 namespace {
-void bolt(Field& field, PictureRandom& random, float x0, float y0, float x1, float y1, float offset,
+void bolt(Field& field, SeededRandom& random, float x0, float y0, float x1, float y1, float offset,
           float radius, float value, int depth, bool branches, bool wrap) {
     if (depth <= 0) {
         strokeSegment(field, x0, y0, x1, y1, radius, value, wrap);
@@ -336,7 +336,7 @@ void bolt(Field& field, PictureRandom& random, float x0, float y0, float x1, flo
 }
 }  // namespace
 
-void strokeBolt(Field& field, PictureRandom& random, float x0, float y0, float x1, float y1,
+void strokeBolt(Field& field, SeededRandom& random, float x0, float y0, float x1, float y1,
                 float roughness, float radius, int depth, bool branches, bool wrap) {
     bolt(field, random, x0, y0, x1, y1, roughness, radius, 1.0f, depth, branches, wrap);
 }
@@ -512,74 +512,34 @@ std::vector<unsigned char> encodePng(int width, int height, int channels,
     if (width <= 0 || height <= 0 ||
         pixels.size() != static_cast<size_t>(width) * height * static_cast<size_t>(channels))
         throw std::runtime_error("encodePng: pixel buffer does not match the picture size");
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(width);
-    image.height = static_cast<png_uint_32>(height);
-    image.format = channels == 1   ? PNG_FORMAT_GRAY
-                   : channels == 3 ? PNG_FORMAT_RGB
-                   : channels == 4 ? PNG_FORMAT_RGBA
-                                   : throw std::runtime_error("encodePng: 1, 3 or 4 channels");
-    png_alloc_size_t size = 0;
-    if (!png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr))
-        throw std::runtime_error(std::string("encodePng: ") + image.message);
-    std::vector<unsigned char> bytes(size);
-    if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, pixels.data(), 0, nullptr))
-        throw std::runtime_error(std::string("encodePng: ") + image.message);
-    bytes.resize(size);
+    PngPicture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.format = channels == 1   ? PngFormat::Grey
+                     : channels == 3 ? PngFormat::Rgb
+                     : channels == 4 ? PngFormat::Rgba
+                                     : throw std::runtime_error("encodePng: 1, 3 or 4 channels");
+    picture.pixels = pixels.data();
+    std::vector<unsigned char> bytes;
+    std::string error;
+    if (!::encodePng(picture, bytes, error)) throw std::runtime_error("encodePng: " + error);
     return bytes;
 }
-
-namespace {
-struct JpegWriteError {
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
-};
-
-void onJpegWriteError(j_common_ptr info) {
-    auto* error = reinterpret_cast<JpegWriteError*>(info->err);
-    (*info->err->format_message)(info, error->message);
-    std::longjmp(error->jump, 1);
-}
-}  // namespace
 
 std::vector<unsigned char> encodeJpeg(int width, int height, const std::vector<unsigned char>& rgb,
                                       int quality) {
     if (width <= 0 || height <= 0 || rgb.size() != static_cast<size_t>(width) * height * 3)
         throw std::runtime_error("encodeJpeg: pixel buffer does not match the picture size");
-    jpeg_compress_struct info;
-    JpegWriteError error;
-    error.message[0] = '\0';
-    info.err = jpeg_std_error(&error.manager);
-    error.manager.error_exit = onJpegWriteError;
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    if (setjmp(error.jump)) {
-        jpeg_destroy_compress(&info);
-        std::free(buffer);
-        throw std::runtime_error(std::string("encodeJpeg: ") + error.message);
-    }
-    jpeg_create_compress(&info);
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = static_cast<JDIMENSION>(width);
-    info.image_height = static_cast<JDIMENSION>(height);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, quality, TRUE);
-    info.optimize_coding = TRUE;
-    jpeg_start_compress(&info, TRUE);
-    const size_t stride = static_cast<size_t>(width) * 3;
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<unsigned char*>(rgb.data()) + info.next_scanline * stride;
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    std::vector<unsigned char> bytes(buffer, buffer + size);
-    jpeg_destroy_compress(&info);
-    std::free(buffer);
+    JpegPicture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.components = 3;
+    picture.pixels = rgb.data();
+    picture.quality = quality;
+    picture.optimizeCoding = true;
+    std::vector<unsigned char> bytes;
+    std::string error;
+    if (!::encodeJpeg(picture, bytes, error)) throw std::runtime_error("encodeJpeg: " + error);
     return bytes;
 }
 

@@ -1,6 +1,6 @@
-// A small kit for building the film's models in memory: vertex, part, mesh and model records
-// in the layout of the model files (position, normal, auxiliary vector = tangent, u, v; every
-// three vertices one triangle; one material per part), plus primitives that append triangles.
+// A small kit for building the film's models in memory: the model file's vertex, part and mesh
+// records (position, normal, auxiliary vector = tangent, u, v; every three vertices one
+// triangle; one material per part) gathered into models, plus primitives that append triangles.
 //
 // Conventions: y is up; triangles are counter-clockwise seen from the side their normal points
 // to; primitives take an affine placement matrix (column-major, as in sm) and texture
@@ -15,26 +15,16 @@
 #include <vector>
 
 #include "anim/math.h"
+#include "formats/geo_writer.h"
 
 namespace geo {
 
 using Vec = sm::Vec3;
 
-struct GeoVertex {
-    Vec position, normal, aux;  // aux: the tangent, unit length, along +u
-    float u = 0.0f, v = 0.0f;
-};
-
-struct GeoPart {
-    std::string material;
-    std::vector<GeoVertex> vertices;  // triangle list
-};
-
-struct GeoMesh {
-    int32_t nodeId = 0;
-    std::string name;
-    std::vector<GeoPart> parts;
-};
+// The records are the model file's own (formats/geo_writer.h), so models are written as built.
+using ::GeoVertex;
+using ::GeoPart;
+using ::GeoMesh;
 
 struct GeoModel {
     std::vector<GeoMesh> meshes;

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "content/geometry_kit.h"
+#include "content/geometry/kit.h"
 
 namespace geo {
 
