@@ -8,6 +8,7 @@
 #include "assets/texture.h"
 #include "base/log.h"
 #include "fx/runtime.h"
+#include "gl/draw.h"
 #include "gl/gl.h"
 #include "platform/platform.h"
 
@@ -128,10 +129,7 @@ bool DemoController::loadContent(const std::string& dataDirectory) {
     if (!found) return false;
 
     glBindTexture(GL_TEXTURE_2D, mask_->glName);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    setTextureSampling(GL_TEXTURE_2D, GL_NEAREST, GL_NEAREST, GL_CLAMP_TO_EDGE);
     glBindTexture(GL_TEXTURE_2D, 0);
 
     headBodyMeshes_ = models_.headBody->meshes;

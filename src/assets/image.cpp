@@ -58,14 +58,18 @@ bool decodePng(const std::string& path, DecodedImage& out) {
     // Only the layout changes: samples keep the values the file stores.
     png_set_strip_16(png);
     png_set_packing(png);
-    if (type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    // Palettes are looked up here rather than by libpng, whose expansion also makes alpha of tRNS.
+    png_colorp palette = nullptr;
+    int paletteSize = 0;
+    if (type == PNG_COLOR_TYPE_PALETTE && !png_get_PLTE(png, info, &palette, &paletteSize)) png_error(png, "no palette");
     if (type == PNG_COLOR_TYPE_GRAY && png_get_bit_depth(png, info) < 8) png_set_expand_gray_1_2_4_to_8(png);
     if (type == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
     png_read_update_info(png, info);
-    const int channels = png_get_channels(png, info);
+    const int channels = type == PNG_COLOR_TYPE_PALETTE ? 3 : png_get_channels(png, info);
     const int bpp = channels == 1 ? 8 : channels == 3 ? 24 : channels == 4 ? 32 : 0;
     const size_t stride = static_cast<size_t>(width) * (bpp / 8);
-    if (bpp == 0 || width == 0 || height == 0 || png_get_rowbytes(png, info) != stride ||
+    const size_t fileRow = type == PNG_COLOR_TYPE_PALETTE ? width : stride;
+    if (bpp == 0 || width == 0 || height == 0 || png_get_rowbytes(png, info) != fileRow ||
         stride / width != static_cast<size_t>(bpp / 8) || (stride * height) / height != stride) {
         png_destroy_read_struct(&png, &info, nullptr);
         return false;
@@ -76,6 +80,17 @@ bool decodePng(const std::string& path, DecodedImage& out) {
     for (png_uint_32 y = 0; y < height; ++y) rows[y] = pixels + (height - 1 - y) * stride;  // bottom row first
     png_read_image(png, rows.data());
     png_read_end(png, nullptr);
+    if (palette) {
+        // Each row holds its indices in its first third; widen from the right end, in place.
+        for (png_bytep row : rows)
+            for (png_uint_32 x = width; x-- > 0;) {
+                const int index = row[x];
+                const png_color c = index < paletteSize ? palette[index] : png_color{0, 0, 0};
+                row[3 * x] = c.red;
+                row[3 * x + 1] = c.green;
+                row[3 * x + 2] = c.blue;
+            }
+    }
     png_destroy_read_struct(&png, &info, nullptr);
     if (!warnings.first.empty()) logWarning(path, warnings.first);
     out.width = static_cast<int>(width);

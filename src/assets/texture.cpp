@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "gl/draw.h"
 #include "gl/gl.h"
 #include "assets/image.h"
 #include "platform/platform.h"
@@ -62,10 +63,7 @@ Texture::Texture(int w, int h, int bpp, const void* pixels, int wrap, int minFil
     const GLenum format = static_cast<GLenum>(textureFormat(bpp));
     glGenTextures(1, &glName);
     glBindTexture(GL_TEXTURE_2D, glName);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magFilter);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
+    setTextureSampling(GL_TEXTURE_2D, minFilter, magFilter, wrap);
     // Rows are tightly packed; an RGB picture of odd width would break the default alignment.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), w, h, 0, format, GL_UNSIGNED_BYTE, pixels);

@@ -41,3 +41,10 @@ void drawFullscreenTexture(unsigned glName, int width, int height) {
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
 }
+
+void setTextureSampling(unsigned target, int minFilter, int magFilter, int wrap) {
+    glTexParameteri(target, GL_TEXTURE_MIN_FILTER, minFilter);
+    glTexParameteri(target, GL_TEXTURE_MAG_FILTER, magFilter);
+    glTexParameteri(target, GL_TEXTURE_WRAP_S, wrap);
+    glTexParameteri(target, GL_TEXTURE_WRAP_T, wrap);
+}

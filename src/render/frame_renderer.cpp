@@ -61,10 +61,7 @@ void FrameRenderer::createNoiseTexture() {
     if (noiseTexture_) glDeleteTextures(1, &noiseTexture_);
     glGenTextures(1, &noiseTexture_);
     glBindTexture(GL_TEXTURE_1D, noiseTexture_);
-    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    setTextureSampling(GL_TEXTURE_1D, GL_LINEAR, GL_LINEAR, GL_CLAMP_TO_EDGE);
     glTexImage1D(GL_TEXTURE_1D, 0, 1, count, 0, GL_LUMINANCE, GL_FLOAT, texels.data());
     glBindTexture(GL_TEXTURE_1D, 0);
 }

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/archive.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 #include "support/zip_writer.h"
 
@@ -86,6 +87,38 @@ TEST_F(Extraction, MissingAndTruncatedArchives) {
             EXPECT_EQ(readFile(path), big) << "cut at " << cut;
         }
     }
+}
+
+// Sets the uncompressed size of entry `index` in its local header and the central directory.
+void lieAboutSize(std::string& zip, int index, uint32_t size) {
+    for (const auto& [signature, offset] : {std::pair<const char*, size_t>{"PK\x03\x04", 22}, {"PK\x01\x02", 24}}) {
+        size_t at = 0;
+        for (int i = 0; i <= index; ++i) at = zip.find(std::string(signature, 4), i == 0 ? 0 : at + 4);
+        ASSERT_NE(at, std::string::npos);
+        for (int k = 0; k < 4; ++k) zip[at + offset + k] = static_cast<char>((size >> (8 * k)) & 0xff);
+    }
+}
+
+TEST_F(Extraction, LongNamesAndLyingSizesStayInBounds) {
+    const std::string longName = "voltaresca_data/" + std::string(3000, 'n');
+    ASSERT_TRUE(writeZip(archive(), {{"voltaresca_data/", ""},
+                                     {longName, "long"},
+                                     {"voltaresca_data/huge.bin", "claims 4 GB"},
+                                     {"voltaresca_data/small.bin", "claims 1 byte"},
+                                     {"voltaresca_data/fine.txt", "fine"}}));
+    std::string bytes = readFile(archive());
+    lieAboutSize(bytes, 2, 0xfffffff0u);
+    lieAboutSize(bytes, 3, 1);
+    dir.write("demodat", bytes);
+    LogCapture log(getLogger("Voltaresca"));
+    extractArchive(target(), archive());
+    // The name is read whole: the file system refuses it, and the log says which.
+    EXPECT_TRUE(log.contains("couldn't create '" + target() + "voltaresca_data/nnnn")) << log.all();
+    EXPECT_TRUE(log.contains("archive entry 'voltaresca_data/huge.bin': the archive is truncated or damaged")) << log.all();
+    EXPECT_TRUE(log.contains("archive entry 'voltaresca_data/small.bin': the archive is truncated or damaged")) << log.all();
+    EXPECT_FALSE(fs::exists(target() + "voltaresca_data/huge.bin"));
+    EXPECT_FALSE(fs::exists(target() + "voltaresca_data/small.bin"));
+    EXPECT_EQ(readFile(target() + "voltaresca_data/fine.txt"), "fine");
 }
 
 TEST(EntryNames, SafeAndUnsafe) {

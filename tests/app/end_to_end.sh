@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The built program in the "free" word under the test display: the dialog is started with Space,
 # the window appears, Escape ends the run. Exit 0, no data folder left, time-stamped log lines.
-# Then the "edit" word: exit 0 at once, nothing created.
+# Then the "edit" word: exit 0 at once, nothing created; and a dialog that cannot open: non-zero.
 # Usage: end_to_end.sh <voltaresca> <archive writer: it takes the path to write>
 set -uo pipefail
 program="$1"
@@ -52,4 +52,9 @@ TMPDIR="$work/tmp" timeout 10 "$work/bin/voltaresca" edit 2>"$work/edit.log"; st
 [ "$status" -eq 0 ] || fail "\"edit\" exited with $status"
 [ -z "$(ls -A "$work/tmp")" ] || fail "\"edit\" created files"
 grep -q usage "$work/edit.log" || fail "\"edit\" printed no usage line"
+
+# Without a window system that can show the dialog, start-up fails: a non-zero exit, nothing left.
+TMPDIR="$work/tmp" SDL_VIDEODRIVER=dummy timeout 20 "$work/bin/voltaresca" free 2>"$work/nodialog.log"; status=$?
+[ "$status" -ne 0 ] || fail "a run whose dialog could not open exited 0"
+[ -z "$(ls -A "$work/tmp")" ] || fail "a run whose dialog could not open left files behind"
 echo "end to end: passed"

@@ -66,4 +66,17 @@ TEST(OpenGLWindow, ExtensionsAndDefaults) {
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+// The driver's extension string decides, not the addresses a window system hands out.
+TEST(GLExtensions, EachExtensionOfTheEntryPointsIsNamedWhenMissing) {
+    const std::string all = "GL_ARB_multitexture GL_ARB_vertex_buffer_object GL_EXT_framebuffer_object GL_ARB_vertex_shader";
+    EXPECT_EQ(missingGLExtension(all.c_str()), "");
+    EXPECT_EQ(missingGLExtension("GL_ARB_multitexture GL_ARB_vertex_buffer_object GL_ARB_vertex_program")
+                  .rfind("GL_EXT_framebuffer_object (for glGenFramebuffersEXT", 0), 0u);
+    // A longer name that starts with the wanted one does not count.
+    EXPECT_EQ(missingGLExtension("GL_ARB_multitexture_x GL_ARB_vertex_buffer_object GL_EXT_framebuffer_object "
+                                 "GL_ARB_vertex_shader")
+                  .rfind("GL_ARB_multitexture", 0), 0u);
+    EXPECT_EQ(missingGLExtension(nullptr).rfind("GL_ARB_vertex_buffer_object", 0), 0u);
+}
+
 }  // namespace

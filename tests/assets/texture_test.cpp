@@ -1,10 +1,12 @@
 #include <png.h>
+#include <zlib.h>
 
 #include <memory>
 
 #include "assets/image.h"
 #include "assets/texture.h"
 #include "support/gl_test.h"
+#include "support/log_capture.h"
 #include "support/pictures.h"
 #include "support/temp_dir.h"
 
@@ -92,6 +94,65 @@ TEST_F(TextureTest, EachKindOfPictureGetsATableFormat) {
     EXPECT_EQ(jpeg->bitsPerPixel, 24);
     EXPECT_EQ(internalFormat(*jpeg), GL_RGB);
     EXPECT_NEAR(level0(*jpeg)[1], 128, 2);
+}
+
+// `png` with a chunk of `type` and `data` inserted before the chunk named `before`.
+std::string withChunk(const std::string& png, const char* type, const std::string& data, const char* before) {
+    std::string chunk;
+    for (int k = 3; k >= 0; --k) chunk += static_cast<char>((data.size() >> (8 * k)) & 0xff);
+    const std::string body = std::string(type, 4) + data;
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
+    chunk += body;
+    for (int k = 3; k >= 0; --k) chunk += static_cast<char>((crc >> (8 * k)) & 0xff);
+    const size_t at = png.find(before) - 4;
+    return png.substr(0, at) + chunk + png.substr(at);
+}
+
+std::vector<unsigned char> decoded(const std::string& path, int& bitsPerPixel) {
+    DecodedImage image;
+    if (!decodePng(path, image)) return {};
+    bitsPerPixel = image.bitsPerPixel;
+    std::vector<unsigned char> bytes(image.pixels, image.pixels + image.width * image.height * image.bitsPerPixel / 8);
+    releasePixels(image);
+    return bytes;
+}
+
+// The bytes come out as the file stores them: no gamma conversion, no alpha made from tRNS.
+TEST(DecodePng, BytesAsStoredWhateverTheColourChunks) {
+    TempDir dir;
+    const std::vector<unsigned char> grey = {40, 80, 120, 200};
+    int bpp = 0;
+    const std::string linear = withChunk(encodePng(2, 2, PNG_FORMAT_GRAY, grey), "gAMA", std::string("\0\x01\x86\xa0", 4), "IDAT");
+    EXPECT_EQ(decoded(dir.write("gamma.png", linear), bpp), (std::vector<unsigned char>{120, 200, 40, 80}));
+    EXPECT_EQ(bpp, 8);
+    const std::string transparent =
+        withChunk(encodePalettePng(2, 2, {255, 0, 0, 0, 0, 255}, {0, 0, 1, 1}), "tRNS", std::string(1, '\0'), "IDAT");
+    EXPECT_EQ(decoded(dir.write("trns.png", transparent), bpp), (std::vector<unsigned char>{0, 0, 255, 0, 0, 255, 255, 0, 0, 255, 0, 0}));
+    EXPECT_EQ(bpp, 24);
+    // 16-bit samples keep their high byte: 64 x 257 is not read as linear light.
+    const std::vector<unsigned char> dim = {64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64};
+    EXPECT_EQ(decoded(dir.write("wide.png", encodePng(2, 2, PNG_FORMAT_RGB, dim, true)), bpp), dim);
+}
+
+TEST(DecodePictures, DamagedButReadableOnesAreShownWithAWarning) {
+    TempDir dir;
+    LogCapture log;
+    std::string png = encodePng(2, 2, PNG_FORMAT_RGB, kRedOverBlue);
+    png[png.find("sRGB") + 5] ^= 0x55;  // the ancillary chunk's CRC
+    DecodedImage image;
+    const std::string pngPath = dir.write("bad_crc.png", png);
+    ASSERT_TRUE(decodePng(pngPath, image));
+    releasePixels(image);
+    EXPECT_TRUE(log.contains("warning: picture '" + pngPath + "' is damaged")) << log.all();
+
+    std::vector<unsigned char> noise(64 * 64 * 3);
+    for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<unsigned char>(i * 37 % 251);
+    const std::string jpeg = encodeJpeg(64, 64, 3, noise);
+    const std::string jpegPath = dir.write("cut.jpg", jpeg.substr(0, jpeg.size() / 2));
+    ASSERT_TRUE(decodeJpeg(jpegPath, image));
+    EXPECT_EQ(image.width, 64);
+    releasePixels(image);
+    EXPECT_TRUE(log.contains("warning: picture '" + jpegPath + "' is damaged (Premature end of JPEG file)")) << log.all();
 }
 
 TEST(HalvePicture, AveragesBlocksAndClampsAtThinEdges) {

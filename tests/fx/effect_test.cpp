@@ -10,6 +10,7 @@
 
 #include "assets/effect.h"
 #include "fx/runtime.h"
+#include "platform/platform.h"
 #include "support/gl_target.h"
 #include "support/gl_test.h"
 #include "support/log_capture.h"
@@ -399,6 +400,38 @@ TEST_F(EffectTest, TheDocumentedExampleCompiles) {
     auto effect = compile(example, "flat.cfx");
     ASSERT_NE(effect->handle(), nullptr) << (log_.lines.empty() ? "" : log_.lines[0]);
     EXPECT_EQ(effect->techniques().size(), 4u);
+}
+
+// A pass that cannot be built (more samplers than texture units) leaves no linked program.
+TEST_F(EffectTest, APassWithTooManySamplersLeavesNoProgram) {
+    const auto isProgram = reinterpret_cast<PFNGLISPROGRAMPROC>(platform::glProcAddress("glIsProgram"));
+    ASSERT_NE(isProgram, nullptr);
+    const auto programs = [&] {
+        int n = 0;
+        for (GLuint name = 1; name < 4096; ++name) n += isProgram(name) ? 1 : 0;
+        return n;
+    };
+    GLint units = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_IMAGE_UNITS, &units);
+    // Half the samplers in each stage, so that the driver links what the runtime cannot bind.
+    const int each = units / 2 + 1;
+    std::string text, vertexSum = "vec4(0.0)", fragmentSum = "vec4(0.0)";
+    for (int i = 0; i < 2 * each; ++i) {
+        const std::string name = "s" + std::to_string(i);
+        text += "sampler2D " + name + " = sampler_state { MinFilter = Nearest; MagFilter = Nearest; };\n";
+        (i < each ? vertexSum : fragmentSum) += " + texture2DLod(" + name + ", vec2(0.5), 0.0)";
+    }
+    for (size_t at; (at = fragmentSum.find("texture2DLod(")) != std::string::npos;)
+        fragmentSum.replace(at, 13, "texture2D(");
+    for (size_t at; (at = fragmentSum.find(", 0.0)")) != std::string::npos;) fragmentSum.replace(at, 6, ")");
+    text += "glsl {\n    void vs() { gl_FrontColor = " + vertexSum + "; gl_Position = gl_Vertex; }\n"
+            "    vec4 fs() { return gl_Color + " + fragmentSum + "; }\n}\n"
+            "technique Many { pass p0 { VertexProgram = vs; FragmentProgram = fs; } }\n";
+    const int before = programs();
+    auto effect = compile(text, "many.cfx");
+    EXPECT_EQ(effect->handle(), nullptr);
+    EXPECT_TRUE(log_.contains("texture units")) << log_.all();
+    EXPECT_EQ(programs(), before);
 }
 
 }  // namespace

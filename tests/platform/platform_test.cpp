@@ -60,6 +60,23 @@ TEST(Paths, FoldersEndInTheSeparator) {
     EXPECT_EQ(platform::executableDirectory().back(), platform::pathSeparator()[0]);
 }
 
+// Full screen takes the chosen mode exactly, bits per pixel and frequency included, or fails.
+TEST(Window, FullScreenTakesTheChosenModeOrFailsNamingIt) {
+    ASSERT_TRUE(platform::init()) << platform::lastError();
+    platform::WindowDesc desc;
+    desc.title = "mode";
+    desc.width = 320;
+    desc.height = 200;
+    desc.hidden = true;
+    desc.fullScreen = true;
+    desc.mode = {320, 200, 32, 999};
+    platform::Window* window = platform::createWindow(desc);
+    EXPECT_EQ(window, nullptr);
+    if (window) platform::destroyWindow(window);
+    EXPECT_NE(platform::lastError().find("320x200x32bpp 999Hz"), std::string::npos) << platform::lastError();
+    platform::quit();
+}
+
 TEST(Clock, CounterAdvances) {
     const int64_t a = platform::counter();
     EXPECT_GT(platform::counterFrequency(), 0);

@@ -14,6 +14,7 @@
 #include "render/credits.h"
 #include "scene_fixture.h"
 #include "render/electro.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 #include "support/test_scene.h"
 
@@ -95,6 +96,8 @@ TEST(CreditsSchedule, VisibilityRisesFallsAndIsCappedAtOne) {
     s.update(3500.0f, 2000.0f, 3);
     EXPECT_EQ(s.visibility, 0.0f);
     EXPECT_EQ(s.visibilityRate, 0.0f);
+    s.update(-500.0f, -4000.0f, 3);  // a step back: phase -7.5, still one of the three frames
+    EXPECT_EQ(s.noiseFrame, 2);
 }
 
 class EffectsTest : public SceneFixture {
@@ -257,6 +260,39 @@ TEST_F(EffectsTest, BelieveScreenCoverCursorAndTimeWindow) {
     EXPECT_EQ(lettersShown(3.9f), 3);
     EXPECT_EQ(lettersShown(-0.5f), 0);
     EXPECT_EQ(c->frame()->firstGlError(), "");
+}
+
+// A picture that fails keeps its place: later cues still show their own pictures.
+TEST_F(EffectsTest, ABrokenCreditsPictureKeepsItsPlace) {
+    TestSceneOptions options;
+    options.brokenCreditsPicture = 1;
+    LogCapture log;
+    DemoController* c = start(options);
+    const auto& pictures = c->frame()->effects().credits().pictures();
+    ASSERT_EQ(pictures.size(), 3u);
+    EXPECT_NE(pictures[0], nullptr);
+    EXPECT_EQ(pictures[1], nullptr);
+    EXPECT_NE(pictures[2], nullptr);
+    EXPECT_TRUE(log.contains("credits picture '")) << log.all();
+    EXPECT_TRUE(log.contains("c1.jpg' could not be read; its monitor shows black")) << log.all();
+    for (float t : {154000.0f, 157000.0f, 160000.0f}) {  // the cues of pictures 1, 2 and 0
+        c->update(t, 50.0f);
+        c->render(t, 50.0f);
+    }
+    EXPECT_EQ(c->frame()->firstGlError(), "");
+}
+
+// A second prepare releases what the first one made.
+TEST_F(EffectsTest, PreparingTwiceLeaksNoTextures) {
+    DemoController* c = start();
+    const auto textures = [] {
+        int n = 0;
+        for (GLuint name = 1; name < 4096; ++name) n += glIsTexture(name) ? 1 : 0;
+        return n;
+    };
+    const int before = textures();
+    ASSERT_TRUE(c->prepare());
+    EXPECT_EQ(textures(), before);
 }
 
 TEST_F(EffectsTest, NoCreditsPicturesStillDrawsTheMonitors) {

@@ -442,7 +442,8 @@ std::vector<std::pair<std::string, std::string>> sceneFiles(const TestSceneOptio
         text("textures/tv_noise" + std::to_string(i) + ".png", plain(static_cast<unsigned char>(60 * i), 60, 60));
     for (int i = 0; i < o.creditsPictures; ++i) {
         std::vector<unsigned char> rgb(static_cast<size_t>(16 * 16 * 3), static_cast<unsigned char>(40 + 50 * i));
-        text("textures/credits/c" + std::to_string(i) + ".jpg", encodeJpeg(16, 16, 3, rgb));
+        text("textures/credits/c" + std::to_string(i) + ".jpg",
+             i == o.brokenCreditsPicture ? std::string("not a picture") : encodeJpeg(16, 16, 3, rgb));
     }
     if (o.floorTexture) text("textures/floor.png", plain(200, 200, 190));
     if (o.loaderPicture) text("loader.jpg", encodeJpeg(8, 8, 3, std::vector<unsigned char>(192, 40)));

@@ -20,6 +20,7 @@ struct TestSceneOptions {
     float shake = 0.0f;        // constant value of "shake"
     float endFrom = 1.0e9f;    // "images.end" rises from 0 to 1 over one second from here (ms)
     int creditsPictures = 3;   // JPEGs in "textures/credits"
+    int brokenCreditsPicture = -1;  // that credits picture holds bytes that are no JPEG
     bool loaderPicture = false;  // "loader.jpg", the loading screen's picture
     bool music = false;          // "music/demotune.mp3", about a second of silence
     bool floorTexture = false;   // the floor material takes its diffuse map from "floor.png"

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <future>
@@ -186,8 +187,15 @@ int run(const std::string& outFolder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: voltaresca-content OUTPUT_FOLDER\n");
+    const char* const usage =
+        "usage: voltaresca-content OUTPUT_FOLDER\n"
+        "Generates the data archive demodat and setup.png into OUTPUT_FOLDER.\n";
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    if (argc != 2 || argv[1][0] == '-') {
+        std::fputs(usage, stderr);
         return 2;
     }
     try {
