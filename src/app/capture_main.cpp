@@ -17,10 +17,12 @@
 namespace {
 
 const char* const kUsage =
-    "usage: voltaresca-capture [--archive FILE] [--size WxH] [--out DIR]\n"
+    "usage: voltaresca-capture [--archive FILE] [--size WxH] [--out DIR] [--draw-every-frame]\n"
     "                          (--at MS[,MS...] | [--fps N] [--from MS] --to MS)\n"
     "Renders moments of the film to PNG files without a screen or sound. Frames play at a fixed\n"
-    "rate (--fps, 30 by default) from 0 ms, so the same command gives the same pictures.\n";
+    "rate (--fps, 30 by default) from 0 ms, so the same command gives the same pictures. Frames\n"
+    "that are not written run the film's update but are not drawn; --draw-every-frame draws\n"
+    "them too (the pictures are the same either way). Options take --opt VALUE or --opt=VALUE.\n";
 
 bool folderWritable(const std::string& folder) {
     const std::string probe = folder + "/.voltaresca-capture-probe";
@@ -68,7 +70,10 @@ int capture(const CaptureOptions& options) {
     for (size_t k = 0; k < frames.size() && status == 0; ++k) {
         pending = frames[k].file;
         controller.update(frames[k].t, frames[k].dt);
-        controller.render(frames[k].t, frames[k].dt);
+        if (pending.empty() && !options.drawEveryFrame)
+            controller.advance(frames[k].t, frames[k].dt);  // seeking: nothing to draw
+        else
+            controller.render(frames[k].t, frames[k].dt);
         if (!pending.empty() && status == 0) ++written;
         if (progress && (k % 10 == 0 || k + 1 == frames.size()))
             std::fprintf(stderr, "\rframe %zu/%zu  t %.1f ms  %zu pictures", k + 1, frames.size(),
@@ -84,16 +89,15 @@ int capture(const CaptureOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i)
-        if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
     CaptureOptions options;
     std::string error;
     if (!parseCaptureOptions(argc, argv, options, error)) {
         std::fprintf(stderr, "voltaresca-capture: %s\n%s", error.c_str(), kUsage);
         return 2;
+    }
+    if (options.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
     }
     // No screen: SDL's off-screen driver unless the caller chose one.
     platform::preferOffscreenVideo();

@@ -217,6 +217,10 @@ bool DemoController::render(float t, float dt) {
     return true;
 }
 
+void DemoController::advance(float t, float dt) {
+    if (frame_) frame_->advance(t, dt);
+}
+
 void DemoController::shutdown() {
     music_.close();
     if (DemoContent::exists()) {

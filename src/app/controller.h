@@ -46,6 +46,9 @@ public:
     bool update(float t, float dt);
     // Draws and presents one frame.
     bool render(float t, float dt);
+    // In place of render for a frame that is not shown (seeking): the frame's state moves as
+    // render would move it; nothing is drawn or presented and the music is left alone.
+    void advance(float t, float dt);
     // Releases everything; safe to call any number of times.
     void shutdown();
 

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <getopt.h>
+
 namespace {
 
 bool parseNumber(const std::string& text, float& out) {
@@ -24,52 +26,86 @@ std::string momentName(float t) {
 
 }  // namespace
 
-bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& out, std::string& error) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        if (i + 1 >= argc) {
-            error = "option '" + option + "' needs a value";
+namespace {
+
+bool applyOption(const std::string& option, const std::string& value, CaptureOptions& out, std::string& error) {
+    if (option == "archive") {
+        out.archive = value;
+    } else if (option == "out") {
+        out.out = value;
+    } else if (option == "size") {
+        int w = 0, h = 0;
+        char rest = 0;
+        if (std::sscanf(value.c_str(), "%dx%d%c", &w, &h, &rest) != 2 || w < 8 || h < 8 || w > 8192 || h > 8192) {
+            error = "bad size '" + value + "': give WxH, each between 8 and 8192, e.g. 1280x720";
             return false;
         }
-        const std::string value = argv[++i];
-        if (option == "--archive") {
-            out.archive = value;
-        } else if (option == "--out") {
-            out.out = value;
-        } else if (option == "--size") {
-            int w = 0, h = 0;
-            char rest = 0;
-            if (std::sscanf(value.c_str(), "%dx%d%c", &w, &h, &rest) != 2 || w < 8 || h < 8 || w > 8192 || h > 8192) {
-                error = "bad size '" + value + "': give WxH, each between 8 and 8192, e.g. 1280x720";
+        out.width = w;
+        out.height = h;
+    } else if (option == "at") {
+        size_t start = 0;
+        while (start <= value.size()) {
+            size_t comma = value.find(',', start);
+            if (comma == std::string::npos) comma = value.size();
+            float t = 0.0f;
+            if (!parseNumber(value.substr(start, comma - start), t) || t < 0.0f) {
+                error = "bad time list '" + value + "': give milliseconds, e.g. --at 1000,2500";
                 return false;
             }
-            out.width = w;
-            out.height = h;
-        } else if (option == "--at") {
-            size_t start = 0;
-            while (start <= value.size()) {
-                size_t comma = value.find(',', start);
-                if (comma == std::string::npos) comma = value.size();
-                float t = 0.0f;
-                if (!parseNumber(value.substr(start, comma - start), t) || t < 0.0f) {
-                    error = "bad time list '" + value + "': give milliseconds, e.g. --at 1000,2500";
-                    return false;
-                }
-                out.at.push_back(t);
-                start = comma + 1;
-            }
-        } else if (option == "--fps" || option == "--from" || option == "--to") {
-            float v = 0.0f;
-            if (!parseNumber(value, v) || v < 0.0f || (option == "--fps" && (v <= 0.0f || v > 1000.0f))) {
-                error = "bad value '" + value + "' for " + option;
-                return false;
-            }
-            (option == "--fps" ? out.fps : option == "--from" ? out.from : out.to) = v;
-        } else {
-            error = "unknown option '" + option + "'";
+            out.at.push_back(t);
+            start = comma + 1;
+        }
+    } else {  // fps, from, to
+        float v = 0.0f;
+        if (!parseNumber(value, v) || v < 0.0f || (option == "fps" && (v <= 0.0f || v > 1000.0f))) {
+            error = "bad value '" + value + "' for --" + option;
+            return false;
+        }
+        (option == "fps" ? out.fps : option == "from" ? out.from : out.to) = v;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& out, std::string& error) {
+    static const option kOptions[] = {
+        {"archive", required_argument, nullptr, 0}, {"out", required_argument, nullptr, 0},
+        {"size", required_argument, nullptr, 0},    {"at", required_argument, nullptr, 0},
+        {"fps", required_argument, nullptr, 0},     {"from", required_argument, nullptr, 0},
+        {"to", required_argument, nullptr, 0},      {"draw-every-frame", no_argument, nullptr, 'd'},
+        {"help", no_argument, nullptr, 'h'},        {nullptr, 0, nullptr, 0}};
+    // getopt keeps its place in globals: start afresh, print nothing itself, and ("+") never
+    // reorder the arguments, which are not ours to change.
+    optind = 0;
+    opterr = 0;
+    char* const* args = const_cast<char* const*>(argv);
+    for (;;) {
+        int index = -1;
+        const int c = getopt_long(argc, args, "+:h", kOptions, &index);
+        if (c == -1) break;
+        const std::string word = optind > 0 && optind <= argc ? argv[optind - 1] : "";
+        if (c == ':') {
+            error = "option '" + word + "' needs a value";
+            return false;
+        }
+        if (c == '?') {
+            error = "unknown option '" + word + "'";
+            return false;
+        }
+        if (c == 'h') {
+            out.help = true;
+        } else if (c == 'd') {
+            out.drawEveryFrame = true;
+        } else if (!applyOption(kOptions[index].name, optarg ? optarg : "", out, error)) {
             return false;
         }
     }
+    if (optind < argc) {
+        error = std::string("unexpected word '") + argv[optind] + "' (options start with --)";
+        return false;
+    }
+    if (out.help) return true;
     if (out.at.empty() && out.to < 0.0f) {
         error = "nothing to capture: give --at MS[,MS...] or --to MS (with --fps N and --from MS)";
         return false;

@@ -14,9 +14,12 @@ struct CaptureOptions {
     float from = 0.0f;
     float to = -1.0f;  // a sequence from `from` to `to` when at is empty
     std::string out = ".";
+    bool drawEveryFrame = false;  // draw the frames that are not written too (as the player does)
+    bool help = false;            // --help: print the usage, capture nothing
 };
 
-// False with `error` set for an unknown option, a missing value or a bad number or size.
+// The usual long options: "--opt value" or "--opt=value", flags without a value. False with
+// `error` set for an unknown option, a missing value, a stray word, or a bad number or size.
 bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& out, std::string& error);
 
 struct CaptureFrame {

@@ -44,6 +44,13 @@ void buildElectroRangeTrack(TCBInterpolator<float>& track) {
     }
 }
 
+void carryGlow(const GlowScene& s, float eyeGlow) {
+    if (!s.target || !s.lighting || !s.eyes || s.eyes->empty()) return;
+    float* mask = s.eyes->front()->mesh->colorMask;
+    mask[0] = mask[1] = mask[2] = eyeGlow;
+    mask[3] = 1.0f;
+}
+
 void renderGlow(const GlowScene& s, const sm::Vec3& eye, const float* view, const float* projection, float eyeGlow,
                 float electroRange) {
     if (!s.target || !s.lighting) {
@@ -62,9 +69,7 @@ void renderGlow(const GlowScene& s, const sm::Vec3& eye, const float* view, cons
     if (s.eyes && !s.eyes->empty()) {
         // The mask set below reaches the eyes in the next frame's glow pass.
         lighting.drawLit(*s.eyes, projection, view, eye, eye);
-        float* mask = s.eyes->front()->mesh->colorMask;
-        mask[0] = mask[1] = mask[2] = eyeGlow;
-        mask[3] = 1.0f;
+        carryGlow(s, eyeGlow);
     }
     if (s.electro) {
         s.electro->setFloat4("electroSource", kElectroSource[0], kElectroSource[1], kElectroSource[2],

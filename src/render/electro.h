@@ -39,6 +39,11 @@ struct GlowScene {
     Blur* blur = nullptr;
 };
 
+// What the glow pass leaves for the next frame: the eyes' colour mask, set to this frame's eye
+// glow. renderGlow calls it; a frame that is not drawn calls it alone, so that the next drawn
+// frame finds what it would have found.
+void carryGlow(const GlowScene& scene, float eyeGlow);
+
 // The glow pass of one frame into the glow texture, ending with the glow blur, the default
 // frame buffer bound and the window viewport.
 void renderGlow(const GlowScene& scene, const sm::Vec3& eye, const float* view, const float* projection,

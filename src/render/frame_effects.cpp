@@ -72,8 +72,7 @@ void FrameEffects::trackValues(float t, float& eyeGlow, float& electroRange) {
 
 void FrameEffects::updateCredits(float t, float dt) { credits_.updateCredits(t, dt); }
 
-void FrameEffects::renderGlow(float, const sm::Vec3& eye, const float* view, const float* projection, float eyeGlow,
-                              float electroRange) {
+GlowScene FrameEffects::glowScene() const {
     GlowScene scene;
     scene.width = in_.width;
     scene.height = in_.height;
@@ -90,8 +89,15 @@ void FrameEffects::renderGlow(float, const sm::Vec3& eye, const float* view, con
     scene.headBody = in_.headBody;
     scene.electro = in_.electro;
     scene.blur = glowBlur_.get();
-    ::renderGlow(scene, eye, view, projection, eyeGlow, electroRange);
+    return scene;
 }
+
+void FrameEffects::renderGlow(float, const sm::Vec3& eye, const float* view, const float* projection, float eyeGlow,
+                              float electroRange) {
+    ::renderGlow(glowScene(), eye, view, projection, eyeGlow, electroRange);
+}
+
+void FrameEffects::carryGlow(float eyeGlow) { ::carryGlow(glowScene(), eyeGlow); }
 
 unsigned FrameEffects::glowResult() const { return glowBlur_ ? glowBlur_->result() : blackTexture_; }
 

@@ -12,6 +12,7 @@
 #include "render/believe_screen.h"
 #include "render/blur.h"
 #include "render/credits.h"
+#include "render/electro.h"
 #include "render/frame.h"
 
 class Effect;
@@ -58,6 +59,8 @@ public:
     // Into the glow texture; ends with the default frame buffer bound and the window viewport.
     void renderGlow(float dt, const sm::Vec3& eye, const float* view, const float* projection, float eyeGlow,
                     float electroRange);
+    // A frame that is not drawn: what the glow pass would leave for the next frame.
+    void carryGlow(float eyeGlow);
     // The blurred glow, added onto the scene.
     unsigned glowResult() const;
     // Depth of field and post-processing from the scene colour texture into the window.
@@ -74,6 +77,8 @@ public:
     Credits& credits() { return credits_; }
 
 private:
+    GlowScene glowScene() const;
+
     FrameInputs in_;
     TCBInterpolator<float> eyeGlowTrack_, electroRangeTrack_;  // seconds
     std::unique_ptr<Blur> glowBlur_;  // an eighth of the window

@@ -252,6 +252,19 @@ void FrameRenderer::render(float t, float dt) {
     drawOverlay();
 }
 
+void FrameRenderer::advance(float t, float dt) {
+    // Keep in step with render: these are the pieces of it that outlive the frame.
+    lastTime_ = t;
+    frameRate_.tick(dt);
+    if (!camera_ || !lighting_ || !sceneTarget_) return;
+    // The believe monitor shows the last picture drawn into its texture, so the picture is drawn
+    // on skipped frames too (one small quad pass); so does the cursor's blink move.
+    if (inBelieveWindow(t)) effects_.drawBelievePicture(t, dt);
+    auto* shot = dynamic_cast<AnimCamera*>(camera_);
+    lastFade_ = fade_.step(shot != nullptr, shot ? shot->endTime : 0.0f, t, dt);
+    effects_.carryGlow(eyeGlow_);
+}
+
 void FrameRenderer::release() {
     if (shadowMap_) shadowMap_->release();
     effects_.release();

@@ -66,6 +66,10 @@ public:
     void update(float t, float dt, ICamera* camera);
     // Draws the frame into the window's back buffer, the overlay included.
     void render(float t, float dt);
+    // A frame that is not shown (a seek): everything render would carry to the next frame moves
+    // the same way, and nothing else is drawn. The next rendered frame is then byte for byte the
+    // one that drawing every frame would give.
+    void advance(float t, float dt);
     // Deletes every GL object while the context exists; safe to repeat.
     void release();
     // The context is gone: drop the records without GL calls.
