@@ -2,6 +2,7 @@
 // with no sound and deterministic time, and writes the chosen frames as PNG files.
 #include <cstdio>
 #include <string>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <vector>
@@ -31,10 +32,43 @@ bool folderWritable(const std::string& folder) {
     return ok && platform::isDirectory(folder);
 }
 
+// The progress of a capture on standard error: on a terminal one line that redraws itself
+// with the share done, frames per second and the time left; elsewhere a plain line every 5 %.
+class Progress {
+public:
+    explicit Progress(size_t frames) : frames_(frames), start_(platform::counter()), terminal_(platform::standardErrorIsTerminal()) {}
+
+    void frameDone(size_t done, size_t pictures) {
+        const double share = frames_ ? static_cast<double>(done) / static_cast<double>(frames_) : 1.0;
+        const int percent = static_cast<int>(share * 100.0);
+        const double now = platform::counter();
+        if (terminal_ ? now - lastDraw_ < platform::counterFrequency() / 4.0 && done < frames_ : percent < nextPercent_)
+            return;
+        lastDraw_ = now;
+        nextPercent_ = percent / 5 * 5 + 5;
+        const double seconds = (now - static_cast<double>(start_)) / static_cast<double>(platform::counterFrequency());
+        const double rate = seconds > 0.0 ? static_cast<double>(done) / seconds : 0.0;
+        const double left = rate > 0.0 ? static_cast<double>(frames_ - done) / rate : 0.0;
+        std::fprintf(stderr, "%s%3d %%  frame %zu/%zu  %.1f frames/s  %zu pictures  %.0f s left%s",
+                     terminal_ ? "\r" : "voltaresca-capture: ", percent, done, frames_, rate, pictures, left,
+                     terminal_ ? "   " : "\n");
+        if (terminal_ && done == frames_) std::fputc('\n', stderr);
+    }
+
+private:
+    size_t frames_;
+    int64_t start_;
+    bool terminal_;
+    double lastDraw_ = 0.0;
+    int nextPercent_ = 0;
+};
+
 int capture(const CaptureOptions& options) {
+    std::error_code made;
+    std::filesystem::create_directories(options.out, made);
     if (!folderWritable(options.out)) {
-        std::fprintf(stderr, "voltaresca-capture: can't write pictures into '%s' (does the folder exist?)\n",
-                     options.out.c_str());
+        std::fprintf(stderr, "voltaresca-capture: can't write pictures into '%s' (%s)\n", options.out.c_str(),
+                     made ? made.message().c_str() : "is the folder writable?");
         return 1;
     }
     StartupDesc desc;
@@ -65,9 +99,15 @@ int capture(const CaptureOptions& options) {
             status = 1;
     });
     const std::vector<CaptureFrame> frames = captureSchedule(options);
-    const bool progress = frames.size() > 30;
+    Progress progress(frames.size());
     size_t written = 0;
+    bool interrupted = false;
     for (size_t k = 0; k < frames.size() && status == 0; ++k) {
+        // Ctrl+C and SIGTERM arrive as a quit request: stop between frames, keep what is written.
+        if (!platform::pumpEvents()) {
+            interrupted = true;
+            break;
+        }
         pending = frames[k].file;
         controller.update(frames[k].t, frames[k].dt);
         if (pending.empty() && !options.drawEveryFrame)
@@ -75,13 +115,17 @@ int capture(const CaptureOptions& options) {
         else
             controller.render(frames[k].t, frames[k].dt);
         if (!pending.empty() && status == 0) ++written;
-        if (progress && (k % 10 == 0 || k + 1 == frames.size()))
-            std::fprintf(stderr, "\rframe %zu/%zu  t %.1f ms  %zu pictures", k + 1, frames.size(),
-                         static_cast<double>(frames[k].t), written);
+        if (frames.size() > 30) progress.frameDone(k + 1, written);
     }
-    if (progress) std::fprintf(stderr, "\n");
-    if (status != 0) std::fprintf(stderr, "voltaresca-capture: %s\n", writeError.c_str());
-    else std::fprintf(stderr, "voltaresca-capture: %zu pictures in '%s'\n", written, options.out.c_str());
+    if (interrupted) {
+        std::fprintf(stderr, "\nvoltaresca-capture: interrupted; %zu pictures in '%s' are complete\n", written,
+                     options.out.c_str());
+        status = 1;
+    } else if (status != 0) {
+        std::fprintf(stderr, "voltaresca-capture: %s\n", writeError.c_str());
+    } else {
+        std::fprintf(stderr, "voltaresca-capture: %zu pictures in '%s'\n", written, options.out.c_str());
+    }
     controller.setBeforeSwap(nullptr);
     return status;
 }
@@ -101,6 +145,7 @@ int main(int argc, char** argv) {
     }
     // No screen: SDL's off-screen driver unless the caller chose one.
     platform::preferOffscreenVideo();
+    platform::installInterruptHandler();
     return withPlatform([&options] { return capture(options); },
                         [](const std::string& reason) {
                             std::fprintf(stderr,

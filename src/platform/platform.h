@@ -118,5 +118,7 @@ bool fileExists(const std::string& path);
 
 // The debug-output sink (standard error): the text goes out unchanged and at once.
 void debugOutput(const char* text);
+// Whether standard error is a terminal (a progress line can redraw itself there).
+bool standardErrorIsTerminal();
 
 }  // namespace platform

@@ -369,4 +369,6 @@ void debugOutput(const char* text) {
     std::fflush(stderr);
 }
 
+bool standardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
 }  // namespace platform

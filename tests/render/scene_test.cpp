@@ -181,15 +181,22 @@ TEST(Capture, SameCommandGivesTheSamePictures) {
     EXPECT_EQ(runs[0], runs[1]);
     EXPECT_TRUE(runs[0] == runs[2]) << "a picture differs when every frame is drawn";
 
-    // A missing archive and an unwritable folder are refused with a non-zero status.
+    // A missing archive is refused with a non-zero status.
     EXPECT_NE(std::system((std::string(VOLTARESCA_CAPTURE) + " --archive " + dir.path() +
                            "none.zip --at 0 --out " + dir.path() + " 2>/dev/null")
                               .c_str()),
               0);
+    // A missing output folder is made; one that cannot be (below a file) is refused.
+    dir.write("file", std::string("x"));
     EXPECT_NE(std::system((std::string(VOLTARESCA_CAPTURE) + " --archive " + archive + " --at 0 --out " +
-                           dir.path() + "missing/folder 2>/dev/null")
+                           dir.path() + "file/folder 2>/dev/null")
                               .c_str()),
               0);
+    EXPECT_EQ(std::system((std::string(VOLTARESCA_CAPTURE) + " --archive " + archive + " --at 0 --out " +
+                           dir.path() + "new/folder 2>/dev/null")
+                              .c_str()),
+              0);
+    EXPECT_FALSE(readFile(dir.path() + "new/folder/at_0000000.0.png").empty());
 }
 
 }  // namespace
