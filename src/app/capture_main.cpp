@@ -9,6 +9,7 @@
 
 #include "app/controller.h"
 #include "app/startup.h"
+#include "app/video_writer.h"
 #include "gl/gl.h"
 #include "base/log.h"
 #include "platform/platform.h"
@@ -18,9 +19,13 @@
 namespace {
 
 const char* const kUsage =
-    "usage: voltaresca-capture [--archive FILE] [--size WxH] [--out DIR] [--draw-every-frame]\n"
-    "                          (--at MS[,MS...] | [--fps N] [--from MS] --to MS)\n"
-    "Renders moments of the film to PNG files without a screen or sound. Frames play at a fixed\n"
+    "usage: voltaresca-capture [--archive FILE] [--size WxH] [--draw-every-frame]\n"
+    "                          [--out DIR] (--at MS[,MS...] | [--fps N] [--from MS] --to MS)\n"
+    "       voltaresca-capture [--archive FILE] [--size WxH] --video FILE.mp4 [--crf N]\n"
+    "                          [--fps N] [--from MS] [--to MS]\n"
+    "Renders moments of the film to PNG files, or a stretch of it with its music to an MP4 video\n"
+    "(H.264 and AAC; without --to it ends with the music; --crf 17 is visually lossless, lower\n"
+    "is larger), without a screen or sound. Frames play at a fixed\n"
     "rate (--fps, 30 by default) from 0 ms, so the same command gives the same pictures. Frames\n"
     "that are not written run the film's update but are not drawn; --draw-every-frame draws\n"
     "them too (the pictures are the same either way). Options take --opt VALUE or --opt=VALUE.\n";
@@ -63,13 +68,16 @@ private:
     int nextPercent_ = 0;
 };
 
-int capture(const CaptureOptions& options) {
-    std::error_code made;
-    std::filesystem::create_directories(options.out, made);
-    if (!folderWritable(options.out)) {
-        std::fprintf(stderr, "voltaresca-capture: can't write pictures into '%s' (%s)\n", options.out.c_str(),
-                     made ? made.message().c_str() : "is the folder writable?");
-        return 1;
+int capture(CaptureOptions options) {
+    const bool video = !options.video.empty();
+    if (!video) {
+        std::error_code made;
+        std::filesystem::create_directories(options.out, made);
+        if (!folderWritable(options.out)) {
+            std::fprintf(stderr, "voltaresca-capture: can't write pictures into '%s' (%s)\n", options.out.c_str(),
+                         made ? made.message().c_str() : "is the folder writable?");
+            return 1;
+        }
     }
     StartupDesc desc;
     desc.width = options.width;
@@ -85,6 +93,46 @@ int capture(const CaptureOptions& options) {
     }
     DemoController& controller = run->controller();
 
+    std::unique_ptr<VideoWriter> writer;
+    if (video) {
+        VideoDesc v;
+        v.path = options.video;
+        v.width = options.width;
+        v.height = options.height;
+        v.fps = options.fps;
+        v.crf = options.crf;
+        v.music = run->dataDirectory() + "music" + platform::pathSeparator() + "demotune.mp3";
+        if (!platform::fileExists(v.music)) {
+            std::fprintf(stderr, "voltaresca-capture: the archive has no music; the video is silent\n");
+            v.music.clear();
+        }
+        if (options.to < 0.0f) {
+            // Without --to the video ends with the music: its last frame starts before the end.
+            const double length = v.music.empty() ? 0.0 : VideoWriter::musicLength(v.music, reason);
+            if (length <= 0.0) {
+                std::fprintf(stderr, "voltaresca-capture: %s\n",
+                             v.music.empty() ? "no music to end the video with: give --to MS" : reason.c_str());
+                return 1;
+            }
+            options.to = static_cast<float>(length * 1000.0 - 500.0 / options.fps);
+            if (options.to < options.from) {
+                std::fprintf(stderr, "voltaresca-capture: --from lies after the music's end (%.1f s)\n", length);
+                return 2;
+            }
+        }
+        const std::vector<CaptureFrame> schedule = captureSchedule(options);
+        for (const CaptureFrame& frame : schedule)
+            if (!frame.file.empty()) {
+                v.musicFrom = frame.t / 1000.0;  // the first written frame and the first sample meet
+                break;
+            }
+        writer = VideoWriter::open(v, reason);
+        if (!writer) {
+            std::fprintf(stderr, "voltaresca-capture: %s\n", reason.c_str());
+            return 1;
+        }
+    }
+
     int status = 0;
     std::vector<unsigned char> pixels(static_cast<size_t>(options.width) * static_cast<size_t>(options.height) * 4);
     std::string pending;  // the picture the frame being drawn goes to
@@ -94,6 +142,11 @@ int capture(const CaptureOptions& options) {
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadBuffer(GL_BACK);
         glReadPixels(0, 0, options.width, options.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        if (writer) {
+            // The encoder's thread takes the copy; drawing the next frame goes on meanwhile.
+            if (!writer->addFrame(pixels)) status = 1;
+            return;
+        }
         for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;  // the window has no alpha to keep
         if (!writePng(options.out + "/" + pending, options.width, options.height, pixels.data(), writeError))
             status = 1;
@@ -117,16 +170,20 @@ int capture(const CaptureOptions& options) {
         if (!pending.empty() && status == 0) ++written;
         if (frames.size() > 30) progress.frameDone(k + 1, written);
     }
+    controller.setBeforeSwap(nullptr);
+    // A video is finished whatever stopped the loop, so that what was written plays.
+    if (writer && !writer->finish(writeError)) status = 1;
+    const char* what = video ? "frames" : "pictures";
+    const std::string where = video ? options.video : options.out;
     if (interrupted) {
-        std::fprintf(stderr, "\nvoltaresca-capture: interrupted; %zu pictures in '%s' are complete\n", written,
-                     options.out.c_str());
+        std::fprintf(stderr, "\nvoltaresca-capture: interrupted; %zu %s in '%s' are complete\n", written, what,
+                     where.c_str());
         status = 1;
     } else if (status != 0) {
-        std::fprintf(stderr, "voltaresca-capture: %s\n", writeError.c_str());
+        std::fprintf(stderr, "voltaresca-capture: %s\n", writeError.empty() ? "encoding failed" : writeError.c_str());
     } else {
-        std::fprintf(stderr, "voltaresca-capture: %zu pictures in '%s'\n", written, options.out.c_str());
+        std::fprintf(stderr, "voltaresca-capture: %zu %s in '%s'\n", written, what, where.c_str());
     }
-    controller.setBeforeSwap(nullptr);
     return status;
 }
 

@@ -14,6 +14,16 @@
 
 namespace {
 
+// False, with an error line naming the file, for a picture too large to decode.
+bool sizeAllowed(const std::string& path, unsigned long width, unsigned long height) {
+    if (width <= static_cast<unsigned long>(kMaxPictureSide) && height <= static_cast<unsigned long>(kMaxPictureSide) &&
+        static_cast<long long>(width) * static_cast<long long>(height) <= kMaxPicturePixels)
+        return true;
+    logError("picture '" + path + "' claims " + std::to_string(width) + "x" + std::to_string(height) +
+             " pixels, more than a texture can hold; it is not decoded");
+    return false;
+}
+
 void logWarning(const std::string& path, const std::string& message) {
     controllerLog()->log("warning: picture '" + path + "' is damaged (" + message + "); it is shown as far as it decodes");
 }
@@ -54,6 +64,10 @@ bool decodePng(const std::string& path, DecodedImage& out) {
     png_read_info(png, info);
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
+    if (!sizeAllowed(path, width, height)) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
     const int type = png_get_color_type(png, info);
     // Only the layout changes: samples keep the values the file stores.
     png_set_strip_16(png);
@@ -147,6 +161,11 @@ bool decodeJpeg(const std::string& path, DecodedImage& out) {
     jpeg_create_decompress(&info);
     jpeg_stdio_src(&info, file);
     jpeg_read_header(&info, TRUE);
+    if (!sizeAllowed(path, info.image_width, info.image_height)) {
+        jpeg_destroy_decompress(&info);
+        std::fclose(file);
+        return false;
+    }
     info.out_color_space = JCS_RGB;  // greyscale and CMYK pictures come out as RGB too
     jpeg_start_decompress(&info);
     const size_t stride = static_cast<size_t>(info.output_width) * 3;

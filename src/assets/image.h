@@ -19,6 +19,11 @@ struct DecodedImage {
 bool decodePng(const std::string& path, DecodedImage& out);
 // JPEG: always 24 bits; greyscale and CMYK pictures are converted to RGB.
 bool decodeJpeg(const std::string& path, DecodedImage& out);
+// Pictures are at most kMaxPictureSide pixels on a side and kMaxPicturePixels in all (more than
+// any GL texture here can hold); larger ones are refused with an error line before any pixels
+// are allocated.
+constexpr int kMaxPictureSide = 16384;
+constexpr long long kMaxPicturePixels = 64ll * 1024 * 1024;
 // Both decoders log a warning naming the file and the decoder's message when a damaged
 // picture still decodes (a truncated JPEG, a PNG with a bad ancillary chunk); it is kept.
 // Frees the pixels of a decoded image and clears it; safe on an empty one.

@@ -31,6 +31,14 @@ namespace {
 bool applyOption(const std::string& option, const std::string& value, CaptureOptions& out, std::string& error) {
     if (option == "archive") {
         out.archive = value;
+    } else if (option == "video") {
+        out.video = value;
+    } else if (option == "crf") {
+        char rest = 0;
+        if (std::sscanf(value.c_str(), "%d%c", &out.crf, &rest) != 1 || out.crf < 0 || out.crf > 51) {
+            error = "bad quality '" + value + "' for --crf: give 0 (lossless) to 51";
+            return false;
+        }
     } else if (option == "out") {
         out.out = value;
     } else if (option == "size") {
@@ -73,7 +81,8 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& out,
         {"archive", required_argument, nullptr, 0}, {"out", required_argument, nullptr, 0},
         {"size", required_argument, nullptr, 0},    {"at", required_argument, nullptr, 0},
         {"fps", required_argument, nullptr, 0},     {"from", required_argument, nullptr, 0},
-        {"to", required_argument, nullptr, 0},      {"draw-every-frame", no_argument, nullptr, 'd'},
+        {"to", required_argument, nullptr, 0},      {"video", required_argument, nullptr, 0},
+        {"crf", required_argument, nullptr, 0},     {"draw-every-frame", no_argument, nullptr, 'd'},
         {"help", no_argument, nullptr, 'h'},        {nullptr, 0, nullptr, 0}};
     // getopt keeps its place in globals: start afresh, print nothing itself, and ("+") never
     // reorder the arguments, which are not ours to change.
@@ -106,6 +115,21 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& out,
         return false;
     }
     if (out.help) return true;
+    if (!out.video.empty()) {
+        if (!out.at.empty()) {
+            error = "--video makes a sequence: give --from and --to (or neither: the whole film), not --at";
+            return false;
+        }
+        if (out.width % 2 || out.height % 2) {
+            error = "a video needs an even width and height, e.g. --size 1280x720";
+            return false;
+        }
+        if (out.to >= 0.0f && out.to < out.from) {
+            error = "--to must not be before --from";
+            return false;
+        }
+        return true;  // without --to the video ends with the music
+    }
     if (out.at.empty() && out.to < 0.0f) {
         error = "nothing to capture: give --at MS[,MS...] or --to MS (with --fps N and --from MS)";
         return false;

@@ -14,6 +14,8 @@ struct CaptureOptions {
     float from = 0.0f;
     float to = -1.0f;  // a sequence from `from` to `to` when at is empty
     std::string out = ".";
+    std::string video;  // an MP4 file of the sequence instead of pictures
+    int crf = 17;       // the video's constant quality (x264: 0 lossless .. 51)
     bool drawEveryFrame = false;  // draw the frames that are not written too (as the player does)
     bool help = false;            // --help: print the usage, capture nothing
 };

@@ -153,6 +153,16 @@ TEST(DecodePictures, DamagedButReadableOnesAreShownWithAWarning) {
     EXPECT_EQ(image.width, 64);
     releasePixels(image);
     EXPECT_TRUE(log.contains("warning: picture '" + jpegPath + "' is damaged (Premature end of JPEG file)")) << log.all();
+
+    // A header that claims more pixels than a texture holds is refused before anything is made.
+    std::string huge = jpeg;
+    const size_t frame = huge.find("\xff\xc0");
+    ASSERT_NE(frame, std::string::npos);
+    huge[frame + 5] = huge[frame + 7] = '\xea';  // 60000 x 60000
+    huge[frame + 6] = huge[frame + 8] = '\x60';
+    const std::string hugePath = dir.write("huge.jpg", huge);
+    EXPECT_FALSE(decodeJpeg(hugePath, image));
+    EXPECT_TRUE(log.contains("picture '" + hugePath + "' claims 60000x60000 pixels")) << log.all();
 }
 
 TEST(HalvePicture, AveragesBlocksAndClampsAtThinEdges) {

@@ -13,10 +13,12 @@ int main(int argc, char** argv) {
     TestSceneOptions options;
     options.firstShotEnd = 4.0f;
     options.endFrom = 6000.0f;
-    // "late": no end image and a second shot that lasts to the credits and the believe screen.
+    // "late": no end image, a second shot that lasts to the credits and the believe screen, and
+    // music (a second of silence) for videos.
     if (argc > 2 && std::string(argv[2]) == "late") {
         options.endFrom = 1.0e9f;
         options.secondShotEnd = 300.0f;
+        options.music = true;
     }
     if (!writeTestSceneArchive(argv[1], options)) {
         std::fprintf(stderr, "render_test_scene: couldn't write '%s'\n", argv[1]);

@@ -1,0 +1,404 @@
+#include "app/video_writer.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+namespace {
+
+constexpr int kSampleRate = 44100;
+constexpr size_t kQueued = 3;  // frames waiting for the encoder before addFrame waits
+
+std::string describe(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+// The music as two planes of float samples at kSampleRate.
+bool decodeMusic(const std::string& path, std::vector<float> (&planes)[2], std::string& error) {
+    AVFormatContext* input = nullptr;
+    int status = avformat_open_input(&input, path.c_str(), nullptr, nullptr);
+    if (status < 0) {
+        error = "can't open the music '" + path + "': " + describe(status);
+        return false;
+    }
+    const AVCodec* codec = nullptr;
+    AVCodecContext* decoder = nullptr;
+    SwrContext* resampler = nullptr;
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+    int stream = -1;
+    bool ok = avformat_find_stream_info(input, nullptr) >= 0 &&
+              (stream = av_find_best_stream(input, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0)) >= 0 &&
+              (decoder = avcodec_alloc_context3(codec)) != nullptr &&
+              avcodec_parameters_to_context(decoder, input->streams[stream]->codecpar) >= 0 &&
+              avcodec_open2(decoder, codec, nullptr) >= 0 &&
+              swr_alloc_set_opts2(&resampler, &stereo, AV_SAMPLE_FMT_FLTP, kSampleRate, &decoder->ch_layout,
+                                  decoder->sample_fmt, decoder->sample_rate, 0, nullptr) >= 0 &&
+              swr_init(resampler) >= 0 && packet && frame;
+    if (!ok) error = "can't decode the music '" + path + "' (no audio stream FFmpeg can read)";
+    std::vector<float> out[2];
+    const auto convert = [&](const AVFrame* in) {
+        const int room = swr_get_out_samples(resampler, in ? in->nb_samples : 0);
+        if (room <= 0) return;
+        out[0].resize(static_cast<size_t>(room));
+        out[1].resize(static_cast<size_t>(room));
+        uint8_t* targets[2] = {reinterpret_cast<uint8_t*>(out[0].data()), reinterpret_cast<uint8_t*>(out[1].data())};
+        const int got = swr_convert(resampler, targets, room, in ? const_cast<const uint8_t**>(in->extended_data) : nullptr,
+                                    in ? in->nb_samples : 0);
+        for (int c = 0; c < 2 && got > 0; ++c) planes[c].insert(planes[c].end(), out[c].begin(), out[c].begin() + got);
+    };
+    const auto drain = [&] {
+        while (avcodec_receive_frame(decoder, frame) >= 0) {
+            convert(frame);
+            av_frame_unref(frame);
+        }
+    };
+    while (ok && av_read_frame(input, packet) >= 0) {
+        if (packet->stream_index == stream && avcodec_send_packet(decoder, packet) >= 0) drain();
+        av_packet_unref(packet);
+    }
+    if (ok) {
+        avcodec_send_packet(decoder, nullptr);
+        drain();
+        convert(nullptr);
+        if (planes[0].empty()) {
+            error = "the music '" + path + "' holds no samples";
+            ok = false;
+        }
+    }
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    swr_free(&resampler);
+    avcodec_free_context(&decoder);
+    avformat_close_input(&input);
+    return ok;
+}
+
+// Full-range RGB from the window into limited-range BT.709, as the stream is tagged.
+SwsContext* makeConverter(int width, int height) {
+    SwsContext* converter = sws_getContext(width, height, AV_PIX_FMT_RGBA, width, height, AV_PIX_FMT_YUV420P,
+                                           SWS_BICUBIC | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
+    if (!converter) return nullptr;
+    const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
+    sws_setColorspaceDetails(converter, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
+    return converter;
+}
+
+// Bottom row first: start at the last row and walk up.
+void convert(SwsContext* converter, const unsigned char* rgba, int width, int height, uint8_t* const planes[],
+             const int strides[]) {
+    const int stride = width * 4;
+    const uint8_t* source[1] = {rgba + static_cast<size_t>(height - 1) * static_cast<size_t>(stride)};
+    const int sourceStrides[1] = {-stride};
+    sws_scale(converter, source, sourceStrides, 0, height, planes, strides);
+}
+
+}  // namespace
+
+bool videoPlanes(const unsigned char* rgba, int width, int height, std::vector<unsigned char>& y,
+                 std::vector<unsigned char>& u, std::vector<unsigned char>& v) {
+    SwsContext* converter = width > 0 && height > 0 && width % 2 == 0 && height % 2 == 0 ? makeConverter(width, height) : nullptr;
+    if (!converter) return false;
+    y.resize(static_cast<size_t>(width) * height);
+    u.resize(static_cast<size_t>(width / 2) * (height / 2));
+    v.resize(u.size());
+    uint8_t* const planes[3] = {y.data(), u.data(), v.data()};
+    const int strides[3] = {width, width / 2, width / 2};
+    convert(converter, rgba, width, height, planes, strides);
+    sws_freeContext(converter);
+    return true;
+}
+
+struct VideoWriter::Impl {
+    VideoDesc desc;
+    AVFormatContext* output = nullptr;
+    AVCodecContext* video = nullptr;
+    AVCodecContext* audio = nullptr;
+    AVStream* videoStream = nullptr;
+    AVStream* audioStream = nullptr;
+    SwsContext* converter = nullptr;
+    AVFrame* picture = nullptr;
+    AVFrame* sound = nullptr;
+    AVPacket* packet = nullptr;
+    bool headerWritten = false;
+    bool finished = false;
+
+    std::vector<float> music[2];
+    int64_t musicStart = 0;       // the sample the sound starts at
+    int64_t samplesWritten = 0;   // sound samples handed to the encoder
+    int64_t framesEncoded = 0;
+
+    std::thread worker;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<std::vector<unsigned char>> queue;
+    bool closing = false;
+    std::string failure;  // the first error, from either thread
+
+    ~Impl() {
+        sws_freeContext(converter);
+        av_frame_free(&picture);
+        av_frame_free(&sound);
+        av_packet_free(&packet);
+        avcodec_free_context(&video);
+        avcodec_free_context(&audio);
+        if (output) {
+            if (output->pb) avio_closep(&output->pb);
+            avformat_free_context(output);
+        }
+    }
+
+    void fail(const std::string& message) {
+        std::lock_guard<std::mutex> guard(lock);
+        if (failure.empty()) failure = message;
+    }
+
+    // Sends a frame (null: the end) and writes every packet the encoder gives back.
+    bool encode(AVCodecContext* codec, AVStream* stream, AVFrame* frame) {
+        int status = avcodec_send_frame(codec, frame);
+        while (status >= 0) {
+            status = avcodec_receive_packet(codec, packet);
+            if (status == AVERROR(EAGAIN) || status == AVERROR_EOF) return true;
+            if (status < 0) break;
+            av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
+            packet->stream_index = stream->index;
+            status = av_interleaved_write_frame(output, packet);
+        }
+        fail("encoding failed: " + describe(status) + " (is the disk full?)");
+        return false;
+    }
+
+    // Sound up to `untilSample`: the music from its start sample on, wrapping at its end.
+    bool encodeSound(int64_t untilSample) {
+        if (!audio) return true;
+        const int64_t length = static_cast<int64_t>(music[0].size());
+        while (samplesWritten < untilSample) {
+            const int count = static_cast<int>(std::min<int64_t>(audio->frame_size, untilSample - samplesWritten));
+            if (av_frame_make_writable(sound) < 0) return false;
+            sound->nb_samples = count;
+            for (int c = 0; c < 2; ++c) {
+                auto* out = reinterpret_cast<float*>(sound->data[c]);
+                for (int i = 0; i < count; ++i) out[i] = music[c][static_cast<size_t>((musicStart + samplesWritten + i) % length)];
+            }
+            sound->pts = samplesWritten;
+            samplesWritten += count;
+            if (!encode(audio, audioStream, sound)) return false;
+        }
+        return true;
+    }
+
+    bool encodePicture(const std::vector<unsigned char>& rgba) {
+        if (av_frame_make_writable(picture) < 0) return false;
+        convert(converter, rgba.data(), desc.width, desc.height, picture->data, picture->linesize);
+        picture->pts = framesEncoded++;
+        if (!encode(video, videoStream, picture)) return false;
+        // The sound follows the pictures, so that the two streams interleave in the file.
+        return encodeSound(av_rescale_q(framesEncoded, video->time_base, AVRational{1, kSampleRate}));
+    }
+
+    void run() {
+        for (;;) {
+            std::vector<unsigned char> frame;
+            {
+                std::unique_lock<std::mutex> guard(lock);
+                changed.wait(guard, [&] { return closing || !queue.empty(); });
+                if (queue.empty()) return;
+                frame = std::move(queue.front());
+                queue.pop_front();
+            }
+            changed.notify_all();
+            if (!failure.empty() || !encodePicture(frame)) {
+                fail("encoding failed");
+                std::lock_guard<std::mutex> guard(lock);
+                queue.clear();
+                return;
+            }
+        }
+    }
+};
+
+VideoWriter::VideoWriter(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {
+    impl_->worker = std::thread([this] { impl_->run(); });
+}
+
+VideoWriter::~VideoWriter() {
+    std::string ignored;
+    finish(ignored);
+}
+
+double VideoWriter::musicLength(const std::string& path, std::string& error) {
+    std::vector<float> planes[2];
+    if (!decodeMusic(path, planes, error)) return 0.0;
+    return static_cast<double>(planes[0].size()) / kSampleRate;
+}
+
+std::unique_ptr<VideoWriter> VideoWriter::open(const VideoDesc& desc, std::string& error) {
+    auto impl = std::make_unique<Impl>();
+    Impl& w = *impl;
+    w.desc = desc;
+    if (desc.width <= 0 || desc.height <= 0 || desc.width % 2 || desc.height % 2) {
+        error = "a video needs an even width and height";
+        return nullptr;
+    }
+    if (!desc.music.empty()) {
+        if (!decodeMusic(desc.music, w.music, error)) return nullptr;
+        w.musicStart = static_cast<int64_t>(desc.musicFrom * kSampleRate + 0.5) % static_cast<int64_t>(w.music[0].size());
+    }
+    int status = avformat_alloc_output_context2(&w.output, nullptr, "mp4", desc.path.c_str());
+    if (status < 0 || !w.output) {
+        error = "can't make an MP4 file: " + describe(status);
+        return nullptr;
+    }
+
+    const AVCodec* h264 = avcodec_find_encoder_by_name("libx264");
+    if (!h264) h264 = avcodec_find_encoder(AV_CODEC_ID_H264);
+    w.video = h264 ? avcodec_alloc_context3(h264) : nullptr;
+    if (!w.video) {
+        error = "FFmpeg has no H.264 encoder here (Debian's libavcodec brings libx264)";
+        return nullptr;
+    }
+    const AVRational rate = av_d2q(desc.fps, 100000);
+    w.video->width = desc.width;
+    w.video->height = desc.height;
+    w.video->framerate = rate;
+    w.video->time_base = av_inv_q(rate);
+    w.video->pix_fmt = AV_PIX_FMT_YUV420P;
+    w.video->gop_size = std::max(1, static_cast<int>(desc.fps * 2.0));
+    w.video->color_primaries = AVCOL_PRI_BT709;
+    w.video->color_trc = AVCOL_TRC_BT709;
+    w.video->colorspace = AVCOL_SPC_BT709;
+    w.video->color_range = AVCOL_RANGE_MPEG;
+    if (w.output->oformat->flags & AVFMT_GLOBALHEADER) w.video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    av_opt_set(w.video->priv_data, "preset", "veryfast", 0);
+    av_opt_set_int(w.video->priv_data, "crf", desc.crf, 0);
+    status = avcodec_open2(w.video, h264, nullptr);
+    if (status < 0) {
+        error = "can't open the H.264 encoder: " + describe(status);
+        return nullptr;
+    }
+    w.videoStream = avformat_new_stream(w.output, nullptr);
+    if (!w.videoStream || avcodec_parameters_from_context(w.videoStream->codecpar, w.video) < 0) {
+        error = "can't add the video stream";
+        return nullptr;
+    }
+    w.videoStream->time_base = w.video->time_base;
+    w.videoStream->avg_frame_rate = rate;
+    w.videoStream->r_frame_rate = rate;
+
+    if (!w.music[0].empty()) {
+        const AVCodec* aac = avcodec_find_encoder(AV_CODEC_ID_AAC);
+        w.audio = aac ? avcodec_alloc_context3(aac) : nullptr;
+        if (!w.audio) {
+            error = "FFmpeg has no AAC encoder here";
+            return nullptr;
+        }
+        w.audio->sample_fmt = AV_SAMPLE_FMT_FLTP;
+        w.audio->sample_rate = kSampleRate;
+        w.audio->bit_rate = 192000;
+        w.audio->time_base = AVRational{1, kSampleRate};
+        av_channel_layout_default(&w.audio->ch_layout, 2);
+        if (w.output->oformat->flags & AVFMT_GLOBALHEADER) w.audio->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        status = avcodec_open2(w.audio, aac, nullptr);
+        w.audioStream = status >= 0 ? avformat_new_stream(w.output, nullptr) : nullptr;
+        if (!w.audioStream || avcodec_parameters_from_context(w.audioStream->codecpar, w.audio) < 0) {
+            error = "can't open the AAC encoder: " + describe(status);
+            return nullptr;
+        }
+        w.audioStream->time_base = w.audio->time_base;
+        w.sound = av_frame_alloc();
+        if (!w.sound) return nullptr;
+        w.sound->format = AV_SAMPLE_FMT_FLTP;
+        w.sound->sample_rate = kSampleRate;
+        av_channel_layout_default(&w.sound->ch_layout, 2);
+        w.sound->nb_samples = w.audio->frame_size;
+        if (av_frame_get_buffer(w.sound, 0) < 0) {
+            error = "out of memory for the sound";
+            return nullptr;
+        }
+    }
+
+    w.picture = av_frame_alloc();
+    w.packet = av_packet_alloc();
+    if (!w.picture || !w.packet) {
+        error = "out of memory for the video";
+        return nullptr;
+    }
+    w.picture->format = AV_PIX_FMT_YUV420P;
+    w.picture->width = desc.width;
+    w.picture->height = desc.height;
+    if (av_frame_get_buffer(w.picture, 0) < 0) {
+        error = "out of memory for the video frames";
+        return nullptr;
+    }
+    w.converter = makeConverter(desc.width, desc.height);
+    if (!w.converter) {
+        error = "can't set up the colour conversion";
+        return nullptr;
+    }
+
+    status = avio_open(&w.output->pb, desc.path.c_str(), AVIO_FLAG_WRITE);
+    if (status < 0) {
+        error = "can't write '" + desc.path + "': " + describe(status);
+        return nullptr;
+    }
+    status = avformat_write_header(w.output, nullptr);
+    if (status < 0) {
+        error = "can't start '" + desc.path + "': " + describe(status);
+        return nullptr;
+    }
+    w.headerWritten = true;
+    return std::unique_ptr<VideoWriter>(new VideoWriter(std::move(impl)));
+}
+
+bool VideoWriter::addFrame(std::vector<unsigned char> rgba) {
+    Impl& w = *impl_;
+    std::unique_lock<std::mutex> guard(w.lock);
+    w.changed.wait(guard, [&] { return w.queue.size() < kQueued || !w.failure.empty() || w.closing; });
+    if (!w.failure.empty() || w.closing) return false;
+    w.queue.push_back(std::move(rgba));
+    guard.unlock();
+    w.changed.notify_all();
+    return true;
+}
+
+bool VideoWriter::finish(std::string& error) {
+    Impl& w = *impl_;
+    if (w.finished) {
+        error = w.failure;
+        return w.failure.empty();
+    }
+    w.finished = true;
+    {
+        std::lock_guard<std::mutex> guard(w.lock);
+        w.closing = true;
+    }
+    w.changed.notify_all();
+    if (w.worker.joinable()) w.worker.join();
+    // The sound ends with the last picture; then both encoders give out what they hold.
+    if (w.failure.empty()) {
+        w.encodeSound(av_rescale_q(w.framesEncoded, w.video->time_base, AVRational{1, kSampleRate}));
+        w.encode(w.video, w.videoStream, nullptr);
+        if (w.audio) w.encode(w.audio, w.audioStream, nullptr);
+    }
+    if (w.headerWritten) {
+        const int status = av_write_trailer(w.output);
+        if (status < 0) w.fail("can't finish '" + w.desc.path + "': " + describe(status));
+    }
+    if (w.output && w.output->pb) avio_closep(&w.output->pb);
+    error = w.failure;
+    return w.failure.empty();
+}

@@ -1,0 +1,153 @@
+// voltaresca-capture --video on the test scene: the file decodes with FFmpeg's libraries to the
+// frames, size, rate and length asked for, its sound lasts as long as its pictures, its first and
+// last frames are the --at pictures of the same moments, and bad requests are refused.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include "app/video_writer.h"
+#include "assets/image.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+struct Decoded {
+    int frames = 0, width = 0, height = 0;
+    double rate = 0.0, videoSeconds = 0.0, audioSeconds = 0.0;
+    std::vector<unsigned char> firstY, lastY;
+};
+
+Decoded decode(const std::string& path) {
+    Decoded d;
+    AVFormatContext* input = nullptr;
+    if (avformat_open_input(&input, path.c_str(), nullptr, nullptr) < 0) return d;
+    avformat_find_stream_info(input, nullptr);
+    const AVCodec* codec = nullptr;
+    const int video = av_find_best_stream(input, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+    const int audio = av_find_best_stream(input, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    AVCodecContext* decoder = avcodec_alloc_context3(codec);
+    avcodec_parameters_to_context(decoder, input->streams[video]->codecpar);
+    avcodec_open2(decoder, codec, nullptr);
+    const AVStream* vs = input->streams[video];
+    d.rate = av_q2d(vs->avg_frame_rate);
+    if (audio >= 0) {
+        const AVStream* as = input->streams[audio];
+        d.audioSeconds = static_cast<double>(as->duration) * av_q2d(as->time_base);
+    }
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    const auto take = [&] {
+        while (avcodec_receive_frame(decoder, frame) >= 0) {
+            d.width = frame->width;
+            d.height = frame->height;
+            std::vector<unsigned char> y(static_cast<size_t>(frame->width) * frame->height);
+            for (int row = 0; row < frame->height; ++row)
+                std::copy_n(frame->data[0] + row * frame->linesize[0], frame->width, y.begin() + row * frame->width);
+            if (d.frames++ == 0) d.firstY = y;
+            d.lastY = y;
+        }
+    };
+    while (av_read_frame(input, packet) >= 0) {
+        if (packet->stream_index == video && avcodec_send_packet(decoder, packet) >= 0) take();
+        av_packet_unref(packet);
+    }
+    avcodec_send_packet(decoder, nullptr);
+    take();
+    d.videoSeconds = d.frames / (d.rate > 0 ? d.rate : 1.0);
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&decoder);
+    avformat_close_input(&input);
+    return d;
+}
+
+// PSNR of a decoded luma plane against the picture converted the way the writer converts it.
+double psnr(const std::vector<unsigned char>& y, const std::string& png) {
+    DecodedImage image;
+    if (!decodePng(png, image)) return 0.0;
+    std::vector<unsigned char> expected, u, v;
+    const bool converted = videoPlanes(image.pixels, image.width, image.height, expected, u, v);
+    releasePixels(image);
+    if (!converted || expected.size() != y.size()) return 0.0;
+    double error = 0.0;
+    for (size_t i = 0; i < y.size(); ++i) error += (y[i] - expected[i]) * double(y[i] - expected[i]);
+    error /= static_cast<double>(y.size());
+    return error == 0.0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / error);
+}
+
+int capture(const std::string& arguments) {
+    const int status = std::system((std::string(VOLTARESCA_CAPTURE) + " " + arguments + " 2>/dev/null").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(Video, DecodesToTheFramesAskedForWithItsSoundAndTheCapturedPictures) {
+    TempDir dir;
+    const std::string archive = dir.path() + "scene.zip";
+    ASSERT_EQ(std::system((std::string(VOLTARESCA_SCENE_WRITER) + " " + archive + " late").c_str()), 0);
+    const std::string common = "--archive " + archive + " --size 160x90 --fps 10";
+    ASSERT_EQ(capture(common + " --from 1000 --to 3000 --video " + dir.path() + "film.mp4"), 0);
+    ASSERT_EQ(capture(common + " --at 1000,3000 --out " + dir.path() + "pictures"), 0);
+
+    const Decoded d = decode(dir.path() + "film.mp4");
+    EXPECT_EQ(d.frames, 21);  // 1.0 s to 3.0 s at 10 frames a second
+    EXPECT_EQ(d.width, 160);
+    EXPECT_EQ(d.height, 90);
+    EXPECT_DOUBLE_EQ(d.rate, 10.0);
+    EXPECT_NEAR(d.audioSeconds, d.videoSeconds, 0.1) << "the sound lasts as long as the pictures";
+    EXPECT_GE(psnr(d.firstY, dir.path() + "pictures/at_0001000.0.png"), 40.0);
+    EXPECT_GE(psnr(d.lastY, dir.path() + "pictures/at_0003000.0.png"), 40.0);
+
+    // Without --to the video ends with the music (about a second in the test scene).
+    ASSERT_EQ(capture(common + " --video " + dir.path() + "whole.mp4"), 0);
+    const Decoded whole = decode(dir.path() + "whole.mp4");
+    EXPECT_GT(whole.frames, 5);
+    EXPECT_NEAR(whole.videoSeconds, whole.audioSeconds, 0.1);
+
+    // Refused with one line and status 1 or 2: an unwritable file, a stray option, --from after
+    // --to, an odd size, a size above the limit.
+    EXPECT_EQ(capture(common + " --to 500 --video " + dir.path() + "no/such/folder/film.mp4"), 1);
+    EXPECT_EQ(capture(common + " --to 500 --video " + dir.path() + "x.mp4 --colour red"), 2);
+    EXPECT_EQ(capture(common + " --from 900 --to 500 --video " + dir.path() + "x.mp4"), 2);
+    EXPECT_EQ(capture("--archive " + archive + " --size 161x90 --to 500 --video " + dir.path() + "x.mp4"), 2);
+    EXPECT_EQ(capture("--archive " + archive + " --size 9000x90 --to 500 --video " + dir.path() + "x.mp4"), 2);
+}
+
+// SIGTERM in the middle: the video written so far is finished and plays, the private data
+// folder is gone, the exit status is non-zero.
+TEST(Video, ATermSignalLeavesAFileThatPlays) {
+    TempDir dir;
+    const std::string archive = dir.path() + "scene.zip", film = dir.path() + "film.mp4";
+    ASSERT_EQ(std::system((std::string(VOLTARESCA_SCENE_WRITER) + " " + archive + " late").c_str()), 0);
+    ASSERT_EQ(std::system(("mkdir -p " + dir.path() + "tmp").c_str()), 0);
+    const std::string command = "TMPDIR=" + dir.path() + "tmp " + VOLTARESCA_CAPTURE + " --archive " + archive +
+                                " --size 160x90 --to 3600000 --video " + film;
+    ASSERT_EQ(std::system(("(" + command + " 2>/dev/null & echo $! > " + dir.path() + "pid; wait $!; echo $? > " +
+                           dir.path() + "status) &")
+                              .c_str()),
+              0);
+    // The file grows as frames are encoded (it plays only once finished).
+    const auto size = [&] { return readFile(film).size(); };
+    for (int i = 0; i < 300 && size() < 60000; ++i) usleep(100000);
+    const std::string pid = readFile(dir.path() + "pid");
+    ASSERT_FALSE(pid.empty());
+    kill(std::atoi(pid.c_str()), SIGTERM);
+    for (int i = 0; i < 300 && readFile(dir.path() + "status").empty(); ++i) usleep(100000);
+    EXPECT_NE(std::atoi(readFile(dir.path() + "status").c_str()), 0);
+    const Decoded d = decode(film);
+    EXPECT_GE(d.frames, 30);
+    EXPECT_NEAR(d.audioSeconds, d.videoSeconds, 0.1);
+    EXPECT_EQ(std::system(("test -z \"$(ls -A " + dir.path() + "tmp)\"").c_str()), 0) << "a data folder was left";
+}
+
+}  // namespace
