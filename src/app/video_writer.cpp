@@ -283,7 +283,7 @@ std::unique_ptr<VideoWriter> VideoWriter::open(const VideoDesc& desc, std::strin
     w.video->colorspace = AVCOL_SPC_BT709;
     w.video->color_range = AVCOL_RANGE_MPEG;
     if (w.output->oformat->flags & AVFMT_GLOBALHEADER) w.video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    av_opt_set(w.video->priv_data, "preset", "veryfast", 0);
+    av_opt_set(w.video->priv_data, "preset", "superfast", 0);
     av_opt_set_int(w.video->priv_data, "crf", desc.crf, 0);
     status = avcodec_open2(w.video, h264, nullptr);
     if (status < 0) {
