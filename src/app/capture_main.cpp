@@ -54,7 +54,7 @@ public:
         const double seconds = (now - static_cast<double>(start_)) / static_cast<double>(platform::counterFrequency());
         const double rate = seconds > 0.0 ? static_cast<double>(done) / seconds : 0.0;
         const double left = rate > 0.0 ? static_cast<double>(frames_ - done) / rate : 0.0;
-        std::fprintf(stderr, "%s%3d %%  frame %zu/%zu  %.1f frames/s  %zu pictures  %.0f s left%s",
+        std::fprintf(stderr, "%s%3d %%  frame %zu/%zu  %.1f frames/s  %zu written  %.0f s left%s",
                      terminal_ ? "\r" : "voltaresca-capture: ", percent, done, frames_, rate, pictures, left,
                      terminal_ ? "   " : "\n");
         if (terminal_ && done == frames_) std::fputc('\n', stderr);

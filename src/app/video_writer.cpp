@@ -26,8 +26,13 @@ std::string describe(int code) {
     return text;
 }
 
+// FFmpeg's own chatter (encoder statistics) stays out of the program's output; its errors reach
+// the caller through the messages built here.
+void quietLibraries() { av_log_set_level(AV_LOG_ERROR); }
+
 // The music as two planes of float samples at kSampleRate.
 bool decodeMusic(const std::string& path, std::vector<float> (&planes)[2], std::string& error) {
+    quietLibraries();
     AVFormatContext* input = nullptr;
     int status = avformat_open_input(&input, path.c_str(), nullptr, nullptr);
     if (status < 0) {
@@ -247,6 +252,7 @@ double VideoWriter::musicLength(const std::string& path, std::string& error) {
 }
 
 std::unique_ptr<VideoWriter> VideoWriter::open(const VideoDesc& desc, std::string& error) {
+    quietLibraries();
     auto impl = std::make_unique<Impl>();
     Impl& w = *impl;
     w.desc = desc;
