@@ -187,11 +187,13 @@ struct VideoWriter::Impl {
         return false;
     }
 
-    // Sound up to `untilSample`: the music from its start sample on, wrapping at its end.
-    bool encodeSound(int64_t untilSample) {
+    // Sound up to `untilSample`: the music from its start sample on, wrapping at its end. The
+    // encoder takes whole frames of frame_size samples; only the last one (`last`) may be shorter,
+    // so the rest waits for the next picture.
+    bool encodeSound(int64_t untilSample, bool last = false) {
         if (!audio) return true;
         const int64_t length = static_cast<int64_t>(music[0].size());
-        while (samplesWritten < untilSample) {
+        while (samplesWritten + (last ? 1 : audio->frame_size) <= untilSample) {
             const int count = static_cast<int>(std::min<int64_t>(audio->frame_size, untilSample - samplesWritten));
             if (av_frame_make_writable(sound) < 0) return false;
             sound->nb_samples = count;
@@ -396,7 +398,7 @@ bool VideoWriter::finish(std::string& error) {
     if (w.worker.joinable()) w.worker.join();
     // The sound ends with the last picture; then both encoders give out what they hold.
     if (w.failure.empty()) {
-        w.encodeSound(av_rescale_q(w.framesEncoded, w.video->time_base, AVRational{1, kSampleRate}));
+        w.encodeSound(av_rescale_q(w.framesEncoded, w.video->time_base, AVRational{1, kSampleRate}), true);
         w.encode(w.video, w.videoStream, nullptr);
         if (w.audio) w.encode(w.audio, w.audioStream, nullptr);
     }
