@@ -106,30 +106,25 @@ int capture(CaptureOptions options) {
             std::fprintf(stderr, "voltaresca-capture: the archive has no music; the video is silent\n");
             v.music.clear();
         }
-        if (options.to < 0.0f) {
-            // Without --to the video ends with the music: its last frame starts before the end.
-            const double length = v.music.empty() ? 0.0 : VideoWriter::musicLength(v.music, reason);
-            if (length <= 0.0) {
-                std::fprintf(stderr, "voltaresca-capture: %s\n",
-                             v.music.empty() ? "no music to end the video with: give --to MS" : reason.c_str());
-                return 1;
-            }
-            options.to = static_cast<float>(length * 1000.0 - 500.0 / options.fps);
-            if (options.to < options.from) {
-                std::fprintf(stderr, "voltaresca-capture: --from lies after the music's end (%.1f s)\n", length);
-                return 2;
-            }
-        }
-        const std::vector<CaptureFrame> schedule = captureSchedule(options);
-        for (const CaptureFrame& frame : schedule)
-            if (!frame.file.empty()) {
-                v.musicFrom = frame.t / 1000.0;  // the first written frame and the first sample meet
-                break;
-            }
         writer = VideoWriter::open(v, reason);
         if (!writer) {
             std::fprintf(stderr, "voltaresca-capture: %s\n", reason.c_str());
             return 1;
+        }
+        if (options.to < 0.0f) {
+            // Without --to the video ends with the music: its last frame starts before the end.
+            const double length = writer->musicSeconds();
+            options.to = static_cast<float>(length * 1000.0 - 500.0 / options.fps);
+            if (length <= 0.0 || options.to < options.from) {
+                writer.reset();  // no video after all: the file just begun goes
+                std::remove(options.video.c_str());
+                if (length <= 0.0) {
+                    std::fprintf(stderr, "voltaresca-capture: no music to end the video with: give --to MS\n");
+                    return 1;
+                }
+                std::fprintf(stderr, "voltaresca-capture: --from lies after the music's end (%.1f s)\n", length);
+                return 2;
+            }
         }
     }
 
@@ -152,6 +147,12 @@ int capture(CaptureOptions options) {
             status = 1;
     });
     const std::vector<CaptureFrame> frames = captureSchedule(options);
+    if (writer)
+        for (const CaptureFrame& frame : frames)
+            if (!frame.file.empty()) {
+                writer->startSoundAt(frame.t / 1000.0);  // the first written frame and the first sample meet
+                break;
+            }
     Progress progress(frames.size());
     size_t written = 0;
     bool interrupted = false;

@@ -228,10 +228,13 @@ struct VideoWriter::Impl {
                 queue.pop_front();
             }
             changed.notify_all();
-            if (!failure.empty() || !encodePicture(frame)) {
+            if (!encodePicture(frame)) {
                 fail("encoding failed");
-                std::lock_guard<std::mutex> guard(lock);
-                queue.clear();
+                {
+                    std::lock_guard<std::mutex> guard(lock);
+                    queue.clear();
+                }
+                changed.notify_all();  // a caller waiting for room sees the failure
                 return;
             }
         }
@@ -247,10 +250,13 @@ VideoWriter::~VideoWriter() {
     finish(ignored);
 }
 
-double VideoWriter::musicLength(const std::string& path, std::string& error) {
-    std::vector<float> planes[2];
-    if (!decodeMusic(path, planes, error)) return 0.0;
-    return static_cast<double>(planes[0].size()) / kSampleRate;
+double VideoWriter::musicSeconds() const { return static_cast<double>(impl_->music[0].size()) / kSampleRate; }
+
+void VideoWriter::startSoundAt(double seconds) {
+    Impl& w = *impl_;
+    if (w.music[0].empty()) return;
+    const auto length = static_cast<int64_t>(w.music[0].size());
+    w.musicStart = static_cast<int64_t>(seconds * kSampleRate + 0.5) % length;
 }
 
 std::unique_ptr<VideoWriter> VideoWriter::open(const VideoDesc& desc, std::string& error) {
@@ -262,10 +268,7 @@ std::unique_ptr<VideoWriter> VideoWriter::open(const VideoDesc& desc, std::strin
         error = "a video needs an even width and height";
         return nullptr;
     }
-    if (!desc.music.empty()) {
-        if (!decodeMusic(desc.music, w.music, error)) return nullptr;
-        w.musicStart = static_cast<int64_t>(desc.musicFrom * kSampleRate + 0.5) % static_cast<int64_t>(w.music[0].size());
-    }
+    if (!desc.music.empty() && !decodeMusic(desc.music, w.music, error)) return nullptr;
     int status = avformat_alloc_output_context2(&w.output, nullptr, "mp4", desc.path.c_str());
     if (status < 0 || !w.output) {
         error = "can't make an MP4 file: " + describe(status);

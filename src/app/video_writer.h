@@ -13,10 +13,9 @@ struct VideoDesc {
     int height = 0;  // even
     double fps = 30.0;
     int crf = 17;  // x264's constant quality: 17 is visually lossless
-    // The sound: the music file played from `musicFrom` seconds, looping at its end as the player
-    // loops it. Empty: a video without sound.
+    // The sound: the music file, looping at its end as the player loops it. Empty: a video
+    // without sound.
     std::string music;
-    double musicFrom = 0.0;
 };
 
 // A picture (RGBA, bottom row first) as the video holds it before encoding: the Y, U and V
@@ -29,7 +28,10 @@ public:
     // Opens the file and the encoders (and decodes the music). Null with `error` set.
     static std::unique_ptr<VideoWriter> open(const VideoDesc& desc, std::string& error);
     // The music's length in seconds (0 without music), for a video that ends with it.
-    static double musicLength(const std::string& path, std::string& error);
+    double musicSeconds() const;
+    // Before the first frame: the film's moment of the first frame, where the sound starts in
+    // the music (0 unless set).
+    void startSoundAt(double seconds);
     // Finishes the file if finish() was not called.
     ~VideoWriter();
     VideoWriter(const VideoWriter&) = delete;
