@@ -66,6 +66,8 @@ public:
     }
     // Null when there are no cameras; callers draw no camera view then.
     AnimCamera* select(float seconds);
+    // The search only moves forward; a jump back in time starts it again.
+    void rewind() { current = 0; }
 
     std::vector<std::unique_ptr<AnimCamera>> cameras;
     size_t current = 0;

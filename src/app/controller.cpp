@@ -11,6 +11,7 @@
 #include "gl/draw.h"
 #include "gl/gl.h"
 #include "platform/platform.h"
+#include "render/capture.h"
 
 namespace {
 const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
@@ -34,8 +35,11 @@ bool DemoController::init(RunMode mode, int width, int height, int bitsPerPixel,
     runMode_ = mode;
     width_ = width;
     height_ = height;
+    frequency_ = frequency;
     window_ = std::make_unique<OpenGLWindow>();
     window_->hidden = headless_;
+    window_->titled = titled_;
+    window_->swapInterval = verticalSync_ && !headless_ ? 1 : 0;
     if (!window_->create(width, height, bitsPerPixel, frequency, fullScreen)) {
         logError("couldn't initialize opengl window");
         shutdown();
@@ -189,7 +193,7 @@ bool DemoController::update(float t, float dt) {
                                  animations_.cameras})
         if (animation) animation->evaluate(seconds, kIdentity, step);
 
-    if (runMode_ != RunMode::Free) {
+    if (runMode_ != RunMode::Free || filmCameras_) {
         camera_ = cameraChanger_.select(seconds);
     } else if (!freeCameraPlaced_ && freeCamera_) {
         // The free flight starts from the film's own first shot, not from the origin, which
@@ -202,7 +206,8 @@ bool DemoController::update(float t, float dt) {
     }
     if (frame_) frame_->update(t, dt, camera_);
     // After the frame took this frame's view: the flight moves the next one.
-    if (camera_ && camera_ == freeCamera_.get() && !headless_) freeCamera_->update(dt);
+    if (camera_ && camera_ == freeCamera_.get() && !headless_ && !replaying_)
+        freeCamera_->update(flightStep_ >= 0.0f ? flightStep_ : dt);
     return true;
 }
 
@@ -219,6 +224,44 @@ bool DemoController::render(float t, float dt) {
 
 void DemoController::advance(float t, float dt) {
     if (frame_) frame_->advance(t, dt);
+}
+
+void DemoController::rewind() {
+    for (Animation* animation : {animations_.factory, animations_.cameras, animations_.winda, animations_.wheels})
+        if (animation) animation->rewind();
+    cameraChanger_.rewind();
+    if (frame_) frame_->rewind();
+}
+
+float DemoController::seek(float t) {
+    rewind();
+    CaptureOptions grid;
+    grid.at = {t < 0.0f ? 0.0f : t};
+    const std::vector<CaptureFrame> frames = captureSchedule(grid);
+    replaying_ = true;
+    for (size_t k = 0; k + 1 < frames.size(); ++k) {
+        update(frames[k].t, frames[k].dt);
+        advance(frames[k].t, frames[k].dt);
+    }
+    replaying_ = false;
+    return frames.empty() ? 0.0f : frames.back().dt;
+}
+
+void DemoController::useFilmCameras(bool on) {
+    if (runMode_ != RunMode::Free || !freeCamera_ || on == filmCameras_) return;
+    filmCameras_ = on;
+    if (on) return;  // the next update picks the shot
+    if (camera_) {
+        float view[16];
+        freeCamera_->lookFrom(camera_->getViewMatrix(view));
+    }
+    camera_ = freeCamera_.get();
+}
+
+float DemoController::filmLength() const {
+    const double music = music_.duration();
+    if (music > 0.0) return static_cast<float>(music * 1000.0);
+    return cameraChanger_.cameras.empty() ? 0.0f : cameraChanger_.cameras.back()->endTime * 1000.0f;
 }
 
 void DemoController::shutdown() {

@@ -49,6 +49,25 @@ public:
     // In place of render for a frame that is not shown (seeking): the frame's state moves as
     // render would move it; nothing is drawn or presented and the music is left alone.
     void advance(float t, float dt);
+    // A jump: the film's state goes back to its start and replays to `t` without drawing, on the
+    // capture's grid of 30 frames a second, so that the frame at `t` is the one a capture of that
+    // moment shows. Returns the step to update and render the frame at `t` with.
+    float seek(float t);
+    // Everything the timeline carries from frame to frame, back to its start.
+    void rewind();
+    // "free" mode: the film's own cameras (true) or the free camera (false, the start). The free
+    // camera takes over from the view the film shows at that moment.
+    void useFilmCameras(bool on);
+    bool filmCameras() const { return filmCameras_; }
+    // Whether each frame should wait for the display (asked for before init).
+    bool verticalSync() const { return verticalSync_ && !headless_; }
+    // The display frequency asked for at init (0 when the display did not say).
+    int frequency() const { return frequency_; }
+    // The free camera's step for the next update (ms of real time; it flies during a pause too).
+    // Negative: the frame's own step.
+    void setFlightStep(float ms) { flightStep_ = ms; }
+    // The film's length in milliseconds: the music's, else the end of the last shot; 0 unknown.
+    float filmLength() const;
     // Releases everything; safe to call any number of times.
     void shutdown();
 
@@ -66,6 +85,12 @@ public:
 
     // Before init: a hidden window and no sound (frame capture).
     void setHeadless(bool headless) { headless_ = headless; }
+    // Before init: a window with a title bar (centred) instead of a borderless one, and whether
+    // each frame waits for the display's vertical blank.
+    void setWindowStyle(bool titled, bool verticalSync) {
+        titled_ = titled;
+        verticalSync_ = verticalSync;
+    }
     // Called after a frame is complete, right before the buffers are swapped.
     void setBeforeSwap(std::function<void()> hook) { beforeSwap_ = std::move(hook); }
 
@@ -120,6 +145,7 @@ private:
     std::unique_ptr<FrameRenderer> frame_;
     int width_ = 0;
     int height_ = 0;
+    int frequency_ = 0;
 
     // Timeline.
     PropertyRegistry properties_;
@@ -134,8 +160,13 @@ private:
     std::unique_ptr<ManCam> freeCamera_;  // Free mode only
     Effect* electro_ = nullptr;
     bool freeCameraPlaced_ = false;
+    bool filmCameras_ = false;
+    bool replaying_ = false;  // seek: the free camera holds still
+    float flightStep_ = -1.0f;
     bool musicStarted_ = false;
 
     bool headless_ = false;
+    bool titled_ = false;
+    bool verticalSync_ = false;
     std::function<void()> beforeSwap_;
 };

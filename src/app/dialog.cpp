@@ -15,7 +15,7 @@ namespace {
 
 constexpr int kPictureWidth = 400;
 constexpr int kPictureHeight = 150;
-constexpr int kDialogHeight = 210;  // the picture and a black band for the controls
+constexpr int kDialogHeight = 236;  // the picture and a black band for the controls
 
 // Uploads setup.png as an RGBA texture of the picture's size; 0 when it cannot be read.
 unsigned loadPicture(int& width, int& height) {
@@ -117,6 +117,7 @@ bool runSetupDialog(SetupResult& result) {
 
     bool done = false;
     int frame = 0;
+    bool windowed = false, verticalSync = true;
     while (!done) {
         bool spacePressed = false;  // activates the focused button
         if (!platform::beginUiFrame(window, spacePressed)) {
@@ -167,6 +168,10 @@ bool runSetupDialog(SetupResult& result) {
             result.startFlag = 0;
             done = true;
         }
+        ImGui::SetCursorPos(ImVec2(8, kPictureHeight + 50));
+        ImGui::Checkbox("Windowed", &windowed);
+        ImGui::SameLine(0.0f, 24.0f);
+        ImGui::Checkbox("Vertical sync", &verticalSync);
         ImGui::End();
         ImGui::PopStyleColor();
         ImGui::PopStyleVar();
@@ -176,6 +181,8 @@ bool runSetupDialog(SetupResult& result) {
         if (!done) platform::sleepMilliseconds(10);  // a dialog need not spin a core
     }
 
+    result.windowed = windowed;
+    result.verticalSync = verticalSync;
     if (picture) {
         const GLuint name = picture;
         glDeleteTextures(1, &name);

@@ -1,4 +1,5 @@
-// The setup dialog: a picture, the display modes, "Start" and "Quit".
+// The setup dialog: a picture, the display modes, "Windowed", "Vertical sync", "Start" and
+// "Quit".
 #pragma once
 
 #include <string>
@@ -12,6 +13,8 @@ struct SetupResult {
     int height = 0;
     int bitsPerPixel = 0;
     int frequency = 0;
+    bool windowed = false;     // "Windowed": the film in a window of the chosen size
+    bool verticalSync = true;  // "Vertical sync": each frame waits for the display
 };
 
 // Shows the dialog until "Start", "Quit" or the window's close. False when no dialog could be

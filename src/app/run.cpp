@@ -5,6 +5,7 @@
 
 #include "app/dialog.h"
 #include "app/startup.h"
+#include "app/transport.h"
 #include "base/log.h"
 #include "platform/platform.h"
 
@@ -36,23 +37,93 @@ float FrameTimer::tick() {
     return dt;
 }
 
-int runMainLoop(DemoController& controller, FrameTimer& timer) {
+bool applyPlayerKeys(Transport& transport, DemoController& controller,
+                     const std::function<bool(platform::Key)>& pressed) {
+    using platform::Key;
+    if (pressed(Key::Space)) transport.togglePause();
+    if (pressed(Key::C)) controller.useFilmCameras(!controller.filmCameras());
+    static const struct {
+        Key key;
+        float seconds;
+    } kJumps[] = {{Key::Left, -5.0f}, {Key::Right, 5.0f}, {Key::PageUp, -30.0f}, {Key::PageDown, 30.0f}};
+    bool jumped = false;
+    for (const auto& jump : kJumps)
+        if (pressed(jump.key)) {
+            transport.jumpBy(jump.seconds * 1000.0f);
+            jumped = true;
+        }
+    if (pressed(Key::Home)) {
+        transport.jumpTo(0.0f);
+        jumped = true;
+    }
+    return jumped;
+}
+
+std::string playerNotes(const Transport& transport, const DemoController& controller) {
+    std::string state = transport.paused() ? "paused" : "playing";
+    state += controller.filmCameras() ? ", the film's cameras" : ", free camera";
+    return state + "\nSpace pause  Left/Right 5 s  PgUp/PgDn 30 s  Home start  C camera  F5 reload  F1 hide";
+}
+
+int runMainLoop(DemoController& controller, FrameTimer& timer, const LoopOptions& options) {
+    const bool player = controller.runMode() == RunMode::Free;
+    Transport transport(&controller.music(), controller.filmLength());
+    transport.setMusicLock(options.musicLock);
+    const auto pressed = [](platform::Key key) { return platform::keyPressed(key); };
+    // Vertical sync that the driver refused: the loop waits out the display's frame itself, so
+    // that the per-frame shake and noise do not turn into flicker at hundreds of frames a second.
+    const bool pace = controller.verticalSync() && controller.window() &&
+                      platform::swapInterval(controller.window()->handle()) == 0;
+    const double frameMs = 1000.0 / (controller.frequency() > 0 ? controller.frequency() : 60);
+    int64_t frameStart = platform::counter();
     timer.start();
     int frames = 0;
-    float t = 0.0f;
     bool finished = false;
     for (;;) {
         if (!platform::pumpEvents()) break;
         // A tap shorter than a frame counts too: slow frames must not swallow Escape.
         if (platform::keyDown(platform::Key::Escape) || platform::keyPressed(platform::Key::Escape)) break;
-        const float dt = timer.tick();
-        t += dt;
-        if (!controller.update(t, dt)) finished = true;
+        const float step = timer.tick();
+        Transport::Frame frame;
+        if (player && applyPlayerKeys(transport, controller, pressed)) {
+            const int64_t begin = platform::counter();
+            frame.t = transport.time();
+            frame.dt = controller.seek(frame.t);
+            char line[96];
+            std::snprintf(line, sizeof line, "jumped to %.1f s (the film replayed in %.2f s)", frame.t / 1000.0f,
+                          static_cast<double>(platform::counter() - begin) / static_cast<double>(platform::counterFrequency()));
+            getLogger("Voltaresca")->log(line);
+        } else {
+            frame = transport.tick(step);
+        }
+        if (player && controller.frame()) controller.frame()->setOverlayNotes(playerNotes(transport, controller));
+        controller.setFlightStep(step);  // the free camera flies in real time, paused or not
+        if (!controller.update(frame.t, frame.dt)) finished = true;
         ++frames;
-        if (!controller.render(t, dt)) break;
-        if (finished) break;
+        if (!controller.render(frame.t, frame.dt)) break;
+        if (options.afterFrame) options.afterFrame(frame.t);
+        if (pace) {
+            const double spent = static_cast<double>(platform::counter() - frameStart) * 1000.0 /
+                                 static_cast<double>(platform::counterFrequency());
+            if (spent < frameMs - 1.0) platform::sleepMilliseconds(static_cast<int>(frameMs - spent));
+            frameStart = platform::counter();
+        }
+        if (finished || (options.stopAt > 0.0f && frame.t >= options.stopAt)) break;
     }
     return frames;
+}
+
+StartupDesc startupFor(RunMode mode, const SetupResult& setup) {
+    StartupDesc desc;
+    desc.mode = mode;
+    desc.width = setup.width;
+    desc.height = setup.height;
+    desc.bitsPerPixel = setup.bitsPerPixel;
+    desc.frequency = setup.frequency;
+    desc.fullScreen = mode == RunMode::Demo && !setup.windowed;
+    desc.titled = setup.windowed;
+    desc.verticalSync = setup.verticalSync;
+    return desc;
 }
 
 int runDemo(RunMode mode) {
@@ -64,13 +135,7 @@ int runDemo(RunMode mode) {
     }
     if (setup.startFlag != 1) return 0;
 
-    StartupDesc desc;
-    desc.mode = mode;
-    desc.width = setup.width;
-    desc.height = setup.height;
-    desc.bitsPerPixel = setup.bitsPerPixel;
-    desc.frequency = setup.frequency;
-    desc.fullScreen = mode == RunMode::Demo;
+    const StartupDesc desc = startupFor(mode, setup);
     std::string reason;
     std::unique_ptr<DemoStart> run = startDemo(desc, reason);
     if (!run) {
@@ -79,7 +144,7 @@ int runDemo(RunMode mode) {
     }
     dataDirectory = run->dataDirectory();
     log->log("playing " + std::to_string(setup.width) + "x" + std::to_string(setup.height) +
-             (mode == RunMode::Demo ? " full screen" : " in a window"));
+             (desc.fullScreen ? " full screen" : " in a window") + (desc.verticalSync ? ", vertical sync" : ""));
     FrameTimer timer;
     const int64_t begin = platform::counter();
     const int frames = runMainLoop(run->controller(), timer);

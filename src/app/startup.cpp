@@ -32,6 +32,7 @@ std::unique_ptr<DemoStart> startDemo(const StartupDesc& desc, std::string& reaso
     run->controller_ = DemoController::instance();
     DemoController& controller = *run->controller_;
     controller.setHeadless(desc.headless);
+    controller.setWindowStyle(desc.titled, desc.verticalSync);
     if (!controller.init(desc.mode, desc.width, desc.height, desc.bitsPerPixel, desc.frequency, desc.fullScreen)) {
         const std::string cause = platform::lastError();
         reason = "couldn't set up OpenGL at " + std::to_string(desc.width) + "x" + std::to_string(desc.height) +

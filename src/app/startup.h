@@ -16,6 +16,8 @@ struct StartupDesc {
     int bitsPerPixel = 32;
     int frequency = 60;
     bool fullScreen = false;
+    bool titled = false;            // not full screen: a centred window with a title bar
+    bool verticalSync = false;      // every swap waits for the display's vertical blank
     bool headless = false;          // a hidden window and no sound (frame capture)
     std::string archive;            // the data archive; empty: "demodat" beside the program
     std::string folderPrefix = "voltaresca-";

@@ -111,6 +111,12 @@ void Animation::evaluate(float t, const float* parent, float dt) {
     for (auto& child : children) child->evaluate(t, forChildren, dt);
 }
 
+void Animation::rewind() {
+    spinAngle = 0.0f;
+    axis = sm::Vec3(1.0f, 0.0f, 0.0f);
+    for (auto& child : children) child->rewind();
+}
+
 // ---- reading ------------------------------------------------------------------------------
 
 namespace {

@@ -35,6 +35,9 @@ public:
     // Writes the matrices of this node's target and of the tree below it at `t` seconds, with
     // `parent` the 16-float matrix of the parent and `dt` the frame step in seconds.
     void evaluate(float t, const float* parent, float dt);
+    // Back to the state before the first evaluate: the spin angle and the remembered axis of
+    // every node (a jump back in time replays the film from its start).
+    void rewind();
 
     int32_t nodeId = 0;
     float matrix[16];

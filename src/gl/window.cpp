@@ -21,12 +21,18 @@ bool OpenGLWindow::create(int width, int height, int bitsPerPixel, int frequency
     desc.fullScreen = fullScreen;
     desc.mode = {width, height, bitsPerPixel, frequency};
     desc.hidden = hidden;
+    desc.borderless = !titled;
+    desc.centred = titled;
+    desc.swapInterval = swapInterval;
     window_ = platform::createWindow(desc);
     if (!window_) {
         controllerLog()->log("window system: " + platform::lastError());
         destroy();
         return false;
     }
+    if (swapInterval != 0 && platform::swapInterval(window_) != swapInterval)
+        controllerLog()->log("vertical sync: the driver refused swap interval " + std::to_string(swapInterval) +
+                             " (" + platform::lastError() + "); frames are paced by the clock instead");
     return true;
 }
 

@@ -15,6 +15,11 @@ public:
     void swap();
     // Set before create: the window is never shown (frame capture draws off screen).
     bool hidden = false;
+    // Set before create: a centred window with a title bar instead of the borderless one at the
+    // top left (full screen ignores it).
+    bool titled = false;
+    // Set before create: 1 waits for the vertical blank at each swap, 0 does not.
+    int swapInterval = 0;
     platform::Window* handle() const { return window_; }
     int width() const { return width_; }
     int height() const { return height_; }

@@ -6,9 +6,27 @@
 
 namespace platform {
 
-class Music {
+// What the player asks of a music track; tests put a fake in its place.
+class MusicStream {
 public:
-    ~Music() { close(); }
+    virtual ~MusicStream() = default;
+    virtual bool isPlaying() const = 0;  // started and not paused
+    virtual void pause() = 0;
+    virtual void resume() = 0;
+    // Moves to `seconds` from the track's start (wrapped into the track, which loops).
+    virtual void seek(double seconds) = 0;
+    // Where the decoder is in the track, in seconds; negative when the track cannot tell. What is
+    // heard lags this by up to latency().
+    virtual double position() const = 0;
+    // Seconds of sound queued between the decoder and the loudspeaker (the output's buffer).
+    virtual double latency() const = 0;
+    // The track's length in seconds; 0 when unknown.
+    virtual double duration() const = 0;
+};
+
+class Music : public MusicStream {
+public:
+    ~Music() override { close(); }
     // Opens the output and the file; false (and silence) when either fails.
     bool open(const std::string& path);
     // Starts the loop once; later calls do nothing.
@@ -16,12 +34,22 @@ public:
     // Frees the stream and the output; safe to repeat.
     void close();
     bool isOpen() const { return stream_ != nullptr; }
-    bool isPlaying() const { return started_; }
+    bool isStarted() const { return started_; }
+
+    bool isPlaying() const override { return started_ && !paused_; }
+    void pause() override;
+    void resume() override;
+    void seek(double seconds) override;
+    double position() const override;
+    double latency() const override { return latency_; }
+    double duration() const override;
 
 private:
     void* stream_ = nullptr;  // the mixer's music object
     bool outputOpen_ = false;
     bool started_ = false;
+    bool paused_ = false;
+    double latency_ = 0.0;
 };
 
 }  // namespace platform

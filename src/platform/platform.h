@@ -48,7 +48,8 @@ struct WindowDesc {
     bool openGL = true;            // compatibility-profile context, double-buffered
     bool hidden = false;           // tests draw off screen
     bool centred = false;          // dialogs are centred; the demo window sits at (0, 0)
-    bool borderless = true;
+    bool borderless = true;        // false: a title bar, and closing it asks the program to quit
+    int swapInterval = 0;          // 1: each swap waits for the display's vertical blank
 };
 
 // Creates the window and, when asked, its GL context and makes it current. Null on failure,
@@ -59,6 +60,10 @@ void swapWindow(Window* window);
 void* nativeWindow(Window* window);   // the backend's window object, for the dialog's UI backend
 void* glContext(Window* window);      // the backend's GL context object
 void windowSize(Window* window, int& width, int& height);
+void windowPosition(Window* window, int& x, int& y);
+// The swap interval the context really has (the driver may refuse the one asked for).
+int swapInterval(Window* window);
+bool windowHasBorder(Window* window);
 std::string windowTitle(Window* window);
 std::string lastError();
 
@@ -73,7 +78,8 @@ bool pumpEvents(const std::function<void(const void* nativeEvent)>& observer = {
 // Forgets an earlier quit request (the dialog's close must not end the demo that follows).
 void clearQuitRequest();
 
-enum class Key { Escape, W, S, A, D, Q, E, LeftControl, MouseLeft, F1 };
+enum class Key { Escape, W, S, A, D, Q, E, LeftControl, MouseLeft, F1, Space, Left, Right, PageUp, PageDown, Home, C, F5 };
+constexpr int kKeyCount = static_cast<int>(Key::F5) + 1;
 bool keyDown(Key key);
 // True once for each press of the key since the last call (for toggles such as F1, and for
 // taps shorter than a frame).
@@ -113,6 +119,9 @@ std::vector<std::string> listFiles(const std::string& pattern);
 bool removeTree(const std::string& path);
 bool isDirectory(const std::string& path);
 bool fileExists(const std::string& path);
+// Size and modification time of a file folded into one number; 0 when it cannot be read.
+// Equal stamps mean "probably unchanged" (a watcher compares them, never orders them).
+uint64_t fileStamp(const std::string& path);
 
 // ---- diagnostics ----------------------------------------------------------------------
 

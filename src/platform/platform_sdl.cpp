@@ -31,7 +31,7 @@ namespace {
 
 bool g_initialised = false;
 bool g_quitRequested = false;
-bool g_pressed[10] = {};
+bool g_pressed[kKeyCount] = {};
 std::string g_lastError;
 
 SDL_Scancode scancodeOf(Key key) {
@@ -45,13 +45,21 @@ SDL_Scancode scancodeOf(Key key) {
         case Key::E: return SDL_SCANCODE_E;
         case Key::LeftControl: return SDL_SCANCODE_LCTRL;
         case Key::F1: return SDL_SCANCODE_F1;
+        case Key::Space: return SDL_SCANCODE_SPACE;
+        case Key::Left: return SDL_SCANCODE_LEFT;
+        case Key::Right: return SDL_SCANCODE_RIGHT;
+        case Key::PageUp: return SDL_SCANCODE_PAGEUP;
+        case Key::PageDown: return SDL_SCANCODE_PAGEDOWN;
+        case Key::Home: return SDL_SCANCODE_HOME;
+        case Key::C: return SDL_SCANCODE_C;
+        case Key::F5: return SDL_SCANCODE_F5;
         case Key::MouseLeft: break;
     }
     return SDL_SCANCODE_UNKNOWN;
 }
 
 void notePress(SDL_Scancode code) {
-    for (int k = 0; k <= static_cast<int>(Key::F1); ++k) {
+    for (int k = 0; k < kKeyCount; ++k) {
         const Key key = static_cast<Key>(k);
         if (key != Key::MouseLeft && scancodeOf(key) == code) g_pressed[k] = true;
     }
@@ -175,7 +183,9 @@ Window* createWindow(const WindowDesc& desc) {
             destroyWindow(w);
             return nullptr;
         }
-        SDL_GL_SetSwapInterval(0);
+        // A driver that cannot wait for the vertical blank keeps its own interval; swapInterval()
+        // tells what it has.
+        if (SDL_GL_SetSwapInterval(desc.swapInterval) != 0) g_lastError = SDL_GetError();
     }
     if (!desc.hidden) SDL_RaiseWindow(w->window);
     return w;
@@ -205,6 +215,20 @@ void* glContext(Window* w) { return w ? w->context : nullptr; }
 void windowSize(Window* w, int& width, int& height) {
     width = height = 0;
     if (w && w->window) SDL_GetWindowSize(w->window, &width, &height);
+}
+
+void windowPosition(Window* w, int& x, int& y) {
+    x = y = 0;
+    if (w && w->window) SDL_GetWindowPosition(w->window, &x, &y);
+}
+
+int swapInterval(Window* w) {
+    if (!w || !w->context || SDL_GL_GetCurrentContext() != w->context) return 0;
+    return SDL_GL_GetSwapInterval();
+}
+
+bool windowHasBorder(Window* w) {
+    return w && w->window && (SDL_GetWindowFlags(w->window) & SDL_WINDOW_BORDERLESS) == 0;
 }
 
 std::string windowTitle(Window* w) { return w && w->window ? SDL_GetWindowTitle(w->window) : ""; }
@@ -362,6 +386,17 @@ bool isDirectory(const std::string& path) {
 bool fileExists(const std::string& path) {
     std::error_code ec;
     return fs::is_regular_file(fs::path(path), ec);
+}
+
+uint64_t fileStamp(const std::string& path) {
+    std::error_code ec;
+    const fs::path p(path);
+    const uintmax_t size = fs::file_size(p, ec);
+    if (ec) return 0;
+    const auto written = fs::last_write_time(p, ec);
+    if (ec) return 0;
+    const uint64_t ticks = static_cast<uint64_t>(written.time_since_epoch().count());
+    return (ticks * 1000003u) ^ static_cast<uint64_t>(size) ^ 1u;
 }
 
 void debugOutput(const char* text) {

@@ -48,6 +48,7 @@ public:
 
     unsigned screenTexture() const { return screenTexture_; }
     const CursorBlink& cursor() const { return cursor_; }
+    void rewind() { cursor_ = CursorBlink(); }
 
 private:
     Model* model_ = nullptr;

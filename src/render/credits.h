@@ -48,6 +48,8 @@ public:
     void release();
     void forget();  // the context is gone: drop the records only
 
+    // Back to the schedule's start (a jump back in time).
+    void rewind() { schedule_ = CreditsSchedule(); }
     void updateCredits(float t, float dt) { schedule_.update(t, dt, static_cast<int>(pictures_.size())); }
     // Draws every monitor, visible or not; only the active one shows the picture.
     void drawScreens(const float* view, const sm::Vec3& eye, const float* projection);

@@ -116,6 +116,11 @@ void FrameEffects::finish(unsigned sceneColor, float fade, float noiseStrength) 
     postProcess(sceneColor, blurred, fade, inputs);
 }
 
+void FrameEffects::rewind() {
+    credits_.rewind();
+    believe_.rewind();
+}
+
 void FrameEffects::drawBelievePicture(float t, float dt) { believe_.drawScreenPicture(t, dt); }
 
 void FrameEffects::drawBelieveModel(const float* view, const float* projection) {

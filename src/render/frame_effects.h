@@ -55,6 +55,8 @@ public:
     // Eye glow and electro range of the code-built tracks at t (milliseconds).
     void trackValues(float t, float& eyeGlow, float& electroRange);
     void updateCredits(float t, float dt);
+    // What the credits and the believe screen carry from frame to frame, back to its start.
+    void rewind();
 
     // Into the glow texture; ends with the default frame buffer bound and the window viewport.
     void renderGlow(float dt, const sm::Vec3& eye, const float* view, const float* projection, float eyeGlow,

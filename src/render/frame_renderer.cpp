@@ -180,7 +180,9 @@ void FrameRenderer::drawOverlay() {
     if (freeMode_ && !headless_ && platform::keyPressed(platform::Key::F1)) overlayShown_ = !overlayShown_;
     if (!overlayShown_) return;
     const sm::Vec3 eye = cameraFrame(viewMatrix_).eye;
-    ::drawOverlay(overlayText(lastTime_, frameRate_.perSecond(), eye), width_, height_);
+    std::string text = overlayText(lastTime_, frameRate_.perSecond(), eye);
+    if (!overlayNotes_.empty()) text += "\n" + overlayNotes_;
+    ::drawOverlay(text, width_, height_);
     checkGl("the overlay");
 }
 
@@ -263,6 +265,20 @@ void FrameRenderer::advance(float t, float dt) {
     auto* shot = dynamic_cast<AnimCamera*>(camera_);
     lastFade_ = fade_.step(shot != nullptr, shot ? shot->endTime : 0.0f, t, dt);
     effects_.carryGlow(eyeGlow_);
+}
+
+void FrameRenderer::rewind() {
+    shake_ = 0.0f;
+    noiseStrength_ = 0.0f;
+    eyeGlow_ = 0.0f;
+    electroRange_ = 0.0f;
+    fade_ = CameraCutFade();
+    lastFade_ = 0.0f;
+    shakeRandom_ = Random();
+    frameRate_ = FrameRate();
+    lastTime_ = 0.0f;
+    camera_ = nullptr;
+    effects_.rewind();
 }
 
 void FrameRenderer::release() {

@@ -70,6 +70,9 @@ public:
     // the same way, and nothing else is drawn. The next rendered frame is then byte for byte the
     // one that drawing every frame would give.
     void advance(float t, float dt);
+    // Everything a frame carries to the next one, back to what it was before the first frame:
+    // a jump replays the film from its start through advance. The overlay stays as it was.
+    void rewind();
     // Deletes every GL object while the context exists; safe to repeat.
     void release();
     // The context is gone: drop the records without GL calls.
@@ -88,6 +91,8 @@ public:
     StdLighting* lighting() const { return lighting_.get(); }
     FrameEffects& effects() { return effects_; }
     bool overlayShown() const { return overlayShown_; }
+    // Lines shown under the overlay's first one (the player's keys and state).
+    void setOverlayNotes(std::string notes) { overlayNotes_ = std::move(notes); }
     RenderTarget* sceneTarget() const { return sceneTarget_.get(); }
     RenderTarget* glowTarget() const { return glowTarget_.get(); }
     Texture* sceneColorTexture() const { return sceneColorTexture_.get(); }
@@ -145,6 +150,7 @@ private:
     sm::Frustum frustum_;
     Random shakeRandom_;
     bool overlayShown_ = false;
+    std::string overlayNotes_;
     FrameRate frameRate_;
     float lastTime_ = 0.0f;
 

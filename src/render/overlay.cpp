@@ -36,9 +36,15 @@ void drawOverlay(const std::string& text, int width, int height) {
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
     glColor3f(1.0f, 1.0f, 0.4f);
-    glRasterPos2i(8, height - 20);
     glListBase(kFontListBase);
-    glCallLists(static_cast<GLsizei>(text.size()), GL_UNSIGNED_BYTE, text.data());
+    size_t begin = 0;
+    for (int line = 0; begin <= text.size(); ++line) {
+        size_t end = text.find('\n', begin);
+        if (end == std::string::npos) end = text.size();
+        glRasterPos2i(8, height - 20 - 16 * line);
+        glCallLists(static_cast<GLsizei>(end - begin), GL_UNSIGNED_BYTE, text.data() + begin);
+        begin = end + 1;
+    }
     glPopMatrix();
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();

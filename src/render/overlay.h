@@ -21,6 +21,6 @@ private:
 // "t 12.345 s  60.0 fps  camera (1.00, 2.00, 3.00)"
 std::string overlayText(float t, float framesPerSecond, const sm::Vec3& camera);
 
-// Draws one line of text at the top left of a width x height viewport, leaving the matrices,
+// Draws text at the top left, a line for each '\n', of a width x height viewport, leaving the matrices,
 // enables and colour as they were.
 void drawOverlay(const std::string& text, int width, int height);

@@ -1,0 +1,62 @@
+#include "app/transport.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+// Beyond this the gap is not drift but a stall or a jump: the time goes straight to the music.
+constexpr double kSnapMs = 250.0;
+// Share of the gap closed each frame, and at most this share of the frame's own step, so
+// that no frame is more than a tenth longer or shorter than the counter says.
+constexpr double kPull = 0.05;
+constexpr double kMostPerStep = 0.1;
+}  // namespace
+
+Transport::Frame Transport::tick(float counterDt) {
+    if (counterDt < 0.0f) counterDt = 0.0f;
+    wall_ += counterDt;
+    lastError_ = 0.0f;
+    if (paused_) return {t_, 0.0f};
+    double next = static_cast<double>(t_) + counterDt;
+    if (lock_ && music_ && music_->isPlaying()) {
+        const double raw = music_->position();
+        if (raw != lastRaw_) {
+            // The mixer reports its position once per buffer; between two reports the sound
+            // moves on with the counter.
+            lastRaw_ = raw;
+            rawWall_ = wall_;
+        }
+        const double length = music_->duration() * 1000.0;
+        const double heard = lastRaw_ * 1000.0 + (wall_ - rawWall_) - music_->latency() * 1000.0;
+        // The track loops and the film does not: only the first pass of the music says the time.
+        if (raw >= 0.0 && heard >= 0.0 && (length <= 0.0 || (heard < length && next < length))) {
+            const double error = heard - next;
+            lastError_ = static_cast<float>(error);
+            const double most = kMostPerStep * counterDt;
+            next += std::abs(error) > kSnapMs ? error : std::clamp(error * kPull, -most, most);
+        }
+    }
+    next = std::max(next, static_cast<double>(t_));  // the film never runs backwards by itself
+    const Frame frame{static_cast<float>(next), static_cast<float>(next - t_)};
+    t_ = frame.t;
+    return frame;
+}
+
+void Transport::togglePause() {
+    paused_ = !paused_;
+    if (!music_) return;
+    if (paused_)
+        music_->pause();
+    else
+        music_->resume();
+    lastRaw_ = -1.0;
+}
+
+float Transport::jumpTo(float t) {
+    t = std::max(t, 0.0f);
+    if (length_ > 0.0f) t = std::min(t, length_);
+    t_ = t;
+    if (music_) music_->seek(t / 1000.0);
+    lastRaw_ = -1.0;
+    return t_;
+}

@@ -1,0 +1,210 @@
+// The player: the transport's clock against a fake music track, the keys, a jump landing on
+// the captured frame, and the dialog's window choices reaching the window.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <set>
+
+#include "app/dialog.h"
+#include "app/run.h"
+#include "app/startup.h"
+#include "app/transport.h"
+#include "gl/gl.h"
+#include "platform/platform.h"
+#include "support/log_capture.h"
+#include "support/temp_dir.h"
+#include "support/test_scene.h"
+
+namespace {
+
+// A track that plays at the counter's pace, reports its position once per buffer as the mixer
+// does, and records what it was asked.
+class FakeMusic : public platform::MusicStream {
+public:
+    bool isPlaying() const override { return playing; }
+    void pause() override { playing = false; }
+    void resume() override { playing = true; }
+    void seek(double seconds) override { heard = seconds; }
+    double position() const override { return std::floor((heard + kBuffer) / kBuffer) * kBuffer; }
+    double latency() const override { return kBuffer; }
+    double duration() const override { return 220.0; }
+    void play(double seconds) {
+        if (playing) heard += seconds;
+    }
+
+    static constexpr double kBuffer = 0.093;
+    bool playing = true;
+    double heard = 0.0;  // seconds
+};
+
+TEST(Transport, PauseHoldsTimeAndMusicAndJumpsClamp) {
+    FakeMusic music;
+    Transport transport(&music, 220000.0f);
+    transport.setMusicLock(false);
+    for (int i = 0; i < 3; ++i) transport.tick(10.0f);
+    EXPECT_FLOAT_EQ(transport.time(), 30.0f);
+
+    transport.togglePause();
+    EXPECT_FALSE(music.playing);
+    const Transport::Frame still = transport.tick(500.0f);
+    EXPECT_FLOAT_EQ(still.t, 30.0f);
+    EXPECT_FLOAT_EQ(still.dt, 0.0f);
+
+    // A jump during a pause lands, takes the music along and stays paused.
+    EXPECT_FLOAT_EQ(transport.jumpBy(-5000.0f), 0.0f);
+    EXPECT_DOUBLE_EQ(music.heard, 0.0);
+    EXPECT_FLOAT_EQ(transport.jumpBy(90000.0f), 90000.0f);
+    EXPECT_DOUBLE_EQ(music.heard, 90.0);
+    EXPECT_TRUE(transport.paused());
+    EXPECT_FALSE(music.playing);
+    EXPECT_FLOAT_EQ(transport.tick(16.0f).t, 90000.0f);
+    EXPECT_FLOAT_EQ(transport.jumpBy(1.0e6f), 220000.0f);
+
+    transport.togglePause();
+    EXPECT_TRUE(music.playing);
+    const Transport::Frame moving = transport.tick(16.0f);
+    EXPECT_FLOAT_EQ(moving.dt, 16.0f);
+}
+
+TEST(Transport, FollowsTheHeardMusicWithEvenSteps) {
+    FakeMusic music;
+    music.heard = 0.150;  // the sound starts 150 ms ahead of the picture
+    Transport transport(&music, 220000.0f);
+    const float step = 1000.0f / 60.0f;
+    float smallest = 1e9f, largest = 0.0f;
+    for (int frame = 0; frame < 600; ++frame) {
+        music.play(step / 1000.0);
+        const Transport::Frame f = transport.tick(step);
+        if (frame > 0) smallest = std::min(smallest, f.dt), largest = std::max(largest, f.dt);
+    }
+    EXPECT_NEAR(transport.time(), music.heard * 1000.0, 12.0);  // within one 60 Hz frame
+    EXPECT_GE(smallest, 0.9f * step - 1e-3f);
+    EXPECT_LE(largest, 1.1f * step + 1e-3f);
+
+    // A stall of the picture (a long frame with the sound going on) is closed at once.
+    music.play(2.0);
+    transport.tick(step);
+    music.play(step / 1000.0);
+    transport.tick(step);
+    EXPECT_NEAR(transport.time(), music.heard * 1000.0, 100.0);
+}
+
+TEST(PlayerKeys, DriveTheTransport) {
+    FakeMusic music;
+    Transport transport(&music, 220000.0f);
+    transport.setMusicLock(false);
+    transport.jumpTo(100000.0f);
+    DemoController* controller = DemoController::instance();
+    std::set<platform::Key> down;
+    const auto pressed = [&](platform::Key key) { return down.count(key) > 0; };
+    const auto press = [&](std::set<platform::Key> keys) {
+        down = std::move(keys);
+        return applyPlayerKeys(transport, *controller, pressed);
+    };
+    EXPECT_FALSE(press({platform::Key::Space}));
+    EXPECT_TRUE(transport.paused());
+    EXPECT_TRUE(press({platform::Key::Right}));
+    EXPECT_FLOAT_EQ(transport.time(), 105000.0f);
+    EXPECT_TRUE(press({platform::Key::PageUp}));
+    EXPECT_FLOAT_EQ(transport.time(), 75000.0f);
+    EXPECT_TRUE(press({platform::Key::PageDown, platform::Key::Left}));
+    EXPECT_FLOAT_EQ(transport.time(), 100000.0f);
+    EXPECT_TRUE(press({platform::Key::Home}));
+    EXPECT_FLOAT_EQ(transport.time(), 0.0f);
+    EXPECT_TRUE(transport.paused());
+    EXPECT_NE(playerNotes(transport, *controller).find("paused"), std::string::npos);
+    DemoController::destroyInstance();
+}
+
+// The test scene's film: the frame a headless start shows at `t` after `play` ran on it.
+class JumpTest : public ::testing::Test {
+protected:
+    static constexpr int kWidth = 160, kHeight = 90;
+    void SetUp() override {
+        TestSceneOptions options;
+        options.secondShotEnd = 300.0f;  // through the credits and the believe screen
+        options.shake = 0.3f;            // the shake's generator carries from frame to frame
+        ASSERT_TRUE(writeTestSceneArchive(dir.path() + "demodat", options));
+    }
+    std::vector<unsigned char> frameAfterJump(float t, const std::function<void(DemoController&)>& play) {
+        StartupDesc desc;
+        desc.width = kWidth;
+        desc.height = kHeight;
+        desc.headless = true;
+        desc.archive = dir.path() + "demodat";
+        std::string reason;
+        std::unique_ptr<DemoStart> run = startDemo(desc, reason);
+        EXPECT_TRUE(run) << reason;
+        if (!run) return {};
+        DemoController& controller = run->controller();
+        std::vector<unsigned char> pixels(kWidth * kHeight * 4);
+        controller.setBeforeSwap([&] { glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data()); });
+        play(controller);
+        const float dt = controller.seek(t);
+        controller.update(t, dt);
+        controller.render(t, dt);
+        return pixels;
+    }
+    TempDir dir;
+    LogCapture log;
+};
+
+TEST_F(JumpTest, TheFrameAfterAJumpIsTheCapturedFrame) {
+    // Played in uneven steps far past the moments, through credits and the believe screen.
+    const auto wander = [](DemoController& c) {
+        float t = 0.0f;
+        for (float dt : {0.0f, 17.0f, 950.0f, 4000.0f, 33.0f, 80000.0f, 75000.0f, 3000.0f, 55000.0f, 1200.0f}) {
+            t += dt;
+            c.update(t, dt);
+            c.render(t, dt);
+        }
+    };
+    for (float t : {1500.0f, 157300.0f, 211000.0f}) {
+        const auto captured = frameAfterJump(t, [](DemoController&) {});
+        const auto jumped = frameAfterJump(t, wander);
+        ASSERT_FALSE(captured.empty());
+        EXPECT_TRUE(captured == jumped) << "at " << t << " ms";
+    }
+}
+
+TEST(DisplayChoices, ReachTheWindow) {
+    SetupResult setup;
+    setup.width = 320;
+    setup.height = 240;
+    setup.bitsPerPixel = 32;
+    setup.frequency = 60;
+    EXPECT_TRUE(startupFor(RunMode::Demo, setup).fullScreen);
+    EXPECT_TRUE(startupFor(RunMode::Demo, setup).verticalSync);
+    setup.windowed = true;
+    const StartupDesc windowed = startupFor(RunMode::Demo, setup);
+    EXPECT_FALSE(windowed.fullScreen);
+    EXPECT_TRUE(windowed.titled);
+
+    LogCapture log;
+    for (bool titled : {true, false}) {
+        DemoController* controller = DemoController::instance();
+        controller->setWindowStyle(titled, titled);
+        ASSERT_TRUE(controller->init(RunMode::Demo, 320, 240, 32, 60, false)) << platform::lastError();
+        platform::Window* window = controller->window()->handle();
+        int w = 0, h = 0, x = -1, y = -1, screenW = 0, screenH = 0;
+        platform::windowSize(window, w, h);
+        platform::windowPosition(window, x, y);
+        platform::screenSize(screenW, screenH);
+        EXPECT_EQ(w, 320);
+        EXPECT_EQ(h, 240);
+        EXPECT_EQ(platform::windowHasBorder(window), titled);
+        EXPECT_EQ(x, titled ? (screenW - 320) / 2 : 0);
+        EXPECT_EQ(y, titled ? (screenH - 240) / 2 : 0);
+        // A driver without swap control (the test display's) says so, and the loop paces itself.
+        if (titled && platform::swapInterval(window) != 1) {
+            EXPECT_TRUE(log.contains("vertical sync")) << log.all();
+        } else if (!titled) {
+            EXPECT_EQ(platform::swapInterval(window), 0);
+        }
+        EXPECT_EQ(controller->verticalSync(), titled);
+        DemoController::destroyInstance();
+    }
+}
+
+}  // namespace
