@@ -57,6 +57,19 @@ bool skipKeys(std::istream& in) {
 PropertyRegistry::PropertyRegistry() = default;
 PropertyRegistry::~PropertyRegistry() = default;
 
+bool PropertyRegistry::reload(const std::string& path) {
+    {
+        PropertyRegistry trial;
+        if (!trial.load(path)) return false;
+    }
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        properties_.clear();
+        cameras_.clear();
+    }
+    return load(path);
+}
+
 bool PropertyRegistry::load(const std::string& path) {
     std::string text;
     if (!readWholeFile(path, text)) {

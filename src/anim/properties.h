@@ -102,6 +102,10 @@ public:
     bool load(const std::string& path);
     // Parses script text; `source` names it in the log line.
     bool parse(const std::string& text, const std::string& source);
+    // Reads the script anew in place of what is registered, only when the whole file reads
+    // (a script that fails leaves everything as it was). Pointers to the old properties are
+    // dangling afterwards: whoever looked properties up must look them up again.
+    bool reload(const std::string& path);
 
     // The first property in id order whose name is exactly `name`, or null. Takes the lock.
     EditableProperty* find(const std::string& name);

@@ -107,10 +107,6 @@ bool DemoController::loadContent(const std::string& dataDirectory) {
     // Animations and the electro effect are optional: without them the scene stands still, no
     // scripted camera exists and the head is not drawn.
     DemoContent* registry = DemoContent::instance();
-    animations_.factory = registry->find<Animation>("factory");
-    animations_.winda = registry->find<Animation>("winda");
-    animations_.wheels = registry->find<Animation>("wheels");
-    animations_.cameras = registry->find<Animation>("cameras");
     electro_ = registry->find<Effect>("electro");
     bool found = true;
     found = require("model", "factory", models_.factory) && found;
@@ -118,12 +114,7 @@ bool DemoController::loadContent(const std::string& dataDirectory) {
     found = require("model", "wheels", models_.wheels) && found;
     found = require("model", "winda", models_.winda) && found;
     if (found) {
-        if (animations_.factory) {
-            animations_.factory->bindMeshes(models_.factory->meshes);
-            animations_.factory->bindMeshes(models_.credits->meshes);
-        }
-        if (animations_.wheels) animations_.wheels->bindMeshes(models_.wheels->meshes);
-        if (animations_.winda) animations_.winda->bindMeshes(models_.winda->meshes);
+        bindAnimations();
         if (animations_.cameras)
             cameraChanger_.setCameras(loadCameras(d + "cameras" + sep + "cameras.cam", animations_.cameras));
     }
@@ -142,6 +133,20 @@ bool DemoController::loadContent(const std::string& dataDirectory) {
 
     frame_->load(d);
     return true;
+}
+
+void DemoController::bindAnimations() {
+    DemoContent* registry = DemoContent::instance();
+    animations_.factory = registry->find<Animation>("factory");
+    animations_.winda = registry->find<Animation>("winda");
+    animations_.wheels = registry->find<Animation>("wheels");
+    animations_.cameras = registry->find<Animation>("cameras");
+    if (animations_.factory) {
+        animations_.factory->bindMeshes(models_.factory->meshes);
+        animations_.factory->bindMeshes(models_.credits->meshes);
+    }
+    if (animations_.wheels) animations_.wheels->bindMeshes(models_.wheels->meshes);
+    if (animations_.winda) animations_.winda->bindMeshes(models_.winda->meshes);
 }
 
 void DemoController::redrawLoadingScreen() {

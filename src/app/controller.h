@@ -68,6 +68,12 @@ public:
     void setFlightStep(float ms) { flightStep_ = ms; }
     // The film's length in milliseconds: the music's, else the end of the last shot; 0 unknown.
     float filmLength() const;
+    // Live reload: the effects, materials, node animations, cameras and property script of a
+    // fresh unpacking in `dataDirectory`, compared file by file with `previous` (the unpacking
+    // they were loaded from). A changed file that loads takes its asset's place; one that fails
+    // keeps the previous version. Then the frame is prepared again; the caller replays the film
+    // to its moment (seek). One line per file that changed, failed or went missing.
+    std::vector<std::string> reloadContent(const std::string& dataDirectory, const std::string& previous);
     // Releases everything; safe to call any number of times.
     void shutdown();
 
@@ -126,6 +132,8 @@ private:
 
     void logError(const std::string& message);
     void redrawLoadingScreen();
+    // Finds the node animations and binds them to the scene's meshes.
+    void bindAnimations();
     // Looks a named asset up; a missing one is logged and makes the result false.
     template <typename T>
     bool require(const char* kind, const std::string& name, T*& out);

@@ -76,6 +76,12 @@ int runMainLoop(DemoController& controller, FrameTimer& timer, const LoopOptions
                       platform::swapInterval(controller.window()->handle()) == 0;
     const double frameMs = 1000.0 / (controller.frequency() > 0 ? controller.frequency() : 60);
     int64_t frameStart = platform::counter();
+    // The archive is looked at twice a second and reloaded once it holds still for one look
+    // (the generator renames a finished archive into place, but a copy may take longer).
+    const int64_t watchEvery = platform::counterFrequency() / 2;
+    int64_t lastLook = platform::counter();
+    uint64_t loadedStamp = options.watch.empty() ? 0 : platform::fileStamp(options.watch), seenStamp = loadedStamp;
+    std::string reloadNotes;
     timer.start();
     int frames = 0;
     bool finished = false;
@@ -84,8 +90,22 @@ int runMainLoop(DemoController& controller, FrameTimer& timer, const LoopOptions
         // A tap shorter than a frame counts too: slow frames must not swallow Escape.
         if (platform::keyDown(platform::Key::Escape) || platform::keyPressed(platform::Key::Escape)) break;
         const float step = timer.tick();
+        bool reload = player && options.reload && platform::keyPressed(platform::Key::F5);
+        if (player && options.reload && !options.watch.empty() && platform::counter() - lastLook >= watchEvery) {
+            lastLook = platform::counter();
+            const uint64_t stamp = platform::fileStamp(options.watch);
+            if (stamp != 0 && stamp != loadedStamp && stamp == seenStamp) reload = true;
+            seenStamp = stamp;
+        }
         Transport::Frame frame;
-        if (player && applyPlayerKeys(transport, controller, pressed)) {
+        if (reload) {
+            loadedStamp = options.watch.empty() ? 0 : platform::fileStamp(options.watch);
+            reloadNotes.clear();
+            for (const std::string& line : options.reload())
+                reloadNotes += "\n" + (line.size() > 110 ? line.substr(0, 107) + "..." : line);
+            frame.t = transport.time();
+            frame.dt = controller.seek(frame.t);
+        } else if (player && applyPlayerKeys(transport, controller, pressed)) {
             const int64_t begin = platform::counter();
             frame.t = transport.time();
             frame.dt = controller.seek(frame.t);
@@ -96,7 +116,8 @@ int runMainLoop(DemoController& controller, FrameTimer& timer, const LoopOptions
         } else {
             frame = transport.tick(step);
         }
-        if (player && controller.frame()) controller.frame()->setOverlayNotes(playerNotes(transport, controller));
+        if (player && controller.frame())
+            controller.frame()->setOverlayNotes(playerNotes(transport, controller) + reloadNotes);
         controller.setFlightStep(step);  // the free camera flies in real time, paused or not
         if (!controller.update(frame.t, frame.dt)) finished = true;
         ++frames;
@@ -146,8 +167,13 @@ int runDemo(RunMode mode) {
     log->log("playing " + std::to_string(setup.width) + "x" + std::to_string(setup.height) +
              (desc.fullScreen ? " full screen" : " in a window") + (desc.verticalSync ? ", vertical sync" : ""));
     FrameTimer timer;
+    LoopOptions options;
+    if (mode == RunMode::Free) {
+        options.reload = [&run] { return run->reload(); };
+        options.watch = run->archive();
+    }
     const int64_t begin = platform::counter();
-    const int frames = runMainLoop(run->controller(), timer);
+    const int frames = runMainLoop(run->controller(), timer, options);
     const double seconds = static_cast<double>(platform::counter() - begin) / static_cast<double>(platform::counterFrequency());
     char summary[128];
     std::snprintf(summary, sizeof summary, "stopped after %d frames in %.1f s (%.1f frames per second)", frames, seconds,

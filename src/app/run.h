@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/controller.h"
 #include "platform/platform.h"
@@ -53,6 +54,10 @@ struct LoopOptions {
     std::function<void(float t)> afterFrame;
     // Ends the loop after this much demo time (ms); 0: only Escape or a quit request end it.
     float stopAt = 0.0f;
+    // "free" mode's live reload, on F5 and when `watch` (the archive) changes: the lines say
+    // what was reloaded or kept, and stay in the overlay until the next reload.
+    std::function<std::vector<std::string>()> reload;
+    std::string watch;
 };
 
 // The player's keys in "free" mode, each press seen once: Space pauses and resumes, Left and

@@ -27,6 +27,8 @@ std::unique_ptr<DemoStart> startDemo(const StartupDesc& desc, std::string& reaso
         return nullptr;
     }
     run->dataDirectory_ = run->runDirectory_ + "voltaresca_data" + platform::pathSeparator();
+    run->loadedDirectory_ = run->dataDirectory_;
+    run->archive_ = archive;
     extractArchive(run->runDirectory_, archive);
 
     run->controller_ = DemoController::instance();
@@ -44,6 +46,24 @@ std::unique_ptr<DemoStart> startDemo(const StartupDesc& desc, std::string& reaso
         return nullptr;
     }
     return run;
+}
+
+std::vector<std::string> DemoStart::reload() {
+    const std::string sep = platform::pathSeparator();
+    if (!platform::fileExists(archive_)) return {"no data archive at '" + archive_ + "' to reload from"};
+    const std::string folder = platform::makePrivateDirectory(runDirectory_, "reload-");
+    if (folder.empty()) return {"couldn't make a folder for the reload in '" + runDirectory_ + "'"};
+    const std::string data = folder + "voltaresca_data" + sep;
+    extractArchive(folder, archive_);
+    std::vector<std::string> report = controller_->reloadContent(data, loadedDirectory_);
+    // The first unpacking stays (the music streams from it); a later one is not needed now.
+    if (loadedDirectory_ != dataDirectory_) {
+        const std::string old = loadedDirectory_.substr(0, loadedDirectory_.size() - std::string("voltaresca_data").size() - sep.size());
+        platform::removeTree(old);
+    }
+    loadedDirectory_ = data;
+    if (report.empty()) report.push_back("nothing changed");
+    return report;
 }
 
 int withPlatform(const std::function<int()>& work, const std::function<int(const std::string& reason)>& failed) {

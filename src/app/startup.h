@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/controller.h"
 
@@ -33,13 +34,21 @@ public:
     DemoController& controller() { return *controller_; }
     // The unpacked data, ending in a separator.
     const std::string& dataDirectory() const { return dataDirectory_; }
+    // The archive the data came from.
+    const std::string& archive() const { return archive_; }
+    // Live reload: unpacks the archive again into a fresh folder of the private folder and
+    // reloads what changed (DemoController::reloadContent); the lines say what happened. The
+    // film's moment is the caller's to replay.
+    std::vector<std::string> reload();
 
 private:
     friend std::unique_ptr<DemoStart> startDemo(const StartupDesc&, std::string&);
     DemoStart() = default;
     DemoController* controller_ = nullptr;  // the singleton, destroyed with this
     std::string runDirectory_;
-    std::string dataDirectory_;
+    std::string dataDirectory_;  // the first unpacking: the music streams from it
+    std::string archive_;
+    std::string loadedDirectory_;  // the unpacking the content now comes from
 };
 
 // Null on failure, with `reason` set to one line that names what failed and where to look;

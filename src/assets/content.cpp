@@ -91,6 +91,17 @@ bool AssetsManager::loadAll(bool report) {
     return loadFiles(report, files);
 }
 
+IDisposable* AssetsManager::loadDetached(const std::string& path, sm::IServiceProvider* services) const {
+    return loader_ ? loader_->load(path.c_str(), services) : nullptr;
+}
+
+IDisposable* AssetsManager::replace(const std::string& name, IDisposable* asset) {
+    IDisposable*& slot = assets_[name];
+    IDisposable* old = slot == asset ? nullptr : slot;
+    slot = asset;
+    return old;
+}
+
 IDisposable* AssetsManager::find(const std::string& name) const {
     auto it = assets_.find(name);
     return it == assets_.end() ? nullptr : it->second;
@@ -153,6 +164,11 @@ bool DemoContent::load(const std::string& base, sm::IServiceProvider* services) 
 void DemoContent::release() {
     for (auto& entry : managers_) delete entry.second;
     managers_.clear();
+}
+
+AssetsManager* DemoContent::manager(AssetKind kind) const {
+    auto it = managers_.find(kind);
+    return it == managers_.end() ? nullptr : it->second;
 }
 
 IDisposable* DemoContent::find(AssetKind kind, const std::string& name) const {

@@ -65,6 +65,12 @@ public:
 
     IDisposable* find(const std::string& name) const;
     const std::map<std::string, IDisposable*>& assets() const { return assets_; }
+    // The file of that name through the manager's loader, without touching the registry: null
+    // when it fails (the loader has logged why). `path` is the whole path.
+    IDisposable* loadDetached(const std::string& path, sm::IServiceProvider* services) const;
+    // Puts `asset` (owned from now on) under `name` and hands back what was there (the caller
+    // owns it; null when nothing was).
+    IDisposable* replace(const std::string& name, IDisposable* asset);
 
 private:
     bool loadFile(const std::string& fileName);
@@ -103,6 +109,8 @@ public:
     void release();
 
     IDisposable* find(AssetKind kind, const std::string& name) const;
+    // The manager of a kind after a load pass; null before.
+    AssetsManager* manager(AssetKind kind) const;
     template <typename T>
     T* find(const std::string& name) const {
         return dynamic_cast<T*>(find(AssetKindOf<T>::value, name));

@@ -17,6 +17,19 @@ Effect::Effect(fx::CompiledEffect* handle) : handle_(handle) {
 
 Effect::~Effect() { fx::destroyEffect(handle_); }
 
+void Effect::takeOver(Effect& fresh) {
+    std::string current;
+    for (const auto& [name, technique] : techniques_)
+        if (technique && technique == currentTechnique_) current = name;
+    std::swap(handle_, fresh.handle_);
+    std::swap(techniques_, fresh.techniques_);
+    fresh.currentTechnique_ = nullptr;
+    fresh.passes.clear();
+    currentTechnique_ = nullptr;
+    passes.clear();
+    if (!current.empty()) selectTechnique(current);
+}
+
 void Effect::selectTechnique(std::string_view name) {
     auto it = techniques_.find(name);
     if (it == techniques_.end()) it = techniques_.emplace(std::string(name), nullptr).first;

@@ -64,6 +64,10 @@ public:
     fx::Pass* firstPass() const { return passes.empty() ? nullptr : passes.front(); }
 
     fx::CompiledEffect* handle() const { return handle_; }
+    // Takes the compiled effect of `fresh` (a reload of the same file) and gives it this one's:
+    // whoever holds this Effect draws with the new code from now on, and the current technique
+    // is chosen again by name.
+    void takeOver(Effect& fresh);
     fx::Technique* currentTechnique() const { return currentTechnique_; }
     const std::map<std::string, fx::Technique*, std::less<>>& techniques() const { return techniques_; }
 

@@ -1,5 +1,7 @@
 #include "base/log.h"
 
+#include <algorithm>
+
 #include <cstdio>
 #include <memory>
 
@@ -33,6 +35,10 @@ std::string formatLogLine(const std::string& time, const std::string& name, cons
 void Logger::log(const std::string& message) {
     const std::string line = formatLogLine(localTimeText(), name_, message);
     for (ILogOutput* output : outputs_) output->write(line.c_str());
+}
+
+void Logger::removeOutput(ILogOutput* output) {
+    outputs_.erase(std::remove(outputs_.begin(), outputs_.end(), output), outputs_.end());
 }
 
 Logger* getLogger(const std::string& name) {

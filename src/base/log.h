@@ -24,6 +24,8 @@ public:
     const std::string& name() const { return name_; }
     // Sinks are not owned; duplicates and nulls are not checked, as the callers never pass them.
     void addOutput(ILogOutput* output) { outputs_.push_back(output); }
+    // Detaches a sink added before; others keep their order.
+    void removeOutput(ILogOutput* output);
     // "[HH:mm:ss] name: message" to every sink, in the order they were attached.
     void log(const std::string& message);
 

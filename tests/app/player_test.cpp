@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <functional>
+#include <algorithm>
 #include <set>
 
 #include "app/dialog.h"
@@ -15,6 +16,7 @@
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 #include "support/test_scene.h"
+#include "support/zip_writer.h"
 
 namespace {
 
@@ -127,8 +129,10 @@ protected:
         options.shake = 0.3f;            // the shake's generator carries from frame to frame
         ASSERT_TRUE(writeTestSceneArchive(dir.path() + "demodat", options));
     }
-    std::vector<unsigned char> frameAfterJump(float t, const std::function<void(DemoController&)>& play) {
+    // A headless start of the archive; every rendered frame is read back into `pixels`.
+    std::unique_ptr<DemoStart> start(RunMode mode = RunMode::Demo) {
         StartupDesc desc;
+        desc.mode = mode;
         desc.width = kWidth;
         desc.height = kHeight;
         desc.headless = true;
@@ -136,16 +140,29 @@ protected:
         std::string reason;
         std::unique_ptr<DemoStart> run = startDemo(desc, reason);
         EXPECT_TRUE(run) << reason;
-        if (!run) return {};
-        DemoController& controller = run->controller();
-        std::vector<unsigned char> pixels(kWidth * kHeight * 4);
-        controller.setBeforeSwap([&] { glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data()); });
-        play(controller);
+        if (run)
+            run->controller().setBeforeSwap(
+                [this] { glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data()); });
+        return run;
+    }
+    // Replays to `t` and draws the frame there, as the player does after a jump or a reload.
+    void land(DemoController& controller, float t) {
         const float dt = controller.seek(t);
         controller.update(t, dt);
         controller.render(t, dt);
+    }
+    std::vector<unsigned char> frameAfterJump(float t, const std::function<void(DemoController&)>& play) {
+        std::unique_ptr<DemoStart> run = start();
+        if (!run) return {};
+        play(run->controller());
+        land(run->controller(), t);
         return pixels;
     }
+    std::vector<int> centre() const {
+        const unsigned char* p = &pixels[((kHeight / 2) * kWidth + kWidth / 2) * 4];
+        return {p[0], p[1], p[2]};
+    }
+    std::vector<unsigned char> pixels = std::vector<unsigned char>(kWidth * kHeight * 4);
     TempDir dir;
     LogCapture log;
 };
@@ -166,6 +183,56 @@ TEST_F(JumpTest, TheFrameAfterAJumpIsTheCapturedFrame) {
         ASSERT_FALSE(captured.empty());
         EXPECT_TRUE(captured == jumped) << "at " << t << " ms";
     }
+}
+
+TEST_F(JumpTest, ReloadSwapsWhatChangedAndKeepsWhatFails) {
+    std::unique_ptr<DemoStart> run = start(RunMode::Free);
+    ASSERT_TRUE(run);
+    DemoController& controller = run->controller();
+    land(controller, 1000.0f);
+    ASSERT_NE(centre(), (std::vector<int>{255, 0, 0}));
+    float view[16], after[16];
+    controller.currentCamera()->getViewMatrix(view);
+
+    // The archive rewritten as an author's rebuild would: the post-processing made plain red.
+    TestSceneOptions options;
+    options.secondShotEnd = 300.0f;
+    options.shake = 0.3f;
+    ZipEntries entries = testSceneEntries(options);
+    const auto rewrite = [&](const std::string& from, const std::string& to) {
+        for (auto& [name, text] : entries)
+            if (name == "voltaresca_data/effects/post_process.cfx") {
+                const size_t at = text.find(from);
+                ASSERT_NE(at, std::string::npos);
+                text.replace(at, from.size(), to);
+            }
+        ASSERT_TRUE(writeZip(dir.path() + "demodat", entries));
+    };
+    const auto said = [](const std::vector<std::string>& lines, const std::string& what) {
+        for (const std::string& line : lines)
+            if (line.find(what) != std::string::npos) return true;
+        return false;
+    };
+    rewrite("vec4(clamp(c, 0.0, 1.0) * fade, 1.0)", "vec4(1.0, 0.0, 0.0, 1.0)");
+    std::vector<std::string> lines = run->reload();
+    EXPECT_TRUE(said(lines, "effects/post_process.cfx reloaded")) << lines.front();
+    land(controller, 1000.0f);
+    EXPECT_EQ(centre(), (std::vector<int>{255, 0, 0}));
+    controller.currentCamera()->getViewMatrix(after);
+    EXPECT_TRUE(std::equal(view, view + 16, after)) << "the free camera moved";
+
+    // A broken effect: the red one stays, and the line names the file and the line.
+    rewrite("vec4(1.0, 0.0, 0.0, 1.0)", "vec4(1.0, 0.0, 0.0, 1.0) +");
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [](const auto& e) { return e.first == "voltaresca_data/materials/glass.mat"; }),
+                  entries.end());
+    ASSERT_TRUE(writeZip(dir.path() + "demodat", entries));
+    lines = run->reload();
+    EXPECT_TRUE(said(lines, "effects/post_process.cfx kept its previous version: effect 'effects/post_process.cfx' line "))
+        << lines.front();
+    EXPECT_TRUE(said(lines, "materials/glass.mat is gone from the archive"));
+    land(controller, 1000.0f);
+    EXPECT_EQ(centre(), (std::vector<int>{255, 0, 0}));
 }
 
 TEST(DisplayChoices, ReachTheWindow) {
