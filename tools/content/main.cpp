@@ -5,7 +5,7 @@
 //   voltaresca-content [--full] [--content DIR] OUTPUT_FOLDER
 //
 // Each stage keeps what it made in OUTPUT_FOLDER/content-cache/, under a key of everything its
-// output depends on: the digest of the code it runs (content/stage_code.h, remade by the build),
+// output depends on: the digest of the code it runs (stage_code.h, remade by the build),
 // the libraries and fonts the program uses, and for the hand-written stages the files' bytes. A
 // later run whose key matches takes the stage's files from there ("kept") instead of making them
 // again; the check and the archive always run, and the archive is the same bytes either way.
@@ -116,8 +116,7 @@ std::string environmentDigest() {
 }
 
 const char* stageCode(const std::string& stage) {
-    for (const content::StageCode& code : content::kStageCode)
-        if (stage == code.stage) return code.digest;
+    if (const char* digest = content::stageCodeDigest(stage.c_str())) return digest;
     throw std::logic_error("no code digest for the stage '" + stage + "'");
 }
 
