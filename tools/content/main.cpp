@@ -90,9 +90,22 @@ content::ArchiveEntries handWritten(const fs::path& contentFolder, const std::st
     return files;
 }
 
-// What every stage's output depends on besides its code and its files: the shared libraries
-// the program runs with (the JPEG, PNG, MP3 and FreeType coders, the maths library) and the
-// fonts, each by path, size and modification time, so that an upgrade of one is seen.
+// The processor's model and features, which pick the maths library's code paths.
+std::string processor() {
+    Bytes info;
+    readFileStart("/proc/cpuinfo", 64 * 1024, info);
+    std::string text(info.begin(), info.end()), found;
+    for (const char* field : {"\nmodel name", "\nflags"}) {
+        const size_t at = text.find(field);
+        if (at != std::string::npos) found += text.substr(at, text.find('\n', at + 1) - at);
+    }
+    return found;
+}
+
+// What every stage's output depends on besides its code and its files: the processor, the
+// shared libraries the program runs with (the JPEG, PNG, MP3 and FreeType coders, the maths
+// library) and the fonts, each by path, size and modification time, so that an upgrade of one
+// is seen.
 std::string environmentDigest() {
     std::vector<std::string> paths;
     dl_iterate_phdr([](dl_phdr_info* info, size_t, void* out) {
@@ -106,6 +119,7 @@ std::string environmentDigest() {
         paths.push_back(it->path().string());
     std::sort(paths.begin(), paths.end());
     content::Digest digest;
+    digest.field(processor());
     for (const std::string& path : paths) {
         struct stat st {};
         digest.field(path);
