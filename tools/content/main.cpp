@@ -5,8 +5,8 @@
 //   voltaresca-content [--full] [--content DIR] OUTPUT_FOLDER
 //
 // Each stage keeps what it made in OUTPUT_FOLDER/content-cache/, under a key of everything its
-// output depends on: the digest of the code it runs (stage_code.h, remade by the build),
-// the libraries and fonts the program uses, and for the hand-written stages the files' bytes. A
+// output depends on: the digest of the code it runs (stage_code.h, made by the build), the
+// processor, libraries and fonts the program uses, and for the hand-written stages the files' bytes. A
 // later run whose key matches takes the stage's files from there ("kept") instead of making them
 // again; the check and the archive always run, and the archive is the same bytes either way.
 #include <dlfcn.h>
@@ -174,10 +174,8 @@ void addFile(content::ArchiveEntries& entries, const std::string& name, Bytes by
         throw std::logic_error("two files want the archive name '" + name + "'");
 }
 
-void addFiles(content::ArchiveEntries& entries, const content::ArchiveEntries& files) {
-    for (const auto& [name, bytes] : files)
-        if (!entries.emplace(name, bytes).second)
-            throw std::logic_error("two files want the archive name '" + name + "'");
+void addFiles(content::ArchiveEntries& entries, content::ArchiveEntries files) {
+    for (auto& [name, bytes] : files) addFile(entries, name, std::move(bytes));
 }
 
 struct Options {
@@ -215,18 +213,18 @@ public:
     void run(const char* stage, const std::string& key, std::optional<content::StageRecord> kept,
              const std::function<void(content::StageRecord&)>& make) {
         if (std::optional<content::StageRecord> record = std::move(kept)) {
-            addFiles(entries_, record->entries);
+            addFiles(entries_, std::move(record->entries));
             watch_.stage(stage, record->detail, true);
             return;
         }
         content::StageRecord record;
         make(record);
-        addFiles(entries_, record.entries);
         if (!cache_.store(stage, key, record) && !warned_) {
-            std::fprintf(stderr, "voltaresca-content: warning: can't write the cache in '%s'; the next run makes everything again\n",
+            std::fprintf(stderr, "voltaresca-content: warning: can't write the cache in '%s'; the next run makes these stages again\n",
                          cache_.folder().c_str());
             warned_ = true;
         }
+        addFiles(entries_, std::move(record.entries));
         watch_.stage(stage, record.detail);
     }
 
