@@ -14,22 +14,14 @@ constexpr double kMostPerStep = 0.1;
 
 Transport::Frame Transport::tick(float counterDt) {
     if (counterDt < 0.0f) counterDt = 0.0f;
-    wall_ += counterDt;
     lastError_ = 0.0f;
     if (paused_) return {t_, 0.0f};
     double next = static_cast<double>(t_) + counterDt;
     if (lock_ && music_ && music_->isPlaying()) {
-        const double raw = music_->position();
-        if (raw != lastRaw_) {
-            // The mixer reports its position once per buffer; between two reports the sound
-            // moves on with the counter.
-            lastRaw_ = raw;
-            rawWall_ = wall_;
-        }
         const double length = music_->duration() * 1000.0;
-        const double heard = lastRaw_ * 1000.0 + (wall_ - rawWall_) - music_->latency() * 1000.0;
+        const double heard = music_->heardPosition() * 1000.0;
         // The track loops and the film does not: only the first pass of the music says the time.
-        if (raw >= 0.0 && heard >= 0.0 && (length <= 0.0 || (heard < length && next < length))) {
+        if (heard >= 0.0 && (length <= 0.0 || (heard < length && next < length))) {
             const double error = heard - next;
             lastError_ = static_cast<float>(error);
             const double most = kMostPerStep * counterDt;
@@ -45,11 +37,12 @@ Transport::Frame Transport::tick(float counterDt) {
 void Transport::togglePause() {
     paused_ = !paused_;
     if (!music_) return;
-    if (paused_)
+    if (paused_) {
         music_->pause();
-    else
+    } else {
         music_->resume();
-    lastRaw_ = -1.0;
+        music_->seek(t_ / 1000.0);  // the sound goes on from the picture's moment
+    }
 }
 
 float Transport::jumpTo(float t) {
@@ -57,6 +50,5 @@ float Transport::jumpTo(float t) {
     if (length_ > 0.0f) t = std::min(t, length_);
     t_ = t;
     if (music_) music_->seek(t / 1000.0);
-    lastRaw_ = -1.0;
     return t_;
 }

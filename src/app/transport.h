@@ -39,8 +39,5 @@ private:
     float t_ = 0.0f;
     bool paused_ = false;
     bool lock_ = true;
-    double wall_ = 0.0;          // counter time since the start, ms
-    double lastRaw_ = -1.0;      // the music position when it last moved, s
-    double rawWall_ = 0.0;       // and the counter time when that was seen
     float lastError_ = 0.0f;
 };

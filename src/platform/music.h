@@ -15,11 +15,9 @@ public:
     virtual void resume() = 0;
     // Moves to `seconds` from the track's start (wrapped into the track, which loops).
     virtual void seek(double seconds) = 0;
-    // Where the decoder is in the track, in seconds; negative when the track cannot tell. What is
-    // heard lags this by up to latency().
-    virtual double position() const = 0;
-    // Seconds of sound queued between the decoder and the loudspeaker (the output's buffer).
-    virtual double latency() const = 0;
+    // The moment of the track being heard now, in seconds from its start (counting on across a
+    // loop); negative when it cannot be told (not playing, paused, or a seek not yet sounding).
+    virtual double heardPosition() const = 0;
     // The track's length in seconds; 0 when unknown.
     virtual double duration() const = 0;
 };
@@ -40,8 +38,7 @@ public:
     void pause() override;
     void resume() override;
     void seek(double seconds) override;
-    double position() const override;
-    double latency() const override { return latency_; }
+    double heardPosition() const override;
     double duration() const override;
 
 private:
@@ -49,7 +46,6 @@ private:
     bool outputOpen_ = false;
     bool started_ = false;
     bool paused_ = false;
-    double latency_ = 0.0;
 };
 
 }  // namespace platform
