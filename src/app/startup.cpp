@@ -62,7 +62,10 @@ std::vector<std::string> DemoStart::reload() {
         platform::removeTree(old);
     }
     loadedDirectory_ = data;
-    if (report.empty()) report.push_back("nothing changed");
+    if (report.empty()) {
+        report.push_back("nothing changed");
+        controllerLog()->log("reload: nothing changed");
+    }
     return report;
 }
 

@@ -19,7 +19,10 @@ Transport::Frame Transport::tick(float counterDt) {
     double next = static_cast<double>(t_) + counterDt;
     if (lock_ && music_ && music_->isPlaying()) {
         const double length = music_->duration() * 1000.0;
-        const double heard = music_->heardPosition() * 1000.0;
+        // The frame is seen when it is swapped, about one frame's time from now: it shows the
+        // moment the sound will have reached then.
+        const double heardNow = music_->heardPosition() * 1000.0;
+        const double heard = heardNow < 0.0 ? -1.0 : heardNow + counterDt;
         // The track loops and the film does not: only the first pass of the music says the time.
         if (heard >= 0.0 && (length <= 0.0 || (heard < length && next < length))) {
             const double error = heard - next;
