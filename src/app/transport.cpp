@@ -28,7 +28,11 @@ Transport::Frame Transport::tick(float counterDt) {
             const double error = heard - next;
             lastError_ = static_cast<float>(error);
             const double most = kMostPerStep * counterDt;
-            next += std::abs(error) > kSnapMs ? error : std::clamp(error * kPull, -most, most);
+            // The first reading after the music started or moved places the time at once: the
+            // picture has just begun or jumped, and a jump of a few hundredths is not seen there.
+            const bool place = !placed_ || std::abs(error) > kSnapMs;
+            next += place ? error : std::clamp(error * kPull, -most, most);
+            placed_ = true;
         }
     }
     next = std::max(next, static_cast<double>(t_));  // the film never runs backwards by itself
@@ -45,6 +49,7 @@ void Transport::togglePause() {
     } else {
         music_->resume();
         music_->seek(t_ / 1000.0);  // the sound goes on from the picture's moment
+        placed_ = false;
     }
 }
 
@@ -53,5 +58,6 @@ float Transport::jumpTo(float t) {
     if (length_ > 0.0f) t = std::min(t, length_);
     t_ = t;
     if (music_) music_->seek(t / 1000.0);
+    placed_ = false;
     return t_;
 }

@@ -40,4 +40,5 @@ private:
     bool paused_ = false;
     bool lock_ = true;
     float lastError_ = 0.0f;
+    bool placed_ = false;  // the time was set from the music since it started or moved
 };

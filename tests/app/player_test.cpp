@@ -68,9 +68,11 @@ TEST(Transport, PauseHoldsTimeAndMusicAndJumpsClamp) {
 
 TEST(Transport, FollowsTheHeardMusicWithEvenSteps) {
     FakeMusic music;
-    music.heard = 0.150;  // the sound starts 150 ms ahead of the picture
     Transport transport(&music, 220000.0f);
     const float step = 1000.0f / 60.0f;
+    music.play(step / 1000.0);
+    transport.tick(step);  // the first reading places the time
+    music.heard += 0.150;  // then the sound runs 150 ms ahead (a device that plays fast)
     float smallest = 1e9f, largest = 0.0f;
     for (int frame = 0; frame < 600; ++frame) {
         music.play(step / 1000.0);
