@@ -194,10 +194,11 @@ TEST_F(JumpTest, ReloadSwapsWhatChangedAndKeepsWhatFails) {
     float view[16], after[16];
     controller.currentCamera()->getViewMatrix(view);
 
-    // The archive rewritten as an author's rebuild would: the post-processing made plain red.
+    // The archive rewritten as an author's rebuild would: the post-processing made plain red, the
+    // shake script and the first shot's length changed.
     TestSceneOptions options;
     options.secondShotEnd = 300.0f;
-    options.shake = 0.3f;
+    options.firstShotEnd = 2.5f;
     ZipEntries entries = testSceneEntries(options);
     const auto rewrite = [&](const std::string& from, const std::string& to) {
         for (auto& [name, text] : entries)
@@ -215,7 +216,8 @@ TEST_F(JumpTest, ReloadSwapsWhatChangedAndKeepsWhatFails) {
     };
     rewrite("vec4(clamp(c, 0.0, 1.0) * fade, 1.0)", "vec4(1.0, 0.0, 0.0, 1.0)");
     std::vector<std::string> lines = run->reload();
-    EXPECT_TRUE(said(lines, "effects/post_process.cfx reloaded")) << lines.front();
+    for (const char* file : {"effects/post_process.cfx", "properties/props.scr", "animations/cameras.ani"})
+        EXPECT_TRUE(said(lines, std::string(file) + " reloaded")) << file;
     land(controller, 1000.0f);
     EXPECT_EQ(centre(), (std::vector<int>{255, 0, 0}));
     controller.currentCamera()->getViewMatrix(after);
