@@ -237,6 +237,22 @@ TEST_F(JumpTest, ReloadSwapsWhatChangedAndKeepsWhatFails) {
     EXPECT_EQ(centre(), (std::vector<int>{255, 0, 0}));
 }
 
+TEST_F(JumpTest, TheFreeCameraTakesOverTheFilmsView) {
+    std::unique_ptr<DemoStart> run = start(RunMode::Free);
+    ASSERT_TRUE(run);
+    DemoController& controller = run->controller();
+    controller.useFilmCameras(true);
+    land(controller, 3000.0f);  // the second shot, from the other side
+    float film[16], free[16];
+    ICamera* shot = controller.currentCamera();
+    ASSERT_NE(shot, nullptr);
+    shot->getViewMatrix(film);
+    controller.useFilmCameras(false);
+    ASSERT_NE(controller.currentCamera(), shot);
+    controller.currentCamera()->getViewMatrix(free);
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(free[i], film[i], 1e-4f) << i;
+}
+
 TEST(DisplayChoices, ReachTheWindow) {
     SetupResult setup;
     setup.width = 320;
