@@ -160,6 +160,17 @@ std::vector<std::string> DemoController::reloadContent(const std::string& d, con
             report.push_back("properties/props.scr kept its previous version: " + errors.take());
         }
     }
+    // Pictures, models and the music are read once, at the start.
+    static const struct {
+        const char* folder;
+        const char* extension;
+    } kAtStart[] = {{"textures", "png"}, {"textures", "jpg"}, {"textures/credits", "jpg"}, {"models", "geo"}, {"music", "mp3"}};
+    for (const auto& k : kAtStart) {
+        const std::string folder = d + k.folder + sep, before = previous + k.folder + sep;
+        for (const std::string& file : filesOf(folder, k.extension))
+            if (!sameBytes(before + file, folder + file))
+                report.push_back(std::string(k.folder) + "/" + file + " changed; it loads at the next start");
+    }
     if (changed && !prepare()) report.push_back("the frame could not be prepared again: " + errors.take());
     for (const std::string& line : report) logger_->log("reload: " + line);
     return report;
