@@ -1,10 +1,15 @@
 // voltaresca-capture: plays the film with the demo's own controller in an off-screen window,
 // with no sound and deterministic time, and writes the chosen frames as PNG files.
+#include <algorithm>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <string>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "app/controller.h"
@@ -68,6 +73,79 @@ private:
     int nextPercent_ = 0;
 };
 
+// PNG compression on worker threads, so that drawing goes on while pictures are written: a
+// queue of a few read-back frames, each picture written whole by one worker. The first failure
+// is kept and stops the capture; finish() writes what is queued.
+class PictureWriter {
+public:
+    PictureWriter() {
+        const unsigned cores = std::thread::hardware_concurrency();
+        const unsigned workers = cores > 2 ? std::min(cores - 1, 4u) : 1u;
+        for (unsigned i = 0; i < workers; ++i) workers_.emplace_back([this] { work(); });
+    }
+    ~PictureWriter() { finish(); }
+
+    // Takes the pixels (RGBA, bottom row first); waits while the queue is full. False once a
+    // picture has failed.
+    bool write(std::string path, int width, int height, std::vector<unsigned char> pixels) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        room_.wait(lock, [this] { return jobs_.size() < 2 * workers_.size() || !error_.empty(); });
+        if (!error_.empty()) return false;
+        jobs_.push_back({std::move(path), width, height, std::move(pixels)});
+        ready_.notify_one();
+        return true;
+    }
+    bool failed() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return !error_.empty();
+    }
+    // Writes what is queued and ends the workers; the first error, empty when none.
+    std::string finish() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
+        }
+        ready_.notify_all();
+        for (std::thread& worker : workers_)
+            if (worker.joinable()) worker.join();
+        std::lock_guard<std::mutex> lock(mutex_);
+        return error_;
+    }
+
+private:
+    struct Job {
+        std::string path;
+        int width, height;
+        std::vector<unsigned char> pixels;
+    };
+    void work() {
+        for (;;) {
+            Job job;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                ready_.wait(lock, [this] { return !jobs_.empty() || done_; });
+                if (jobs_.empty()) return;
+                job = std::move(jobs_.front());
+                jobs_.pop_front();
+            }
+            room_.notify_one();
+            std::string error;
+            if (!writePng(job.path, job.width, job.height, job.pixels.data(), error)) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (error_.empty()) error_ = error;
+                room_.notify_all();
+            }
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable ready_, room_;
+    std::deque<Job> jobs_;
+    std::vector<std::thread> workers_;
+    std::string error_;
+    bool done_ = false;
+};
+
 int capture(CaptureOptions options) {
     const bool video = !options.video.empty();
     if (!video) {
@@ -129,9 +207,12 @@ int capture(CaptureOptions options) {
     }
 
     int status = 0;
-    std::vector<unsigned char> pixels(static_cast<size_t>(options.width) * static_cast<size_t>(options.height) * 4);
+    const size_t frameBytes = static_cast<size_t>(options.width) * static_cast<size_t>(options.height) * 4;
+    std::vector<unsigned char> pixels(frameBytes);
     std::string pending;  // the picture the frame being drawn goes to
     std::string writeError;
+    std::unique_ptr<PictureWriter> pictures;
+    if (!video) pictures = std::make_unique<PictureWriter>();
     controller.setBeforeSwap([&] {
         if (pending.empty()) return;
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -143,8 +224,9 @@ int capture(CaptureOptions options) {
             return;
         }
         for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;  // the window has no alpha to keep
-        if (!writePng(options.out + "/" + pending, options.width, options.height, pixels.data(), writeError))
+        if (!pictures->write(options.out + "/" + pending, options.width, options.height, std::move(pixels)))
             status = 1;
+        pixels.assign(frameBytes, 0);
     });
     const std::vector<CaptureFrame> frames = captureSchedule(options);
     if (writer)
@@ -168,12 +250,18 @@ int capture(CaptureOptions options) {
             controller.advance(frames[k].t, frames[k].dt);  // seeking: nothing to draw
         else
             controller.render(frames[k].t, frames[k].dt);
+        if (pictures && pictures->failed()) status = 1;
         if (!pending.empty() && status == 0) ++written;
         if (frames.size() > 30) progress.frameDone(k + 1, written);
     }
     controller.setBeforeSwap(nullptr);
-    // A video is finished whatever stopped the loop, so that what was written plays.
+    // A video is finished whatever stopped the loop, so that what was written plays; the pictures
+    // still queued are written.
     if (writer && !writer->finish(writeError)) status = 1;
+    if (pictures) {
+        writeError = pictures->finish();
+        if (!writeError.empty()) status = 1;
+    }
     const char* what = video ? "frames" : "pictures";
     const std::string where = video ? options.video : options.out;
     if (interrupted) {

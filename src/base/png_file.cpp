@@ -68,6 +68,7 @@ bool encodePng(const PngPicture& picture, std::vector<unsigned char>& out, std::
         return false;
     }
     png_set_write_fn(png, &out, appendBytes, noFlush);
+    if (picture.compressionLevel >= 0) png_set_compression_level(png, picture.compressionLevel);
     png_set_IHDR(png, info, static_cast<png_uint_32>(picture.width), static_cast<png_uint_32>(picture.height),
                  wide ? 16 : 8, colourType(picture.format), PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
@@ -113,5 +114,6 @@ bool writePng(const std::string& path, int width, int height, const unsigned cha
     picture.pixels = pixels;
     picture.bottomRowFirst = true;
     picture.srgb = false;
+    picture.compressionLevel = 1;
     return writePng(path, picture, error);
 }

@@ -20,11 +20,15 @@ struct PngPicture {
     int paletteEntries = 0;
     // 8-bit pictures: mark the file as sRGB (an sRGB chunk); off writes no colour-space chunk.
     bool srgb = true;
+    // zlib's level, 0 (stored) to 9 (smallest); -1 is zlib's default. The pixels are the same
+    // at every level; only the file's size and the time to write it change.
+    int compressionLevel = -1;
 };
 
 // The encoded file; false, with `error` set, when the picture is empty or libpng refuses it.
 bool encodePng(const PngPicture& picture, std::vector<unsigned char>& out, std::string& error);
 // Encodes and writes the file, replacing it; false, with `error` naming the file and the cause.
 bool writePng(const std::string& path, const PngPicture& picture, std::string& error);
-// The capture's case: RGBA, bottom row first, no colour-space chunk.
+// The capture's case: RGBA, bottom row first, no colour-space chunk, zlib's fastest level (a
+// rendered frame with film grain hardly compresses better at the slow ones).
 bool writePng(const std::string& path, int width, int height, const unsigned char* pixels, std::string& error);
