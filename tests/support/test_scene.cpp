@@ -403,14 +403,18 @@ std::vector<std::pair<std::string, std::string>> sceneFiles(const TestSceneOptio
 
     ScriptWriter script;
     script.value(1, "shake", o.shake);
-    script.track(2, "electro_noise", std::vector<ScriptKey<float>>{{0.0f, 0.1f}, {1000.0f, 0.1f}});
+    if (o.noiseFrom < 1.0e9f)
+        script.track(2, "electro_noise", std::vector<ScriptKey<float>>{{0.0f, 0.1f, true}, {o.noiseFrom, 50.0f, true}, {o.noiseFrom + 1.0f, 50.0f}});
+    else
+        script.track(2, "electro_noise", std::vector<ScriptKey<float>>{{0.0f, 0.1f}, {1000.0f, 0.1f}});
     script.track(3, "images.end", std::vector<ScriptKey<float>>{{o.endFrom, 0.0f}, {o.endFrom + 1000.0f, 1.0f}});
     script.track(4, "believe_screen.letters", std::vector<ScriptKey<float>>{{200000.0f, 0.0f}, {213000.0f, 723.0f}});
     script.track(5, "believe_screen.screen_index", std::vector<ScriptKey<int>>{{0.0f, 0, true}, {210000.0f, 1, true}, {213000.0f, 0, true}},
                  9);
     text("properties/props.scr", script.text());
 
-    // The mask darkens a band at the top and bottom; "end" is a plain blue picture.
+    // The mask darkens a band at the top and bottom; "end" is blue with a green band in its
+    // upper half.
     const int w = 64, h = 64;
     std::vector<unsigned char> mask(static_cast<size_t>(w * h * 4), 0), end(static_cast<size_t>(w * h * 4), 0);
     for (int y = 0; y < h; ++y)
@@ -418,9 +422,10 @@ std::vector<std::pair<std::string, std::string>> sceneFiles(const TestSceneOptio
             unsigned char* m = &mask[static_cast<size_t>((y * w + x) * 4)];
             m[3] = (y < 6 || y >= h - 6) ? 255 : 0;
             unsigned char* e = &end[static_cast<size_t>((y * w + x) * 4)];
+            const bool band = y >= h - 20 && y < h - 8;  // green, high in the picture: a flip shows
             e[0] = 40;
-            e[1] = 80;
-            e[2] = 220;
+            e[1] = band ? 200 : 80;
+            e[2] = band ? 60 : 220;
             e[3] = 255;
         }
     text("textures/mask.png", pngBytes(w, h, mask));

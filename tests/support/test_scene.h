@@ -19,6 +19,7 @@ struct TestSceneOptions {
     bool cameras = true;       // false: an empty camera file
     float shake = 0.0f;        // constant value of "shake"
     float endFrom = 1.0e9f;    // "images.end" rises from 0 to 1 over one second from here (ms)
+    float noiseFrom = 1.0e9f;  // "electro_noise" jumps from 0.1 to 50 here (ms)
     int creditsPictures = 3;   // JPEGs in "textures/credits"
     int brokenCreditsPicture = -1;  // that credits picture holds bytes that are no JPEG
     bool loaderPicture = false;  // "loader.jpg", the loading screen's picture
