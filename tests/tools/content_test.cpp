@@ -19,7 +19,7 @@
 
 namespace {
 
-// The archive the build generated, or nothing (the sanitizer flavour skips generating it).
+// The generated archive (the sanitizer flavour reads the plain build's), or nothing.
 const content::ArchiveEntries* generatedArchive() {
     static const content::ArchiveEntries* entries = [] () -> const content::ArchiveEntries* {
         if (!std::ifstream(VOLTARESCA_ARCHIVE)) return nullptr;
