@@ -18,11 +18,11 @@ cp "$program" "$work/bin/voltaresca"
 echo "not a zip archive" >"$work/bin/demodat"
 cd "$work"
 
-dialog_of_new_run() {  # starts the program in the "free" word; waits up to 10 s for its dialog
+dialog_of_new_run() {  # starts the program in the "free" word; waits up to 30 s for its dialog
   TMPDIR="$work/tmp" "$work/bin/voltaresca" free 2>"$work/err.log" &
   pid=$!
-  for _ in $(seq 100); do
-    dialog="$(xdotool search --name '^Voltaresca$' 2>/dev/null | head -n1)"
+  for _ in $(seq 300); do
+    dialog="$(xdotool search --pid "$pid" --name '^Voltaresca$' 2>/dev/null | head -n1)"
     [ -n "$dialog" ] && { sleep 0.3; return 0; }
     sleep 0.1
   done
@@ -45,12 +45,14 @@ wait_for_end
 [ "$status" -ne 0 ] || fail "a start-up that failed exited 0"
 grep -q "didn't load" "$work/err.log" || fail "no reason for the failed start-up"
 nothing_left "a failed start-up"
+echo "a failed start-up: status $status"
 
 dialog_of_new_run
 xdotool mousemove --window "$dialog" 352 180 click 1  # the "Quit" button
 wait_for_end
 [ "$status" -eq 0 ] || fail "\"Quit\" exited with $status"
 nothing_left "\"Quit\""
+echo "Quit: status 0"
 
 dialog_of_new_run
 kill -TERM "$pid"
