@@ -43,9 +43,18 @@ TEST(Cameras, SelectionFollowsTheSortedEndTimes) {
     EXPECT_EQ(changer.select(5.0f)->id, 2);  // time going back brings no earlier camera
     EXPECT_EQ(changer.select(35.0f)->id, 3);
     EXPECT_EQ(changer.select(99.0f)->id, 3);
-    // Bound: the tree writes the camera's view.
-    tree->evaluate(5.0f, changer.cameras[0]->view, 0.0f);
-    EXPECT_TRUE(tree->findNode(1)->target == changer.cameras[0].get());
+    // Bound: the tree writes the camera's view. Node 1 stands at (0.5, 0, 0) at 5 s, unturned;
+    // the view undoes that and turns a quarter about x, so y becomes z.
+    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    tree->evaluate(5.0f, identity, 0.0f);
+    float view[16];
+    changer.cameras[0]->getViewMatrix(view);
+    for (auto [from, to] : {std::pair{sm::Vec3(0.5f, 0, 0), sm::Vec3(0, 0, 0)}, {sm::Vec3(0.5f, 1, 0), sm::Vec3(0, 0, 1)}}) {
+        const sm::Vec3 got = sm::transformPoint(view, from);
+        EXPECT_NEAR(got.x, to.x, 1e-5f);
+        EXPECT_NEAR(got.y, to.y, 1e-5f);
+        EXPECT_NEAR(got.z, to.z, 1e-5f);
+    }
 
     CameraChanger none;
     EXPECT_EQ(none.select(1.0f), nullptr);

@@ -62,12 +62,10 @@ TEST(Spline, StepKeyHoldsUntilTheNextKey) {
     EXPECT_EQ(at(track, 1.999f), 5.0f);
     EXPECT_EQ(at(track, 2.0f), 9.0f);
     // The step bounds its neighbours' spline: after it the tangent is the end rule, with no
-    // natural-end correction.
-    const float u = 0.5f, p0 = 9.0f, p1 = 0.0f;
-    const float t0 = 1.5f * (p1 - p0), t1 = 1.5f * (p1 - p0) - 0.5f * t0;
-    const float expected = (2 * u * u * u - 3 * u * u + 1) * p0 + (3 * u * u - 2 * u * u * u) * p1 +
-                           (u * u * u - 2 * u * u + u) * t0 + (u * u * u - u * u) * t1;
-    EXPECT_FLOAT_EQ(at(track, 2.5f), expected);
+    // natural-end correction. Worked by hand: T0 = 1.5 * (0 - 9) = -13.5 (no correction next to
+    // a step), T1 = -13.5 + 0.5 * 13.5 = -6.75 at the real end; at u = 0.5 the weights are
+    // 0.5, 0.5, 0.125, -0.125: 4.5 - 1.6875 + 0.84375.
+    EXPECT_FLOAT_EQ(at(track, 2.5f), 3.65625f);
 }
 
 TEST(Spline, VectorsAndQuaternionsBlendPerComponent) {
@@ -192,13 +190,17 @@ TEST(Search, MatchesTheLinearWalkBitForBit) {
 }
 
 TEST(Spline, HostileNumbersStayDefined) {
-    TCBInterpolator<int> ints;
-    ints.addKey(0.0f, 2147483647, false);
-    ints.addKey(1.0f, -2147483647 - 1, false);
-    ints.addKey(2.0f, 2147483647, false);
-    int out = 0;
-    ints.valueAt(0.5f, &out);  // no overflow: tangents saturate
-    ints.valueAt(std::nanf(""), &out);
+    // Tangents of 1.5 * 2^32 saturate at the int range, both ways (a bare conversion would
+    // be undefined, and on x86 gives INT_MIN for either sign).
+    TCBInterpolator<int> down, up;
+    for (int k = 0; k < 3; ++k) {
+        down.addKey(static_cast<float>(k), k % 2 ? -2147483647 - 1 : 2147483647, false);
+        up.addKey(static_cast<float>(k), k % 2 ? 2147483647 : -2147483647 - 1, false);
+    }
+    // 0.5 * p0 + 0.5 * p1 + 0.125 * T0 with p0 = -p1 and T0 = INT_MIN or INT_MAX.
+    EXPECT_EQ(at(down, 0.5f), -268435456);
+    EXPECT_EQ(at(up, 0.5f), 268435456);
+    EXPECT_EQ(at(up, std::nanf(""), 77), 77);  // a NaN time writes nothing
     TCBInterpolator<float> f;
     f.addKey(std::nanf(""), 1.0f, false);
     EXPECT_EQ(f.count(), 0);

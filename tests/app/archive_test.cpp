@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/archive.h"
+#include "base/random.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 #include "support/zip_writer.h"
@@ -68,25 +69,64 @@ TEST_F(Extraction, EntriesThatClimbOutAreSkipped) {
     EXPECT_EQ(after, expected);
 }
 
-TEST_F(Extraction, MissingAndTruncatedArchives) {
-    extractArchive(target(), dir.path() + "no-such-archive");
-    EXPECT_TRUE(treeOf(target()).empty());
+uint32_t readU32(const std::string& bytes, size_t at) {
+    uint32_t v = 0;
+    for (int k = 3; k >= 0; --k) v = (v << 8) | static_cast<unsigned char>(bytes[at + k]);
+    return v;
+}
 
-    std::string big(200000, 'a');
-    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + (i * 7919) % 26);
-    ASSERT_TRUE(writeZip(archive(), {{"voltaresca_data/", ""}, {"voltaresca_data/big.bin", big}}));
-    const std::string whole = readFile(archive());
-    for (size_t cut : {whole.size() / 2, whole.size() - 30, size_t(40), size_t(3)}) {
-        dir.write("cut.zip", whole.substr(0, cut));
+TEST_F(Extraction, MissingAndTruncatedArchives) {
+    LogCapture log(getLogger("Voltaresca"));
+    auto extractFresh = [&](const std::string& bytes) {
+        dir.write("cut.zip", bytes);
         fs::remove_all(target());
         fs::create_directory(target());
         extractArchive(target(), dir.path() + "cut.zip");
-        // Whatever survives, no file holds bytes that were not read from the archive.
-        const std::string path = target() + "voltaresca_data/big.bin";
-        if (fs::exists(path)) {
-            EXPECT_EQ(readFile(path), big) << "cut at " << cut;
-        }
+    };
+    extractArchive(target(), dir.path() + "no-such-archive");
+    EXPECT_TRUE(treeOf(target()).empty());
+    EXPECT_TRUE(log.contains("couldn't open archive '" + dir.path() + "no-such-archive'")) << log.all();
+
+    // Random bytes do not compress, so the entry's data is as long as the entry and a cut or
+    // a flipped byte inside it lands in data the extraction must read. It is the last entry,
+    // so moving the directory does not move any other entry.
+    Random random(15);
+    std::string big(200000, '\0');
+    for (char& c : big) c = static_cast<char>(random.next() >> 3);
+    ASSERT_TRUE(writeZip(archive(), {{"voltaresca_data/", ""}, {"voltaresca_data/before.txt", "before"}, {"voltaresca_data/big.bin", big}}));
+    const std::string whole = readFile(archive());
+    const std::string bigPath = target() + "voltaresca_data/big.bin";
+
+    // Cut before the directory at the end: the archive does not open, nothing is written.
+    for (size_t cut : {whole.size() / 2, whole.size() - 30, size_t(40), size_t(3)}) {
+        extractFresh(whole.substr(0, cut));
+        EXPECT_TRUE(treeOf(target()).empty()) << "cut at " << cut;
     }
+
+    const size_t header = whole.rfind(std::string("PK\x03\x04", 4));
+    ASSERT_NE(header, std::string::npos);
+    const size_t data = header + 30 + (readU32(whole, header + 26) & 0xffff) + (readU32(whole, header + 28) & 0xffff);
+    const size_t directory = readU32(whole, whole.size() - 22 + 16);
+    ASSERT_GT(directory, data + 150000) << "the entry compressed: its data is not random enough";
+    const std::string damaged = "archive entry 'voltaresca_data/big.bin': the archive is truncated or damaged";
+
+    // One flipped byte: the CRC fails when the entry closes.
+    std::string flipped = whole;
+    flipped[data + 100000] = static_cast<char>(flipped[data + 100000] ^ 0x20);
+    extractFresh(flipped);
+    EXPECT_FALSE(fs::exists(bigPath));
+    EXPECT_EQ(readFile(target() + "voltaresca_data/before.txt"), "before");
+    EXPECT_TRUE(log.contains(damaged)) << log.all();
+
+    // Cut inside the data with the directory kept (and its offset mended): a short read.
+    std::string cut = whole.substr(0, data + 100000) + whole.substr(directory);
+    const uint32_t moved = static_cast<uint32_t>(data + 100000);
+    for (int k = 0; k < 4; ++k) cut[cut.size() - 22 + 16 + k] = static_cast<char>((moved >> (8 * k)) & 0xff);
+    log.lines.clear();
+    extractFresh(cut);
+    EXPECT_FALSE(fs::exists(bigPath));
+    EXPECT_EQ(readFile(target() + "voltaresca_data/before.txt"), "before");
+    EXPECT_TRUE(log.contains(damaged)) << log.all();
 }
 
 // Sets the uncompressed size of entry `index` in its local header and the central directory.

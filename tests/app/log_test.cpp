@@ -38,6 +38,15 @@ TEST(Logging, Registry) {
     releaseLogger("Registry");
 }
 
-TEST(Logging, LoggerWithoutOutputsDiscards) { getLogger("silent")->log("nothing happens"); }
+TEST(Logging, LoggerWithoutOutputsDiscards) {
+    testing::internal::CaptureStderr();
+    getLogger("silent")->log("nothing happens");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    // Nothing is kept for a sink that comes later either.
+    LogCapture late(getLogger("silent"));
+    getLogger("silent")->log("heard");
+    ASSERT_EQ(late.lines.size(), 1u);
+    EXPECT_NE(late.lines[0].find("silent: heard"), std::string::npos);
+}
 
 }  // namespace

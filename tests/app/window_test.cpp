@@ -59,6 +59,7 @@ TEST(OpenGLWindow, ExtensionsAndDefaults) {
     glGetIntegerv(GL_DEPTH_FUNC, &value);
     EXPECT_EQ(value, GL_LEQUAL);
     EXPECT_TRUE(glIsEnabled(GL_NORMALIZE));
+    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
     EXPECT_TRUE(glIsList(kFontListBase));
     EXPECT_TRUE(glIsList(kFontListBase + 254));
     glGetIntegerv(GL_LIST_BASE, &value);

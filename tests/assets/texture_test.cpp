@@ -223,8 +223,18 @@ TEST_F(TextureTest, MissingOrBrokenFilesGiveNull) {
     EXPECT_FALSE(load("t/broken.jpg", "\xff\xd8\xff garbage"));
 }
 
+// An adopted texture deletes its own name and nothing else; one without a name deletes
+// nothing (GL would ignore name 0, so that half guards only against a GL error).
 TEST_F(TextureTest, TextureWithoutNameDeletesNothing) {
-    { Texture adopted(0u, 4, 4, 32); }
+    GLuint names[2] = {};
+    glGenTextures(2, names);
+    for (GLuint name : names) glBindTexture(GL_TEXTURE_2D, name);  // a name is a texture once bound
+    { Texture adopted(names[0], 4, 4, 32); }
+    EXPECT_FALSE(glIsTexture(names[0]));
+    EXPECT_TRUE(glIsTexture(names[1]));
+    { Texture nameless(0u, 4, 4, 32); }
+    EXPECT_TRUE(glIsTexture(names[1]));
+    glDeleteTextures(1, &names[1]);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 

@@ -2,14 +2,17 @@
 // content writers and renders it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "anim/mancam.h"
 #include "app/controller.h"
 #include "gl/gl.h"
+#include "assets/image.h"
 #include "assets/model.h"
 #include "assets/texture.h"
 #include "platform/platform.h"
@@ -47,6 +50,11 @@ TEST_F(SceneTest, CullsAgainstTheCameraAndKeepsNoCullParts) {
     EXPECT_TRUE(sign->noCull);
     EXPECT_TRUE(partOf(c->models().winda, "lift")->noCull);
     EXPECT_FALSE(partOf(c->models().wheels, "gear")->noCull);
+    // Given the bounds of the part behind the camera, the no-cull part still draws.
+    sign->box = far->box;
+    c->update(150.0f, 50.0f);
+    EXPECT_TRUE(sign->visible);
+    EXPECT_FALSE(far->visible);
 
     // The lists: lamp glows, glass is transparent, everything else opaque and non-glow.
     const PartLists& lists = c->frame()->partLists();
@@ -153,6 +161,78 @@ TEST_F(SceneTest, NoCameraStillClearsAndLaysTheEndImageAndMask) {
     EXPECT_LT(top[2], 30) << "the mask's dark band";
 }
 
+// The composed frame in the window with a scripted camera: the fade and the noise reach the
+// post-processing, and the end image and the mask lie over the processed picture.
+TEST_F(SceneTest, FinalFrameCarriesFadeNoiseEndImageAndMask) {
+    TestSceneOptions options;
+    options.firstShotEnd = 20.0f;  // one still shot: between frames only the fade changes
+    options.secondShotEnd = 40.0f;
+    options.noiseFrom = 6500.0f;
+    options.endFrom = 8000.0f;
+    DemoController* c = start(options);
+    std::vector<unsigned char> pixels(static_cast<size_t>(kW * kH * 4));
+    c->setBeforeSwap([&] {
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, kW, kH, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    });
+    auto frameAt = [&](float t, float dt) {
+        c->update(t, dt);
+        c->render(t, dt);
+        return pixels;
+    };
+    auto at = [](const std::vector<unsigned char>& p, int x, int y) { return &p[static_cast<size_t>((y * kW + x) * 4)]; };
+    // The sum of the green channel over the rows between the mask's bands.
+    auto inner = [&](const std::vector<unsigned char>& p) {
+        double sum = 0;
+        for (int y = kH / 5; y < kH * 4 / 5; ++y)
+            for (int x = 0; x < kW; ++x) sum += at(p, x, y)[1];
+        return sum;
+    };
+    auto bandsBlack = [&](const std::vector<unsigned char>& p) {
+        int lit = 0;
+        for (int y : {1, 8, kH - 9, kH - 2})
+            for (int x = 0; x < kW; ++x) lit += at(p, x, y)[0] + at(p, x, y)[1] + at(p, x, y)[2] > 6;
+        return lit == 0;
+    };
+
+    // The fade rises by 0.05 each 300 ms: half at 3 s, whole at 6 s.
+    frameAt(1500.0f, 1500.0f);
+    const auto half = frameAt(3000.0f, 1500.0f);
+    ASSERT_FLOAT_EQ(c->frame()->lastFade(), 0.5f);
+    frameAt(4500.0f, 1500.0f);
+    const auto whole = frameAt(6000.0f, 1500.0f);
+    ASSERT_FLOAT_EQ(c->frame()->lastFade(), 1.0f);
+    ASSERT_GT(inner(whole), 40.0 * kW * kH * 3 / 5) << "the lit scene is too dark to compare";
+    EXPECT_NEAR(inner(half) / inner(whole), 0.5, 0.02);
+    int off = 0;
+    for (int y = kH / 5; y < kH * 4 / 5; ++y)
+        for (int x = 0; x < kW; ++x) off += std::abs(2 * at(half, x, y)[1] - at(whole, x, y)[1]) > 4;
+    EXPECT_LT(off, kW * kH / 100) << "pixels not halved by the fade";
+    EXPECT_TRUE(bandsBlack(half));
+    EXPECT_TRUE(bandsBlack(whole));
+
+    // Heavy noise tears and grains the processed picture; the mask's bands stay black over it.
+    const auto noisy = frameAt(7000.0f, 1000.0f);
+    double change = 0;
+    for (int y = kH / 5; y < kH * 4 / 5; ++y)
+        for (int x = 0; x < kW; ++x) change += std::abs(at(noisy, x, y)[1] - at(whole, x, y)[1]);
+    EXPECT_GT(change / (kW * kH * 3 / 5), 8.0) << "the noise doesn't reach the picture";
+    EXPECT_TRUE(bandsBlack(noisy));
+
+    // The end image: not there before its time, whole a second after it, under the mask.
+    const auto early = frameAt(7900.0f, 900.0f);
+    const unsigned char* before = at(early, kW / 2, kH / 2);
+    EXPECT_GT(std::abs(before[0] - 40) + std::abs(before[1] - 80) + std::abs(before[2] - 220), 30);
+    // At full strength it is blended with its own colour as the source factor: c * c / 255.
+    const auto end = frameAt(9500.0f, 1600.0f);
+    const unsigned char* middle = at(end, kW / 2, kH / 2);
+    EXPECT_NEAR(middle[0], 40 * 40 / 255.0, 2);
+    EXPECT_NEAR(middle[1], 80 * 80 / 255.0, 2);
+    EXPECT_NEAR(middle[2], 220 * 220 / 255.0, 2);
+    EXPECT_TRUE(bandsBlack(end));
+    EXPECT_EQ(c->frame()->firstGlError(), "");
+}
+
 // Two runs of one command give the same bytes; and frames that are not written need not be
 // drawn: with --draw-every-frame the pictures are the same, after a cut, during the credits and
 // in the believe screen's window (its typing cursor blinks from frame to frame) included.
@@ -174,7 +254,20 @@ TEST(Capture, SameCommandGivesTheSamePictures) {
             char name[64];
             std::snprintf(name, sizeof name, "/at_%09.1f.png", std::atof(t));
             const std::string picture = readFile(out + name);
-            EXPECT_GT(picture.size(), 200u) << name;
+            if (run == 0) {
+                // Whole pictures of the scene: from the second shot on, well after its cut, lit.
+                DecodedImage image;
+                ASSERT_TRUE(decodePng(out + name, image)) << name;
+                EXPECT_EQ(image.width * 1000 + image.height, 160090) << name;
+                double sum = 0;
+                const size_t bytes = static_cast<size_t>(image.width * image.height * (image.bitsPerPixel / 8));
+                for (size_t i = 1; i < bytes; i += image.bitsPerPixel / 8) sum += image.pixels[i];
+                const double mean = sum / (image.width * image.height);
+                releasePixels(image);
+                if (std::atof(t) > 100000.0) {
+                    EXPECT_GT(mean, 20.0) << name << " is dark";
+                }
+            }
             runs[run] += picture;
         }
     }
@@ -197,6 +290,57 @@ TEST(Capture, SameCommandGivesTheSamePictures) {
                               .c_str()),
               0);
     EXPECT_FALSE(readFile(dir.path() + "new/folder/at_0000000.0.png").empty());
+}
+
+// The capture program end to end: a --from/--to stretch writes each of its frames, upright
+// (GL reads the bottom row first, the file holds the top row first); a picture that cannot be
+// written or an archive that does not load ends the run non-zero with the reason, and either
+// way the private data folder goes.
+TEST(Capture, StretchIsUprightAndFailuresCleanUp) {
+    namespace fs = std::filesystem;
+    TempDir dir;
+    const std::string archive = dir.path() + "scene.zip", tmp = dir.path() + "tmp", err = dir.path() + "err.txt";
+    ASSERT_EQ(std::system((std::string(VOLTARESCA_SCENE_WRITER) + " " + archive).c_str()), 0);
+    fs::create_directory(tmp);
+    auto capture = [&](const std::string& from, const std::string& args) {
+        return std::system(("TMPDIR=" + tmp + " " + VOLTARESCA_CAPTURE + " --archive " + from + " --size 160x90 --fps 5 " + args +
+                            " 2>" + err).c_str());
+    };
+    // The scene's end image is whole from 7 s on.
+    ASSERT_EQ(capture(archive, "--from 7000 --to 7600 --out " + dir.path() + "seq"), 0) << readFile(err);
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir.path() + "seq")) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"frame_000000.png", "frame_000001.png", "frame_000002.png", "frame_000003.png"}));
+    DecodedImage image;
+    ASSERT_TRUE(decodePng(dir.path() + "seq/frame_000003.png", image));
+    ASSERT_EQ(image.width, 160);
+    ASSERT_EQ(image.height, 90);
+    auto pixel = [&](int rowFromTop) {
+        return image.pixels + static_cast<size_t>(((image.height - 1 - rowFromTop) * image.width + 80) * (image.bitsPerPixel / 8));
+    };
+    EXPECT_LT(pixel(2)[1], 10) << "the mask's band";
+    EXPECT_GT(pixel(20)[1], 150) << "the green band sits high in the picture";
+    EXPECT_GT(pixel(65)[2], 150) << "blue below it";
+    EXPECT_LT(pixel(65)[1], 120);
+    releasePixels(image);
+    EXPECT_TRUE(fs::is_empty(tmp));
+
+    // The first picture's name is taken by a folder: the write fails.
+    fs::create_directories(dir.path() + "taken/frame_000000.png");
+    EXPECT_NE(capture(archive, "--from 7000 --to 7200 --out " + dir.path() + "taken"), 0);
+    EXPECT_NE(readFile(err).find("can't write '" + dir.path() + "taken/frame_000000.png'"), std::string::npos) << readFile(err);
+    EXPECT_TRUE(fs::is_empty(tmp));
+
+    // An archive without its models does not load.
+    ZipEntries entries = testSceneEntries();
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [](const auto& e) { return e.first.rfind("voltaresca_data/models/", 0) == 0 && e.first.back() != '/'; }),
+                  entries.end());
+    ASSERT_TRUE(writeZip(dir.path() + "broken.zip", entries));
+    EXPECT_NE(capture(dir.path() + "broken.zip", "--at 0 --out " + dir.path() + "none"), 0);
+    EXPECT_NE(readFile(err).find("didn't load"), std::string::npos) << readFile(err);
+    EXPECT_TRUE(fs::is_empty(tmp));
 }
 
 }  // namespace

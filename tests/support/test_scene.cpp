@@ -9,236 +9,10 @@
 #include "formats/geo_writer.h"
 #include "formats/writers.h"
 #include "support/pictures.h"
+#include "support/temp_dir.h"
 #include "support/zip_writer.h"
 
 namespace {
-
-// The pieces the lit effects share: the material's parameters, the diffuse and normal
-// samplers, the transforms and the light, and the opening of the GLSL block with the vertex
-// program and its varyings.
-const std::string kLitMaterial = R"(float4 ambientColor = float4(0.2, 0.2, 0.2, 1);
-float4 diffuseColor = float4(0.6, 0.6, 0.6, 1);
-float4 specularColor = float4(1, 1, 1, 1);
-float4 emissiveColor = float4(0, 0, 0, 1);
-float opacity = 1;
-float glossiness = 64;
-float specularLevel = 1;
-)";
-
-const std::string kLitSamplers = R"(sampler2D diffTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
-sampler2D normTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
-)";
-
-const std::string kLitTransforms = R"(float4x4 mvp;
-float4x4 world;
-float3 lightPosition;
-float3 eyePosition;
-)";
-
-const std::string kLitVertex = R"(glsl {
-varying vec3 worldPos;
-varying vec3 worldNormal;
-varying vec2 uv;
-void litVS() {
-    worldPos = (world * gl_Vertex).xyz;
-    worldNormal = mat3(world) * gl_Normal;
-    uv = gl_MultiTexCoord1.xy;
-    gl_Position = mvp * gl_Vertex;
-}
-)";
-
-// The six lit techniques on the lit vertex program, their names ending in `suffix`; the bump
-// techniques draw with `bumpProgram`.
-std::string litTechniques(const std::string& suffix, const std::string& bumpProgram) {
-    const std::pair<std::string, std::string> techniques[] = {
-        {"NoTexTech", "plainFS"},       {"DiffTexTech", "texFS"},       {"BumpTech", bumpProgram},
-        {"DiffTexBumpTech", "texFS"},   {"BlendNoTexTech", "blendFS"},  {"BlendTexTech", "blendTexFS"}};
-    std::string text;
-    for (const auto& [name, program] : techniques) {
-        text += "technique " + name + suffix + " { pass p0 { VertexProgram = litVS; FragmentProgram = " + program + ";";
-        if (name.rfind("Blend", 0) == 0)
-            text += "\n    BlendEnable = true; BlendFunc = int2(SrcAlpha, OneMinusSrcAlpha); DepthMask = false;";
-        text += " } }\n";
-    }
-    return text;
-}
-
-}  // namespace
-
-const std::string kStdLightingEffect =
-    kLitMaterial +
-    R"(float4 colorMask = float4(1, 1, 1, 1);
-)" +
-    kLitSamplers +
-    kLitTransforms +
-    kLitVertex +
-    R"(vec3 shade(vec3 base) {
-    vec3 n = normalize(worldNormal);
-    vec3 l = normalize(lightPosition - worldPos);
-    vec3 h = normalize(l + normalize(eyePosition - worldPos));
-    float d = max(dot(n, l), 0.0);
-    float s = pow(max(dot(n, h), 0.0), glossiness) * specularLevel;
-    return ambientColor.rgb * base + diffuseColor.rgb * base * d + specularColor.rgb * s + emissiveColor.rgb;
-}
-vec4 plainFS() { return vec4(shade(vec3(1.0)), 1.0) * colorMask; }
-vec4 texFS() { return vec4(shade(texture2D(diffTex, uv).rgb), 1.0) * colorMask; }
-vec4 blendFS() { return vec4(shade(vec3(1.0)) * colorMask.rgb, opacity); }
-vec4 blendTexFS() { return vec4(shade(texture2D(diffTex, uv).rgb) * colorMask.rgb, opacity); }
-vec4 bumpFS() { return vec4(shade(vec3(0.5) + 0.5 * texture2D(normTex, uv).rgb), 1.0) * colorMask; }
-}
-)" +
-    litTechniques("", "bumpFS");
-
-const std::string kGlowShadowEffect =
-    kLitMaterial +
-    kLitSamplers +
-    R"(sampler2DShadow shadowMap = sampler_state { MinFilter = Nearest; MagFilter = Nearest;
-    CompareMode = CompareRToTexture; CompareFunc = LEqual; DepthTextureMode = Intensity; };
-float4x4 shadowMapMatrix;
-)" +
-    kLitTransforms +
-    R"(glsl {
-varying vec3 worldPos;
-varying vec3 worldNormal;
-varying vec2 uv;
-varying vec4 shadowCoord;
-void litVS() {
-    vec4 p = world * gl_Vertex;
-    worldPos = p.xyz;
-    worldNormal = mat3(world) * gl_Normal;
-    uv = gl_MultiTexCoord1.xy;
-    shadowCoord = shadowMapMatrix * p;
-    gl_Position = mvp * gl_Vertex;
-}
-vec3 shade(vec3 base) {
-    vec3 n = normalize(worldNormal);
-    vec3 l = normalize(lightPosition - worldPos);
-    vec3 h = normalize(l + normalize(eyePosition - worldPos));
-    float lit = shadow2DProj(shadowMap, shadowCoord).r;
-    float d = max(dot(n, l), 0.0) * lit;
-    float s = pow(max(dot(n, h), 0.0), glossiness) * specularLevel * lit;
-    return ambientColor.rgb * base + diffuseColor.rgb * base * d + specularColor.rgb * s + emissiveColor.rgb;
-}
-vec4 plainFS() { return vec4(shade(vec3(1.0)), 1.0); }
-vec4 texFS() { return vec4(shade(texture2D(diffTex, uv).rgb), 1.0); }
-vec4 blendFS() { return vec4(shade(vec3(1.0)), opacity); }
-vec4 blendTexFS() { return vec4(shade(texture2D(diffTex, uv).rgb), opacity); }
-}
-)" +
-    litTechniques("_GlowShadow", "plainFS");
-
-const char* const kShadowMappingEffect = R"(
-float4x4 mvp;
-glsl {
-void depthVS() { gl_Position = mvp * gl_Vertex; }
-vec4 depthFS() { return vec4(1.0); }
-}
-technique ShadowMapping { pass p0 { VertexProgram = depthVS; FragmentProgram = depthFS; } }
-)";
-
-namespace {
-
-// The head: lit like the scene, never darker than minIntensity, with a warm band where the
-// discharge front passes.
-const std::string kElectroEffect =
-    kLitMaterial +
-    R"(float4 minIntensity = float4(0, 0, 0, 0);
-float4 electroSource = float4(0, 0, 0, 1);
-float electroRangeFront = 0;
-float electroRangeTail = 0;
-sampler2D diffTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
-)" +
-    kLitTransforms +
-    kLitVertex +
-    R"(vec3 shade(vec3 base) {
-    vec3 n = normalize(worldNormal);
-    vec3 l = normalize(lightPosition - worldPos);
-    float d = max(dot(n, l), 0.0);
-    vec3 c = ambientColor.rgb * base + diffuseColor.rgb * base * d + emissiveColor.rgb;
-    float r = distance(worldPos, electroSource.xyz);
-    float band = step(electroRangeTail, r) * step(r, electroRangeFront);
-    return max(c, minIntensity.rgb) + band * vec3(0.4, 0.6, 1.0);
-}
-vec4 plainFS() { return vec4(shade(vec3(1.0)), 1.0); }
-vec4 texFS() { return vec4(shade(texture2D(diffTex, uv).rgb), 1.0); }
-}
-technique NoTexTech { pass p0 { VertexProgram = litVS; FragmentProgram = plainFS; } }
-technique DiffTexTech { pass p0 { VertexProgram = litVS; FragmentProgram = texFS; } }
-)";
-
-const char* const kEarlyZEffect = R"(
-float4x4 mvp;
-glsl {
-void vs() { gl_Position = mvp * gl_Vertex; }
-vec4 fs() { return vec4(0.0); }
-}
-technique EarlyZ { pass p0 { VertexProgram = vs; FragmentProgram = fs; ColorMask = bool4(false, false, false, false); } }
-)";
-
-// Blur: a five-tap kernel along scanStep; the glow variant lifts its result so that it shows.
-const char* const kBlurEffect = R"(
-sampler2D texToBlur = sampler_state { MinFilter = Linear; MagFilter = Linear; WrapS = ClampToEdge; WrapT = ClampToEdge; };
-float2 scanStep = float2(0.01, 0);
-float4x4 mvp;
-glsl {
-varying vec2 vUv;
-void quadVS() { vUv = gl_MultiTexCoord0.xy; gl_Position = mvp * gl_Vertex; }
-vec4 taps() {
-    return texture2D(texToBlur, vUv) * 0.4 + (texture2D(texToBlur, vUv + scanStep) + texture2D(texToBlur, vUv - scanStep)) * 0.2
-        + (texture2D(texToBlur, vUv + 2.0 * scanStep) + texture2D(texToBlur, vUv - 2.0 * scanStep)) * 0.1;
-}
-vec4 dofFS() { return taps(); }
-vec4 glowFS() { return taps() * 1.05; }
-}
-technique BlurGlowTech { pass p0 { VertexProgram = quadVS; FragmentProgram = glowFS; DepthTestEnable = false; DepthMask = false; BlendEnable = false; } }
-technique BlurDofTech { pass p0 { VertexProgram = quadVS; FragmentProgram = dofFS; DepthTestEnable = false; DepthMask = false; BlendEnable = false; } }
-)";
-
-// The last pass: a mild depth of field, a trace of the noise, and the fade.
-const char* const kPostProcessEffect = R"(
-float focal = 10;
-float focalFalloff = 0.00007;
-float fade = 1;
-float noiseStrength = 0;
-float4x4 mvp;
-sampler2D depthTex = sampler_state { MinFilter = Nearest; MagFilter = Nearest; CompareMode = None; };
-sampler2D sharpTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
-sampler2D blurTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
-sampler1D noiseTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
-glsl {
-varying vec2 vUv;
-void quadVS() { vUv = gl_MultiTexCoord0.xy; gl_Position = mvp * gl_Vertex; }
-vec4 dofGlowFS() {
-    float d = texture2D(depthTex, vUv).r;
-    float dist = 2.0 * 200.0 / (201.0 - (d * 2.0 - 1.0) * 199.0);
-    float amount = clamp((dist - focal) * (dist - focal) * focalFalloff, 0.0, 1.0);
-    vec3 c = mix(texture2D(sharpTex, vUv).rgb, texture2D(blurTex, vUv).rgb, amount);
-    c += texture1D(noiseTex, vUv.y).r * noiseStrength * 0.02;
-    return vec4(clamp(c, 0.0, 1.0) * fade, 1.0);
-}
-}
-technique DofGlowTech { pass p0 { VertexProgram = quadVS; FragmentProgram = dofGlowFS; DepthTestEnable = false; DepthMask = false; BlendEnable = false; } }
-)";
-
-// The monitors: noise, with the credits picture faded in by creditsVisibility.
-const std::string kScreensEffect =
-    kLitMaterial +
-    kLitTransforms +
-    R"(float creditsVisibility = 0;
-float colorMask = 1;
-sampler2D noiseTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
-sampler2D creditsTex = sampler_state { MinFilter = Linear; MagFilter = Linear; };
-glsl {
-varying vec2 vUv;
-void screenVS() { vUv = gl_MultiTexCoord1.xy; gl_Position = mvp * gl_Vertex; }
-vec4 screenFS() {
-    vec3 noise = texture2D(noiseTex, vUv).rgb * 0.5 + ambientColor.rgb * 0.0;
-    vec3 picture = mix(noise, texture2D(creditsTex, vUv).rgb, clamp(creditsVisibility, 0.0, 1.0));
-    return vec4(picture * colorMask, 1.0);
-}
-}
-technique DiffTexTech { pass p0 { VertexProgram = screenVS; FragmentProgram = screenFS; } }
-)";
 
 GeoVertex vertex(const sm::Vec3& p, const sm::Vec3& n, float u, float v) {
     return {{p.x, p.y, p.z}, {n.x, n.y, n.z}, {0.0f, 0.0f, 0.0f}, {u, v}};
@@ -331,14 +105,10 @@ std::vector<std::pair<std::string, std::string>> sceneFiles(const TestSceneOptio
         files.emplace_back(name, std::string(body.begin(), body.end()));
     };
 
-    text("effects/std_lighting.cfx", kStdLightingEffect);
-    text("effects/std_lighting_glow_shadow.cfx", kGlowShadowEffect);
-    text("effects/shadow_mapping.cfx", kShadowMappingEffect);
-    text("effects/electro.cfx", kElectroEffect);
-    text("effects/early_z_effect.cfx", kEarlyZEffect);
-    text("effects/blur.cfx", kBlurEffect);
-    text("effects/post_process.cfx", kPostProcessEffect);
-    text("effects/std_lighting_screens.cfx", kScreensEffect);
+    // The content's own effect files: the scene draws with what the film draws with.
+    for (const char* name : {"std_lighting", "std_lighting_glow_shadow", "shadow_mapping", "electro", "early_z_effect",
+                             "blur", "post_process", "std_lighting_screens"})
+        text(std::string("effects/") + name + ".cfx", readFile(std::string(VOLTARESCA_CONTENT_EFFECTS "/") + name + ".cfx"));
 
     text("materials/floor.mat", material("floor", "0.7;0.7;0.65", 1.0f, "0;0;0", o.floorTexture ? "floor.png" : nullptr));
     text("materials/crate.mat", material("crate", "0.8;0.35;0.1", 1.0f));
@@ -403,14 +173,18 @@ std::vector<std::pair<std::string, std::string>> sceneFiles(const TestSceneOptio
 
     ScriptWriter script;
     script.value(1, "shake", o.shake);
-    script.track(2, "electro_noise", std::vector<ScriptKey<float>>{{0.0f, 0.1f}, {1000.0f, 0.1f}});
+    if (o.noiseFrom < 1.0e9f)
+        script.track(2, "electro_noise", std::vector<ScriptKey<float>>{{0.0f, 0.1f, true}, {o.noiseFrom, 1.0f, true}, {o.noiseFrom + 1.0f, 1.0f}});
+    else
+        script.track(2, "electro_noise", std::vector<ScriptKey<float>>{{0.0f, 0.1f}, {1000.0f, 0.1f}});
     script.track(3, "images.end", std::vector<ScriptKey<float>>{{o.endFrom, 0.0f}, {o.endFrom + 1000.0f, 1.0f}});
     script.track(4, "believe_screen.letters", std::vector<ScriptKey<float>>{{200000.0f, 0.0f}, {213000.0f, 723.0f}});
     script.track(5, "believe_screen.screen_index", std::vector<ScriptKey<int>>{{0.0f, 0, true}, {210000.0f, 1, true}, {213000.0f, 0, true}},
                  9);
     text("properties/props.scr", script.text());
 
-    // The mask darkens a band at the top and bottom; "end" is a plain blue picture.
+    // The mask darkens a band at the top and bottom; "end" is blue with a green band in its
+    // upper half.
     const int w = 64, h = 64;
     std::vector<unsigned char> mask(static_cast<size_t>(w * h * 4), 0), end(static_cast<size_t>(w * h * 4), 0);
     for (int y = 0; y < h; ++y)
@@ -418,9 +192,10 @@ std::vector<std::pair<std::string, std::string>> sceneFiles(const TestSceneOptio
             unsigned char* m = &mask[static_cast<size_t>((y * w + x) * 4)];
             m[3] = (y < 6 || y >= h - 6) ? 255 : 0;
             unsigned char* e = &end[static_cast<size_t>((y * w + x) * 4)];
+            const bool band = y >= h - 20 && y < h - 8;  // green, high in the picture: a flip shows
             e[0] = 40;
-            e[1] = 80;
-            e[2] = 220;
+            e[1] = band ? 200 : 80;
+            e[2] = band ? 60 : 220;
             e[3] = 255;
         }
     text("textures/mask.png", pngBytes(w, h, mask));

@@ -1,6 +1,6 @@
 // A small scene written through the content writers: a floor with a box above it, a glowing
-// lamp, a pane of glass, a lift, a gear, a head with eyes, a credits sign, the lighting
-// effects, three credits monitors, the believe monitor, two scripted camera shots and the
+// lamp, a pane of glass, a lift, a gear, a head with eyes, a credits sign, the content's own
+// effect files, three credits monitors, the believe monitor, two scripted camera shots and the
 // property script; on request also the loading picture, the music and a textured floor.
 #pragma once
 
@@ -19,6 +19,7 @@ struct TestSceneOptions {
     bool cameras = true;       // false: an empty camera file
     float shake = 0.0f;        // constant value of "shake"
     float endFrom = 1.0e9f;    // "images.end" rises from 0 to 1 over one second from here (ms)
+    float noiseFrom = 1.0e9f;  // "electro_noise" jumps from 0.1 to 1 (heavy) here (ms)
     int creditsPictures = 3;   // JPEGs in "textures/credits"
     int brokenCreditsPicture = -1;  // that credits picture holds bytes that are no JPEG
     bool loaderPicture = false;  // "loader.jpg", the loading screen's picture
@@ -33,8 +34,3 @@ bool writeTestScene(const std::string& directory, const TestSceneOptions& option
 ZipEntries testSceneEntries(const TestSceneOptions& options = {});
 // Those entries as a zip archive.
 bool writeTestSceneArchive(const std::string& path, const TestSceneOptions& options = {});
-
-// The effect texts the scene ships (exposed for the tests of single passes).
-extern const std::string kStdLightingEffect;
-extern const std::string kGlowShadowEffect;
-extern const char* const kShadowMappingEffect;
