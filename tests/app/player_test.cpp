@@ -214,7 +214,7 @@ TEST_F(JumpTest, ReloadSwapsWhatChangedAndKeepsWhatFails) {
             if (line.find(what) != std::string::npos) return true;
         return false;
     };
-    rewrite("vec4(clamp(c, 0.0, 1.0) * fade, 1.0)", "vec4(1.0, 0.0, 0.0, 1.0)");
+    rewrite("vec4(clamp(colour, 0.0, 1.0) * fade, 1.0)", "vec4(1.0, 0.0, 0.0, 1.0)");
     std::vector<std::string> lines = run->reload();
     for (const char* file : {"effects/post_process.cfx", "properties/props.scr", "animations/cameras.ani"})
         EXPECT_TRUE(said(lines, std::string(file) + " reloaded")) << file;
