@@ -41,12 +41,18 @@ bool applyPlayerKeys(Transport& transport, DemoController& controller,
                      const std::function<bool(platform::Key)>& pressed) {
     using platform::Key;
     if (pressed(Key::Space)) transport.togglePause();
-    if (pressed(Key::C)) controller.useFilmCameras(!controller.filmCameras());
+    bool jumped = false;
+    if (pressed(Key::C)) {
+        // The film's cameras carry a fade from shot to shot that the free flight does not run:
+        // the film is replayed to this moment so that the shot shows as the film shows it (a
+        // paused film would otherwise stay black).
+        controller.useFilmCameras(!controller.filmCameras());
+        jumped = true;
+    }
     static const struct {
         Key key;
         float seconds;
     } kJumps[] = {{Key::Left, -5.0f}, {Key::Right, 5.0f}, {Key::PageUp, -30.0f}, {Key::PageDown, 30.0f}};
-    bool jumped = false;
     for (const auto& jump : kJumps)
         if (pressed(jump.key)) {
             transport.jumpBy(jump.seconds * 1000.0f);

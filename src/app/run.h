@@ -62,8 +62,8 @@ struct LoopOptions {
 
 // The player's keys in "free" mode, each press seen once: Space pauses and resumes, Left and
 // Right jump 5 s, Page Up and Page Down 30 s (back and forth), Home goes to the start, C
-// switches between the free camera and the film's cameras. True when the time jumped; the
-// caller then replays the film to transport.time() (DemoController::seek).
+// switches between the free camera and the film's cameras. True when the film must be replayed
+// to transport.time() (DemoController::seek): after a jump, and after C.
 bool applyPlayerKeys(Transport& transport, DemoController& controller,
                      const std::function<bool(platform::Key)>& pressed);
 // The overlay's lines for the player: the keys and what the transport is doing.

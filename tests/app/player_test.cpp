@@ -112,6 +112,8 @@ TEST(PlayerKeys, DriveTheTransport) {
     EXPECT_FLOAT_EQ(transport.time(), 75000.0f);
     EXPECT_TRUE(press({platform::Key::PageDown, platform::Key::Left}));
     EXPECT_FLOAT_EQ(transport.time(), 100000.0f);
+    EXPECT_TRUE(press({platform::Key::C}));  // the film is replayed for its fade
+    EXPECT_FLOAT_EQ(transport.time(), 100000.0f);
     EXPECT_TRUE(press({platform::Key::Home}));
     EXPECT_FLOAT_EQ(transport.time(), 0.0f);
     EXPECT_TRUE(transport.paused());
