@@ -13,6 +13,7 @@
 #include "app/transport.h"
 #include "gl/gl.h"
 #include "platform/platform.h"
+#include "support/gl_test.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 #include "support/test_scene.h"
@@ -142,9 +143,7 @@ protected:
         std::string reason;
         std::unique_ptr<DemoStart> run = startDemo(desc, reason);
         EXPECT_TRUE(run) << reason;
-        if (run)
-            run->controller().setBeforeSwap(
-                [this] { glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data()); });
+        if (run) readEachFrame(run->controller(), kWidth, kHeight, pixels);
         return run;
     }
     // Replays to `t` and draws the frame there, as the player does after a jump or a reload.

@@ -17,6 +17,7 @@
 #include "assets/texture.h"
 #include "platform/platform.h"
 #include "render/shadow_map.h"
+#include "support/gl_test.h"
 #include "support/temp_dir.h"
 #include "scene_fixture.h"
 #include "support/test_scene.h"
@@ -146,11 +147,8 @@ TEST_F(SceneTest, NoCameraStillClearsAndLaysTheEndImageAndMask) {
     options.cameras = false;
     options.endFrom = 0.0f;
     DemoController* c = start(options);
-    std::vector<unsigned char> pixels(static_cast<size_t>(kW * kH * 4));
-    c->setBeforeSwap([&] {
-        glReadBuffer(GL_BACK);
-        glReadPixels(0, 0, kW, kH, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    });
+    std::vector<unsigned char> pixels;
+    readEachFrame(*c, kW, kH, pixels);
     c->update(2000.0f, 50.0f);
     EXPECT_EQ(c->currentCamera(), nullptr);
     c->render(2000.0f, 50.0f);
@@ -170,11 +168,8 @@ TEST_F(SceneTest, FinalFrameCarriesFadeNoiseEndImageAndMask) {
     options.noiseFrom = 6500.0f;
     options.endFrom = 8000.0f;
     DemoController* c = start(options);
-    std::vector<unsigned char> pixels(static_cast<size_t>(kW * kH * 4));
-    c->setBeforeSwap([&] {
-        glReadBuffer(GL_BACK);
-        glReadPixels(0, 0, kW, kH, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    });
+    std::vector<unsigned char> pixels;
+    readEachFrame(*c, kW, kH, pixels);
     auto frameAt = [&](float t, float dt) {
         c->update(t, dt);
         c->render(t, dt);

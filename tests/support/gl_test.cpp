@@ -1,5 +1,6 @@
 #include "support/gl_test.h"
 
+#include "app/controller.h"
 #include "platform/platform.h"
 
 platform::Window* GLTest::window_ = nullptr;
@@ -30,6 +31,14 @@ void GLTest::SetUp() {
 
 void GLTest::TearDown() {
     if (window_) EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+void readEachFrame(DemoController& controller, int width, int height, std::vector<unsigned char>& pixels) {
+    pixels.assign(static_cast<size_t>(width) * height * 4, 0);
+    controller.setBeforeSwap([&pixels, width, height] {
+        glReadBuffer(GL_BACK);
+        pixels = GLTest::readPixels(0, 0, width, height);
+    });
 }
 
 std::vector<unsigned char> GLTest::readPixels(int x, int y, int width, int height) {

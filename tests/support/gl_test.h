@@ -11,6 +11,11 @@
 namespace platform {
 struct Window;
 }
+class DemoController;
+
+// Reads every frame the controller presents into `pixels` (RGBA, bottom row first, resized to
+// width x height), right before the swap; `pixels` must outlive the controller's frames.
+void readEachFrame(DemoController& controller, int width, int height, std::vector<unsigned char>& pixels);
 
 class GLTest : public ::testing::Test {
 public:
