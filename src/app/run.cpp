@@ -107,8 +107,11 @@ int runMainLoop(DemoController& controller, FrameTimer& timer, const LoopOptions
         if (reload) {
             loadedStamp = options.watch.empty() ? 0 : platform::fileStamp(options.watch);
             reloadNotes.clear();
-            for (const std::string& line : options.reload())
-                reloadNotes += "\n" + (line.size() > 110 ? line.substr(0, 107) + "..." : line);
+            const std::vector<std::string> lines = options.reload();
+            const size_t shown = lines.size() > 8 ? 7 : lines.size();  // the log has them all
+            for (size_t i = 0; i < shown; ++i)
+                reloadNotes += "\n" + (lines[i].size() > 110 ? lines[i].substr(0, 107) + "..." : lines[i]);
+            if (shown < lines.size()) reloadNotes += "\n... and " + std::to_string(lines.size() - shown) + " more (see the log)";
             frame.t = transport.time();
             frame.dt = controller.seek(frame.t);
         } else if (player && applyPlayerKeys(transport, controller, pressed)) {

@@ -55,6 +55,13 @@ std::vector<std::string> DemoStart::reload() {
     if (folder.empty()) return {"couldn't make a folder for the reload in '" + runDirectory_ + "'"};
     const std::string data = folder + "voltaresca_data" + sep;
     extractArchive(folder, archive_);
+    if (!platform::isDirectory(data)) {
+        // A damaged archive, or one being written: what runs stays as it is.
+        platform::removeTree(folder);
+        const std::string line = "the archive '" + archive_ + "' could not be unpacked (see the log); nothing was reloaded";
+        controllerLog()->log("reload: " + line);
+        return {line};
+    }
     std::vector<std::string> report = controller_->reloadContent(data, loadedDirectory_);
     // The first unpacking stays (the music streams from it); a later one is not needed now.
     if (loadedDirectory_ != dataDirectory_) {

@@ -236,6 +236,14 @@ TEST_F(JumpTest, ReloadSwapsWhatChangedAndKeepsWhatFails) {
     EXPECT_TRUE(said(lines, "materials/glass.mat is gone from the archive"));
     land(controller, 1000.0f);
     EXPECT_EQ(centre(), (std::vector<int>{255, 0, 0}));
+
+    // An archive that does not unpack (caught half written, say) leaves everything as it runs.
+    ASSERT_TRUE(writeZip(dir.path() + "demodat", {}));
+    lines = run->reload();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(said(lines, "could not be unpacked")) << lines.front();
+    land(controller, 1000.0f);
+    EXPECT_EQ(centre(), (std::vector<int>{255, 0, 0}));
 }
 
 TEST_F(JumpTest, TheFreeCameraTakesOverTheFilmsView) {
