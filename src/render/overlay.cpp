@@ -6,6 +6,9 @@
 #include "gl/window.h"
 
 void FrameRate::tick(float dt) {
+    // A frame that shows no time passing (a paused player) is not counted: the rate stays the
+    // one the film played at instead of leaping when it goes on.
+    if (!(dt > 0.0f)) return;
     elapsed_ += dt;
     ++frames_;
     if (elapsed_ >= 500.0f) {

@@ -6,7 +6,7 @@
 
 #include "anim/math.h"
 
-// Frames per second over the last half second of demo time.
+// Frames per second over the last half second of demo time; frames with no step are not counted.
 class FrameRate {
 public:
     void tick(float dt);
