@@ -140,7 +140,7 @@ void BM_DecodeAndReadFloor(benchmark::State& state) {
         size_t bytes = 0;
         for (const std::string& path : d.pictures) {
             DecodedImage image;
-            const bool ok = isPngPath(path.c_str()) ? decodePng(path, image) : decodeJpeg(path, image);
+            const bool ok = decodePicture(path, image);
             if (!ok) state.SkipWithError("decode failed");
             bytes += static_cast<size_t>(image.width) * image.height;
             releasePixels(image);

@@ -1,5 +1,10 @@
 #include "assets/content.h"
 
+#include "assets/picture_prefetch.h"
+
+#include <algorithm>
+#include <thread>
+
 #include <cstdio>
 
 #include "base/binary.h"
@@ -136,7 +141,15 @@ bool DemoContent::load(const std::string& base, sm::IServiceProvider* services) 
     listFiles(base + "models" + sep + "*.geo", modelFiles);
 
     services_ = services;
-    addManager(AssetKind::Texture, new TextureLoader, base + "textures", "png");
+    // The pictures are decoded on other threads, in the order the texture pass takes them, while
+    // this thread uploads the ones before and redraws the loading screen.
+    std::vector<std::string> picturePaths;
+    for (const std::string& file : textureFiles)
+        picturePaths.push_back(splitAssetPath(base + "textures" + sep + file).full());
+    const unsigned cores = std::thread::hardware_concurrency();
+    PicturePrefetch prefetch(picturePaths, cores > 2 ? static_cast<int>(std::min(cores - 1, 4u)) : 1);
+    auto* textureLoader = new TextureLoader(&prefetch);
+    addManager(AssetKind::Texture, textureLoader, base + "textures", "png");
     addManager(AssetKind::Animation, new AnimationLoader, base + "animations", "ani");
     addManager(AssetKind::Material, new MaterialLoader, base + "materials", "mat");
     addManager(AssetKind::Effect, new EffectLoader, base + "effects", "cfx");
@@ -149,6 +162,7 @@ bool DemoContent::load(const std::string& base, sm::IServiceProvider* services) 
     onLoadBegin(total > INT32_MAX ? INT32_MAX : static_cast<int>(total));
 
     bool result = managers_[AssetKind::Texture]->loadFiles(true, textureFiles);
+    textureLoader->setPrefetch(nullptr);  // the prefetch ends with this call
     auto loadKind = [this](AssetKind kind, bool report) {
         auto it = managers_.find(kind);
         return it == managers_.end() || it->second->loadAll(report);

@@ -139,6 +139,15 @@ void onJpegMessage(j_common_ptr info, int level) {
 }
 }  // namespace
 
+bool isPngPath(const char* path) {
+    const size_t length = std::strlen(path);
+    return length >= 3 && path[length - 3] == 'p';
+}
+
+bool decodePicture(const std::string& path, DecodedImage& out) {
+    return isPngPath(path.c_str()) ? decodePng(path, out) : decodeJpeg(path, out);
+}
+
 bool decodeJpeg(const std::string& path, DecodedImage& out) {
     out = DecodedImage();
     FILE* file = std::fopen(path.c_str(), "rb");

@@ -26,5 +26,9 @@ constexpr int kMaxPictureSide = 16384;
 constexpr long long kMaxPicturePixels = 64ll * 1024 * 1024;
 // Both decoders log a warning naming the file and the decoder's message when a damaged
 // picture still decodes (a truncated JPEG, a PNG with a bad ancillary chunk); it is kept.
+// True when the loader decodes `path` as PNG: its third-last character is a lowercase p.
+bool isPngPath(const char* path);
+// decodePng when isPngPath, else decodeJpeg: the loader's rule for picture files.
+bool decodePicture(const std::string& path, DecodedImage& out);
 // Frees the pixels of a decoded image and clears it; safe on an empty one.
 void releasePixels(DecodedImage& image);

@@ -1,5 +1,7 @@
 #include "assets/texture.h"
 
+#include "assets/picture_prefetch.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -78,15 +80,11 @@ Texture::~Texture() {
     if (glName != 0) glDeleteTextures(1, &glName);
 }
 
-bool isPngPath(const char* path) {
-    const size_t length = std::strlen(path);
-    return length >= 3 && path[length - 3] == 'p';
-}
-
 IDisposable* TextureLoader::load(const char* path, sm::IServiceProvider*) {
     if (!path || !platform::fileExists(path)) return nullptr;
     DecodedImage image;
-    const bool decoded = isPngPath(path) ? decodePng(path, image) : decodeJpeg(path, image);
+    bool decoded = false;
+    if (!prefetch_ || !prefetch_->take(path, decoded, image)) decoded = decodePicture(path, image);
     if (!decoded || !image.pixels) return nullptr;
     auto* texture = new Texture(image.width, image.height, image.bitsPerPixel, image.pixels, GL_REPEAT,
                                 GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, true);

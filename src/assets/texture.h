@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "assets/asset.h"
+#include "assets/image.h"
 
 class Texture : public IDisposable {
 public:
@@ -31,11 +32,17 @@ void halvePicture(const unsigned char* pixels, int width, int height, int channe
 
 // GL_ALPHA, GL_RGB or GL_RGBA for 8, 24 and 32 bits per pixel; 0 for anything else.
 int textureFormat(int bitsPerPixel);
-// True when the loader decodes `path` as PNG: its third-last character is a lowercase p.
-bool isPngPath(const char* path);
+
+class PicturePrefetch;
 
 class TextureLoader : public IAssetLoader {
 public:
+    // `prefetch` (borrowed, may be null) holds pictures decoded ahead on other threads.
+    explicit TextureLoader(PicturePrefetch* prefetch = nullptr) : prefetch_(prefetch) {}
     // Null when the file is missing or cannot be decoded.
     IDisposable* load(const char* path, sm::IServiceProvider* services) override;
+    void setPrefetch(PicturePrefetch* prefetch) { prefetch_ = prefetch; }
+
+private:
+    PicturePrefetch* prefetch_;
 };

@@ -8,6 +8,8 @@
 #include "platform/platform.h"
 
 namespace {
+thread_local std::vector<DeferredLine>* t_deferred = nullptr;
+
 std::map<std::string, std::unique_ptr<Logger>>& registry() {
     static std::map<std::string, std::unique_ptr<Logger>> loggers;
     return loggers;
@@ -32,7 +34,18 @@ std::string formatLogLine(const std::string& time, const std::string& name, cons
     return "[" + time + "] " + name + ": " + message;
 }
 
+LogDeferral::LogDeferral(std::vector<DeferredLine>& into) { t_deferred = &into; }
+LogDeferral::~LogDeferral() { t_deferred = nullptr; }
+
+void replayLog(const std::vector<DeferredLine>& lines) {
+    for (const DeferredLine& line : lines) getLogger(line.logger)->log(line.message);
+}
+
 void Logger::log(const std::string& message) {
+    if (t_deferred) {
+        t_deferred->push_back({name_, message});
+        return;
+    }
     const std::string line = formatLogLine(localTimeText(), name_, message);
     for (ILogOutput* output : outputs_) output->write(line.c_str());
 }

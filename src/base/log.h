@@ -34,6 +34,24 @@ private:
     std::vector<ILogOutput*> outputs_;
 };
 
+// A logged line held back: the logger's name and the message.
+struct DeferredLine {
+    std::string logger;
+    std::string message;
+};
+// While one lives, lines logged on its thread are appended to `into` instead of written (a
+// worker thread's lines then come out, through replayLog on the main thread, where the same
+// work done there would have logged them). Not nested.
+class LogDeferral {
+public:
+    explicit LogDeferral(std::vector<DeferredLine>& into);
+    ~LogDeferral();
+    LogDeferral(const LogDeferral&) = delete;
+    LogDeferral& operator=(const LogDeferral&) = delete;
+};
+// Logs held-back lines through their loggers, in order.
+void replayLog(const std::vector<DeferredLine>& lines);
+
 // Returns the logger of that name, creating an empty one on first request. Never null.
 Logger* getLogger(const std::string& name);
 // Deletes the logger of that name (not its sinks); unknown names do nothing.

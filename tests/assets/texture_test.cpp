@@ -4,7 +4,9 @@
 #include <memory>
 
 #include "assets/image.h"
+#include "assets/picture_prefetch.h"
 #include "assets/texture.h"
+#include "platform/platform.h"
 #include "support/gl_test.h"
 #include "support/log_capture.h"
 #include "support/pictures.h"
@@ -163,6 +165,49 @@ TEST(DecodePictures, DamagedButReadableOnesAreShownWithAWarning) {
     const std::string hugePath = dir.write("huge.jpg", huge);
     EXPECT_FALSE(decodeJpeg(hugePath, image));
     EXPECT_TRUE(log.contains("picture '" + hugePath + "' claims 60000x60000 pixels")) << log.all();
+}
+
+// Pictures decoded ahead on worker threads come out as the main thread would decode them, with
+// the same log lines in the same places.
+TEST(PicturePrefetch, SamePicturesAndLinesInTheOrderTaken) {
+    TempDir dir;
+    std::vector<unsigned char> noise(64 * 64 * 3);
+    for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<unsigned char>(i * 37 % 251);
+    const std::string jpeg = encodeJpeg(64, 64, 3, noise);
+    std::vector<std::string> paths;
+    for (int k = 0; k < 12; ++k) {
+        const std::string name = "p" + std::to_string(k);
+        if (k % 3 == 0) paths.push_back(dir.write(name + ".png", encodePng(2, 2, PNG_FORMAT_RGB, kRedOverBlue)));
+        if (k % 3 == 1) paths.push_back(dir.write(name + ".jpg", jpeg.substr(0, jpeg.size() / 2)));  // a warning
+        if (k % 3 == 2) paths.push_back(dir.write(name + ".jpg", "no picture"));                      // an error
+    }
+    const auto run = [&](bool ahead) {
+        LogCapture log;
+        std::vector<std::vector<unsigned char>> pictures;
+        PicturePrefetch prefetch(ahead ? paths : std::vector<std::string>{}, 2, 3);
+        if (ahead) platform::sleepMilliseconds(100);  // the workers decode (and log) ahead first
+        for (const std::string& path : paths) {
+            DecodedImage image;
+            bool decoded = false;
+            if (!prefetch.take(path, decoded, image)) decoded = decodePicture(path, image);
+            log.write(("taken " + path).c_str());
+            pictures.emplace_back();
+            if (decoded)
+                pictures.back().assign(image.pixels, image.pixels + image.width * image.height * image.bitsPerPixel / 8);
+            releasePixels(image);
+        }
+        std::vector<std::string> lines;
+        for (const std::string& line : log.lines) lines.push_back(line.substr(line.find(' ') + 1));  // no time
+        return std::make_pair(pictures, lines);
+    };
+    const auto ahead = run(true), here = run(false);
+    EXPECT_EQ(ahead.first, here.first);
+    EXPECT_EQ(ahead.second, here.second);
+    EXPECT_EQ(here.second.size(), 16u);  // 12 "taken" and 4 warnings (the load pass names the failures)
+    PicturePrefetch prefetch(paths, 1);
+    bool decoded = false;
+    DecodedImage image;
+    EXPECT_FALSE(prefetch.take(dir.path() + "elsewhere.png", decoded, image));
 }
 
 TEST(HalvePicture, AveragesBlocksAndClampsAtThinEdges) {
