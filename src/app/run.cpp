@@ -112,16 +112,19 @@ int runMainLoop(DemoController& controller, FrameTimer& timer, const LoopOptions
             for (size_t i = 0; i < shown; ++i)
                 reloadNotes += "\n" + (lines[i].size() > 110 ? lines[i].substr(0, 107) + "..." : lines[i]);
             if (shown < lines.size()) reloadNotes += "\n... and " + std::to_string(lines.size() - shown) + " more (see the log)";
-            frame.t = transport.time();
-            frame.dt = controller.seek(frame.t);
-        } else if (player && applyPlayerKeys(transport, controller, pressed)) {
+        }
+        const bool jumped = !reload && player && applyPlayerKeys(transport, controller, pressed);
+        if (reload || jumped) {
             const int64_t begin = platform::counter();
             frame.t = transport.time();
             frame.dt = controller.seek(frame.t);
-            char line[96];
-            std::snprintf(line, sizeof line, "jumped to %.1f s (the film replayed in %.2f s)", frame.t / 1000.0f,
-                          static_cast<double>(platform::counter() - begin) / static_cast<double>(platform::counterFrequency()));
-            getLogger("Voltaresca")->log(line);
+            if (jumped) {
+                char line[96];
+                std::snprintf(line, sizeof line, "jumped to %.1f s (the film replayed in %.2f s)", frame.t / 1000.0f,
+                              static_cast<double>(platform::counter() - begin) /
+                                  static_cast<double>(platform::counterFrequency()));
+                getLogger("Voltaresca")->log(line);
+            }
         } else {
             frame = transport.tick(step);
         }

@@ -64,10 +64,8 @@ std::vector<std::string> DemoStart::reload() {
     }
     std::vector<std::string> report = controller_->reloadContent(data, loadedDirectory_);
     // The first unpacking stays (the music streams from it); a later one is not needed now.
-    if (loadedDirectory_ != dataDirectory_) {
-        const std::string old = loadedDirectory_.substr(0, loadedDirectory_.size() - std::string("voltaresca_data").size() - sep.size());
-        platform::removeTree(old);
-    }
+    if (!reloadFolder_.empty()) platform::removeTree(reloadFolder_);
+    reloadFolder_ = folder;
     loadedDirectory_ = data;
     if (report.empty()) {
         report.push_back("nothing changed");

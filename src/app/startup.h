@@ -49,6 +49,7 @@ private:
     std::string dataDirectory_;  // the first unpacking: the music streams from it
     std::string archive_;
     std::string loadedDirectory_;  // the unpacking the content now comes from
+    std::string reloadFolder_;     // the private folder of that unpacking; empty for the first
 };
 
 // Null on failure, with `reason` set to one line that names what failed and where to look;

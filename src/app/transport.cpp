@@ -14,7 +14,6 @@ constexpr double kMostPerStep = 0.1;
 
 Transport::Frame Transport::tick(float counterDt) {
     if (counterDt < 0.0f) counterDt = 0.0f;
-    lastError_ = 0.0f;
     if (paused_) return {t_, 0.0f};
     double next = static_cast<double>(t_) + counterDt;
     if (lock_ && music_ && music_->isPlaying()) {
@@ -26,7 +25,6 @@ Transport::Frame Transport::tick(float counterDt) {
         // The track loops and the film does not: only the first pass of the music says the time.
         if (heard >= 0.0 && (length <= 0.0 || (heard < length && next < length))) {
             const double error = heard - next;
-            lastError_ = static_cast<float>(error);
             const double most = kMostPerStep * counterDt;
             // The first reading after the music started or moved places the time at once: the
             // picture has just begun or jumped, and a jump of a few hundredths is not seen there.

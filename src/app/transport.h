@@ -29,9 +29,6 @@ public:
 
     // On by default; off gives the counter's time alone (for measuring the drift).
     void setMusicLock(bool on) { lock_ = on; }
-    // How far the music's heard position was from the demo time at the last tick (ms, positive
-    // when the sound is ahead); 0 when the music was not consulted.
-    float lastMusicError() const { return lastError_; }
 
 private:
     platform::MusicStream* music_;
@@ -39,6 +36,5 @@ private:
     float t_ = 0.0f;
     bool paused_ = false;
     bool lock_ = true;
-    float lastError_ = 0.0f;
     bool placed_ = false;  // the time was set from the music since it started or moved
 };

@@ -32,7 +32,6 @@ public:
     // Frees the stream and the output; safe to repeat.
     void close();
     bool isOpen() const { return stream_ != nullptr; }
-    bool isStarted() const { return started_; }
 
     bool isPlaying() const override { return started_ && !paused_; }
     void pause() override;

@@ -4,18 +4,8 @@
 # Then the "edit" word: exit 0 at once, nothing created; and a dialog that cannot open: non-zero.
 # Usage: end_to_end.sh <voltaresca> <archive writer: it takes the path to write>
 set -uo pipefail
-program="$1"
 make_archive="$2"
-work="$(mktemp -d)"
-pid=""
-trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*" >&2; echo "--- program log:" >&2; cat "$work/err.log" >&2 2>/dev/null; exit 1; }
-
-command -v xdotool >/dev/null || fail "xdotool is missing (scripts/setup installs it)"
-[ -n "${DISPLAY:-}" ] || fail "no DISPLAY: run under xvfb-run"
-
-mkdir -p "$work/bin" "$work/tmp"
-cp "$program" "$work/bin/voltaresca"
+source "$(dirname "$0")/e2e_common.sh" "$1"
 "$make_archive" "$work/bin/demodat" || fail "couldn't write the test archive"
 
 find_window() {  # name pattern -> window id, waiting up to 10 s

@@ -5,16 +5,7 @@
 #   as the window's close): exit 0, no data folder made.
 # Usage: run_exits.sh <voltaresca>
 set -uo pipefail
-program="$1"
-work="$(mktemp -d)"
-pid=""
-trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*" >&2; echo "--- program log:" >&2; cat "$work/err.log" >&2 2>/dev/null; exit 1; }
-
-command -v xdotool >/dev/null || fail "xdotool is missing (scripts/setup installs it)"
-[ -n "${DISPLAY:-}" ] || fail "no DISPLAY: run under xvfb-run"
-mkdir -p "$work/bin" "$work/tmp"
-cp "$program" "$work/bin/voltaresca"
+source "$(dirname "$0")/e2e_common.sh" "$1"
 echo "not a zip archive" >"$work/bin/demodat"
 cd "$work"
 
