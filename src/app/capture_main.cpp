@@ -19,12 +19,13 @@
 #include "base/log.h"
 #include "platform/platform.h"
 #include "render/capture.h"
+#include "render/frame_renderer.h"
 #include "base/png_file.h"
 
 namespace {
 
 const char* const kUsage =
-    "usage: voltaresca-capture [--archive FILE] [--size WxH] [--draw-every-frame]\n"
+    "usage: voltaresca-capture [--archive FILE] [--size WxH] [--draw-every-frame] [--no-grain]\n"
     "                          [--out DIR] (--at MS[,MS...] | [--fps N] [--from MS] --to MS)\n"
     "       voltaresca-capture [--archive FILE] [--size WxH] --video FILE.mp4 [--crf N]\n"
     "                          [--fps N] [--from MS] [--to MS]\n"
@@ -33,7 +34,9 @@ const char* const kUsage =
     "is larger), without a screen or sound. Frames play at a fixed\n"
     "rate (--fps, 30 by default) from 0 ms, so the same command gives the same pictures. Frames\n"
     "that are not written run the film's update but are not drawn; --draw-every-frame draws\n"
-    "them too (the pictures are the same either way). Options take --opt VALUE or --opt=VALUE.\n";
+    "them too (the pictures are the same either way). --no-grain leaves the film grain out and\n"
+    "holds its noise still, for pictures that compare pixel by pixel with another rendering.\n"
+    "Options take --opt VALUE or --opt=VALUE.\n";
 
 bool folderWritable(const std::string& folder) {
     const std::string probe = folder + "/.voltaresca-capture-probe";
@@ -170,6 +173,7 @@ int capture(CaptureOptions options) {
         return 1;
     }
     DemoController& controller = run->controller();
+    if (options.noGrain && controller.frame()) controller.frame()->setSteadyNoise(true);
 
     std::unique_ptr<VideoWriter> writer;
     if (video) {

@@ -83,6 +83,7 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& out,
         {"fps", required_argument, nullptr, 0},     {"from", required_argument, nullptr, 0},
         {"to", required_argument, nullptr, 0},      {"video", required_argument, nullptr, 0},
         {"crf", required_argument, nullptr, 0},     {"draw-every-frame", no_argument, nullptr, 'd'},
+        {"no-grain", no_argument, nullptr, 'g'},
         {"help", no_argument, nullptr, 'h'},        {nullptr, 0, nullptr, 0}};
     // getopt keeps its place in globals: start afresh, print nothing itself, and ("+") never
     // reorder the arguments, which are not ours to change.
@@ -106,6 +107,8 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& out,
             out.help = true;
         } else if (c == 'd') {
             out.drawEveryFrame = true;
+        } else if (c == 'g') {
+            out.noGrain = true;
         } else if (!applyOption(kOptions[index].name, optarg ? optarg : "", out, error)) {
             return false;
         }

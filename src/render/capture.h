@@ -17,6 +17,7 @@ struct CaptureOptions {
     std::string video;  // an MP4 file of the sequence instead of pictures
     int crf = 17;       // the video's constant quality (x264: 0 lossless .. 51)
     bool drawEveryFrame = false;  // draw the frames that are not written too (as the player does)
+    bool noGrain = false;         // leave the film grain out (pictures that compare pixel by pixel)
     bool help = false;            // --help: print the usage, capture nothing
 };
 

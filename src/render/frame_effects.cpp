@@ -101,7 +101,7 @@ void FrameEffects::carryGlow(float eyeGlow) { ::carryGlow(glowScene(), eyeGlow);
 
 unsigned FrameEffects::glowResult() const { return glowBlur_ ? glowBlur_->result() : blackTexture_; }
 
-void FrameEffects::finish(unsigned sceneColor, float fade, float noiseStrength) {
+void FrameEffects::finish(unsigned sceneColor, float fade, float noiseStrength, bool steadyNoise) {
     unsigned blurred = sceneColor;
     if (dofBlur_) {
         dofBlur_->run(sceneColor, false);
@@ -113,6 +113,7 @@ void FrameEffects::finish(unsigned sceneColor, float fade, float noiseStrength) 
     inputs.depthTexture = in_.sceneDepthTexture;
     inputs.noiseTexture = in_.noiseTexture;
     inputs.noiseStrength = noiseStrength;
+    inputs.steadyNoise = steadyNoise;
     postProcess(sceneColor, blurred, fade, inputs);
 }
 

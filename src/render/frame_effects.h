@@ -66,7 +66,7 @@ public:
     // The blurred glow, added onto the scene.
     unsigned glowResult() const;
     // Depth of field and post-processing from the scene colour texture into the window.
-    void finish(unsigned sceneColor, float fade, float noiseStrength);
+    void finish(unsigned sceneColor, float fade, float noiseStrength, bool steadyNoise);
 
     void drawBelievePicture(float t, float dt);
     void drawBelieveModel(const float* view, const float* projection);

@@ -247,7 +247,7 @@ void FrameRenderer::render(float t, float dt) {
     checkGl("the glow");
 
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-    effects_.finish(sceneColorTexture_->glName, lastFade_, noiseStrength_);
+    effects_.finish(sceneColorTexture_->glName, lastFade_, noiseStrength_, steadyNoise_);
     checkGl("the post-processing");
 
     drawEndAndMask(t);

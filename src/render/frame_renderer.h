@@ -102,6 +102,9 @@ public:
 
     // Test builds: look for a GL error after every pass; the first one is kept with its pass.
     void setGlErrorChecks(bool on) { glErrorChecks_ = on; }
+    // Leaves the fine film grain out and holds the noise pattern still, so that two renderings
+    // of the same moment can be compared pixel by pixel (the grain follows the picture).
+    void setSteadyNoise(bool on) { steadyNoise_ = on; }
     const std::string& firstGlError() const { return firstGlError_; }
     // Called after each pass of render() with the pass's name (benchmarks time the passes).
     void setPassObserver(std::function<void(const char* pass)> observer) { passObserver_ = std::move(observer); }
@@ -143,6 +146,7 @@ private:
     float fieldOfView_ = 60.0f;
     float shake_ = 0.0f;
     float noiseStrength_ = 0.0f;
+    bool steadyNoise_ = false;
     float eyeGlow_ = 0.0f;
     float electroRange_ = 0.0f;
     CameraCutFade fade_;

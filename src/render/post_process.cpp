@@ -27,6 +27,7 @@ void postProcess(unsigned sharp, unsigned blurred, float fade, const PostProcess
         effect->setFloat("fade", fade);
         effect->setFloat("focalFalloff", kFocalFalloff);
         effect->setFloat("noiseStrength", in.noiseStrength);
+        effect->setFloat("steadyNoise", in.steadyNoise ? 1.0f : 0.0f);
         effect->setTexture("depthTex", in.depthTexture);
         effect->setTexture("sharpTex", sharp);
         effect->setTexture("blurTex", blurred);

@@ -7,6 +7,7 @@ struct PostProcessInputs {
     unsigned depthTexture = 0;  // the scene depth
     unsigned noiseTexture = 0;  // 1-D
     float noiseStrength = 0.0f;
+    bool steadyNoise = false;  // no fine grain, the noise pattern held still (for comparing pictures)
 };
 
 // Looks "post_process" up in the content registry on every call, so the pass always uses the
