@@ -163,12 +163,20 @@ void DemoController::onLoadBegin(int total) {
     if (!loadingScreen_) return;
     loadingScreen_->total = total;
     loadingScreen_->done = 0;
+    lastLoadingDraw_ = platform::counter();
     redrawLoadingScreen();
 }
 
 void DemoController::onLoadStep() {
     if (!loadingScreen_) return;
     loadingScreen_->done += 1;
+    // At most one redraw a display frame (and always the last step): with vertical sync every
+    // present waits for the display, and hundreds of steps would hold the load up for seconds.
+    const int64_t now = platform::counter();
+    if (loadingScreen_->done < loadingScreen_->total && lastLoadingDraw_ != 0 &&
+        now - lastLoadingDraw_ < platform::counterFrequency() / 60)
+        return;
+    lastLoadingDraw_ = now;
     redrawLoadingScreen();
 }
 

@@ -3,6 +3,7 @@
 // renderer, which draws each frame.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -150,6 +151,7 @@ private:
     std::unique_ptr<fx::Context, ContextDeleter> cgContext_;  // outlives every effect
     platform::Music music_;
     std::unique_ptr<LoadingScreen> loadingScreen_;
+    int64_t lastLoadingDraw_ = 0;  // counter value of the loading screen's last redraw
     std::unique_ptr<FrameRenderer> frame_;
     int width_ = 0;
     int height_ = 0;
