@@ -141,19 +141,22 @@ bool DemoContent::load(const std::string& base, sm::IServiceProvider* services) 
     listFiles(base + "models" + sep + "*.geo", modelFiles);
 
     services_ = services;
-    // The pictures are decoded on other threads, in the order the texture pass takes them, while
-    // this thread uploads the ones before and redraws the loading screen.
-    std::vector<std::string> picturePaths;
+    // The pictures are decoded and the models read on other threads, in the order the load
+    // passes take them, while this thread uploads the ones before and redraws the loading screen.
+    std::vector<std::string> picturePaths, modelPaths;
     for (const std::string& file : textureFiles)
         picturePaths.push_back(splitAssetPath(base + "textures" + sep + file).full());
+    for (const std::string& file : modelFiles) modelPaths.push_back(splitAssetPath(base + "models" + sep + file).full());
     const unsigned cores = std::thread::hardware_concurrency();
     PicturePrefetch prefetch(picturePaths, cores > 2 ? static_cast<int>(std::min(cores - 1, 4u)) : 1);
+    ModelPrefetch modelPrefetch(modelPaths, 1);
     auto* textureLoader = new TextureLoader(&prefetch);
+    auto* modelLoader = new ModelLoader(&observers_, &modelPrefetch);
     addManager(AssetKind::Texture, textureLoader, base + "textures", "png");
     addManager(AssetKind::Animation, new AnimationLoader, base + "animations", "ani");
     addManager(AssetKind::Material, new MaterialLoader, base + "materials", "mat");
     addManager(AssetKind::Effect, new EffectLoader, base + "effects", "cfx");
-    addManager(AssetKind::Model, new ModelLoader(&observers_), base + "models", "geo");
+    addManager(AssetKind::Model, modelLoader, base + "models", "geo");
 
     // The bar's length is known before anything loads: one step per picture and model file
     // plus one per mesh. Animation files step too but are not counted.
@@ -171,6 +174,7 @@ bool DemoContent::load(const std::string& base, sm::IServiceProvider* services) 
     result = loadKind(AssetKind::Material, false) && result;
     result = loadKind(AssetKind::Effect, false) && result;
     result = loadKind(AssetKind::Model, true) && result;
+    modelLoader->setPrefetch(nullptr);  // the prefetch ends with this call
     onLoadEnd();
     return result;
 }

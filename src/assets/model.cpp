@@ -100,14 +100,17 @@ MeshPart* readPart(ByteReader& in) {
         part->vertices.push_back(v);
     }
     setBounds(*part, lowest, highest);
+    return part;
+}
 
+// The part's vertex buffer: GL, so on the thread of the context.
+void uploadPart(MeshPart* part) {
     glGenBuffersARB(1, &part->buffer);
     glBindBufferARB(GL_ARRAY_BUFFER_ARB, part->buffer);
     glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(part->vertices.size() * sizeof(MemoryVertex)),
                     part->vertices.data(), GL_STATIC_DRAW_ARB);
     // Pointers are set at draw time; leaving arrays enabled here would leak into other draws.
     glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
-    return part;
 }
 
 Mesh* readMesh(ByteReader& in) {
@@ -131,28 +134,55 @@ Mesh* readMesh(ByteReader& in) {
 
 }  // namespace
 
-Model* ModelLoader::parse(const unsigned char* bytes, size_t size) {
+bool readModel(const unsigned char* bytes, size_t size, ParsedModel& out) {
+    out = ParsedModel();
     ByteReader in(bytes, size);
     int32_t meshCount = 0;
-    if (!in.readInt32(meshCount)) return nullptr;
-    auto* model = new Model;
+    if (!in.readInt32(meshCount)) return false;
+    out.model = std::make_unique<Model>();
     for (int32_t i = 0; i < meshCount; ++i) {
         Mesh* mesh = readMesh(in);
         if (!mesh) {
-            delete model;
-            return nullptr;
+            out.model.reset();
+            return false;
         }
-        model->meshes.push_back(mesh);
+        out.model->meshes.push_back(mesh);
+        ++out.meshesRead;
+    }
+    return true;
+}
+
+bool readModelFile(const std::string& path, ParsedModel& out) {
+    out = ParsedModel();
+    std::vector<unsigned char> bytes;
+    return readWholeFile(path, bytes) && readModel(bytes.data(), bytes.size(), out);
+}
+
+Model* ModelLoader::finish(ParsedModel& parsed) {
+    // One step per mesh read, as if each were read here: a broken file steps for the meshes
+    // before the break.
+    Model* model = parsed.model.release();
+    for (int i = 0; i < parsed.meshesRead; ++i) {
+        if (model)
+            for (MeshPart* part : model->meshes[static_cast<size_t>(i)]->parts) uploadPart(part);
         if (observers_)
             for (IContentObserver* observer : *observers_) observer->onLoadStep();
     }
     return model;
 }
 
+Model* ModelLoader::parse(const unsigned char* bytes, size_t size) {
+    ParsedModel parsed;
+    readModel(bytes, size, parsed);
+    return finish(parsed);
+}
+
 IDisposable* ModelLoader::load(const char* path, sm::IServiceProvider*) {
-    std::vector<unsigned char> bytes;
-    if (!path || !readWholeFile(path, bytes)) return nullptr;
-    return parse(bytes.data(), bytes.size());
+    if (!path) return nullptr;
+    ParsedModel parsed;
+    bool read = false;
+    if (!prefetch_ || !prefetch_->take(path, read, parsed)) readModelFile(path, parsed);
+    return finish(parsed);
 }
 
 void collectParts(std::vector<MeshPart*>& out, const std::vector<Mesh*>& meshes) {

@@ -2,11 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "anim/math.h"
 #include "assets/asset.h"
+#include "assets/prefetch.h"
 #include "anim/transformable.h"
 
 class IContentObserver;
@@ -78,15 +80,39 @@ public:
 
 // Reads ".geo" files. Every read is bounded by the file: a record that does not fit, or a
 // negative vertex count, fails the load with null. One onLoadStep per mesh read.
+// A model read from its bytes with no GL call yet (any thread): the meshes that were read whole
+// are counted even when the file breaks later (the model is then null).
+struct ParsedModel {
+    std::unique_ptr<Model> model;
+    int meshesRead = 0;
+};
+bool readModel(const unsigned char* bytes, size_t size, ParsedModel& out);
+bool readModelFile(const std::string& path, ParsedModel& out);
+
+// The load pass's models, read ahead on worker threads (see prefetch.h).
+class ModelPrefetch : public Prefetch<ParsedModel> {
+public:
+    ModelPrefetch(std::vector<std::string> paths, int workers, int ahead = 2)
+        : Prefetch(std::move(paths), readModelFile, nullptr, "model", workers, ahead) {}
+};
+
 class ModelLoader : public IAssetLoader {
 public:
-    explicit ModelLoader(const std::vector<IContentObserver*>* observers = nullptr) : observers_(observers) {}
+    // `prefetch` (borrowed, may be null) holds models read ahead on other threads.
+    explicit ModelLoader(const std::vector<IContentObserver*>* observers = nullptr, ModelPrefetch* prefetch = nullptr)
+        : observers_(observers), prefetch_(prefetch) {}
     IDisposable* load(const char* path, sm::IServiceProvider* services) override;
     // The same parse over bytes already in memory.
     Model* parse(const unsigned char* bytes, size_t size);
+    void setPrefetch(ModelPrefetch* prefetch) { prefetch_ = prefetch; }
 
 private:
+    // Uploads the vertex buffers and steps the progress once per mesh read; null when the
+    // model broke.
+    Model* finish(ParsedModel& parsed);
+
     const std::vector<IContentObserver*>* observers_;  // not owned
+    ModelPrefetch* prefetch_;                          // not owned
 };
 
 // Appends every part of every mesh, mesh order then part order.
