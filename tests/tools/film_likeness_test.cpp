@@ -1,7 +1,7 @@
-// The film rendered now against reference pictures of the same moments made before the renderer
-// and the effects were made faster (tests/data/film_reference, grain left out on both sides: the
-// grain follows the picture, so any change at all would redraw it). Skips when the archive was
-// not generated.
+// The film rendered now against reference pictures of the same moments drawn with the effects as
+// they were before they were made cheaper (tests/data/film_reference, grain left out on both
+// sides: the grain follows the picture, so any change at all would redraw it). A change to the
+// film itself remakes them with scripts/film-reference. Skips when the archive was not generated.
 #include <gtest/gtest.h>
 
 #include <cmath>
