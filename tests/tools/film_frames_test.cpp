@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "assets/image.h"
+#include "content/check/film_light.h"
 #include "content/pictures/pictures.h"
 #include "support/temp_dir.h"
 
@@ -106,9 +107,13 @@ std::string captureStamp(const std::string& moments) {
     return std::to_string(size) + " " + std::to_string(archiveTime) + " " + std::to_string(captureTime) + " " + moments;
 }
 
+// The light rule's capture: the stretches it holds in, from the first to the last.
+const float kLightFromMs = content::litAndMovingRanges().front().from * 1000.0f;
+const float kLightToMs = content::litAndMovingRanges().back().to * 1000.0f;
+
 // ctest runs each case in a process of its own; the film is captured once for all of them, into
 // a folder beside the test under a lock, and read again while the archive and the capture
-// program stay the same.
+// program stay the same: the key moments, and the light rule's small pictures in light/.
 class FilmFrames : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -120,7 +125,7 @@ protected:
         if (lock >= 0) ::flock(lock, LOCK_EX);
         std::string at;
         for (int ms : kMoments) at += (at.empty() ? "" : ",") + std::to_string(ms);
-        const std::string stamp = captureStamp(at);
+        const std::string stamp = captureStamp(at + " light " + std::to_string(kLightFromMs) + "-" + std::to_string(kLightToMs));
         captureStatus_ = 0;
         if (readFile(folder_ + "/stamp") != stamp) {
             std::remove((folder_ + "/stamp").c_str());
@@ -128,6 +133,13 @@ protected:
             const std::string command = std::string("\"") + VOLTARESCA_CAPTURE + "\" --archive \"" VOLTARESCA_ARCHIVE "\" --size 320x180 --fps 2 --out \"" +
                                         folder_ + "\" --at " + at + " > \"" + folder_ + "/log.txt\" 2>&1";
             captureStatus_ = std::system(command.c_str());
+            try {
+                if (captureStatus_ == 0)
+                    content::captureForLight(VOLTARESCA_CAPTURE, VOLTARESCA_ARCHIVE, folder_ + "/light", kLightFromMs, kLightToMs);
+            } catch (const std::runtime_error& e) {
+                std::ofstream(folder_ + "/log.txt") << e.what();
+                captureStatus_ = 1;
+            }
             if (captureStatus_ == 0) std::ofstream(folder_ + "/stamp") << stamp;
         }
         if (lock >= 0) ::close(lock);  // and with it the lock
@@ -190,4 +202,38 @@ TEST_F(FilmFrames, CreditsMonitorLightsUpAroundItsCue) {
     EXPECT_NEAR(boxMean(cue, 0.59f, 0.32f, 0.71f, 0.46f), boxMean(before, 0.59f, 0.32f, 0.71f, 0.46f), 0.03f);
 }
 
+TEST_F(FilmFrames, HallAndApproachAreLitAndMoving) {
+    // The hall and the heavy part, and the drift to the closing monitor, measured as a viewer
+    // would: no four seconds below a mean brightness of 35, no six seconds that barely change.
+    const std::vector<content::FrameLight> series = content::measureCapture(folder_ + "/light", kLightFromMs);
+    ASSERT_GE(series.size(), static_cast<size_t>((kLightToMs - kLightFromMs) / 1000.0f * content::kLightFps));
+    for (const std::string& problem : content::checkFilmLight(series)) ADD_FAILURE() << problem;
+}
+
 }  // namespace
+
+// The rule's windows, on made-up series: a dip shorter than a window is forgiven, a longer one
+// is found with its place; the first picture's change is not counted.
+TEST(FilmLight, WindowsFindTheDarkestAndStillestStretch) {
+    std::vector<content::FrameLight> series;
+    for (int i = 0; i <= 2 * 40; ++i) {
+        const float t = 60.0f + 0.5f * static_cast<float>(i);
+        const bool dim = t >= 70.0f && t < 75.0f, still = t > 85.0f && t <= 91.5f;
+        series.push_back({t, dim ? 20.0f : 50.0f, i == 0 ? 0.0f : still ? 5.0f : 12.0f});
+    }
+    const content::LightRange range{62.0f, 98.0f};
+    const content::LightWindow dark = content::darkestWindow(series, range, 4.0f);
+    EXPECT_FLOAT_EQ(dark.value, 20.0f);
+    EXPECT_GE(dark.from, 70.0f);
+    EXPECT_LE(dark.to, 75.0f);
+    const content::LightWindow still = content::stillestWindow(series, range, 6.0f);
+    EXPECT_FLOAT_EQ(still.value, 5.0f);
+    EXPECT_FLOAT_EQ(still.from, 85.0f);
+    // The five dim seconds only lower the mean of a longer window.
+    EXPECT_GT(content::darkestWindow(series, range, 6.0f).value, 20.0f);
+    // The change into the first picture comes from before the series.
+    EXPECT_FLOAT_EQ(content::stillestWindow(series, {60.0f, 70.0f}, 6.0f).value, 12.0f);
+    // A series that ends before the range gives no window.
+    const content::LightWindow none = content::darkestWindow(series, {95.0f, 120.0f}, 4.0f);
+    EXPECT_GT(none.from, none.to);
+}
