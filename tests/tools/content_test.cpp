@@ -125,12 +125,13 @@ TEST(FilmTimeline, ShotsCutOnBeatsAndCoverTheFilm) {
 
 TEST(FilmTimeline, EverySubjectIsInFrontOfTheCameraAndWithinTheFarPlane) {
     for (const content::Shot& shot : content::filmShots())
-        for (const CameraShotKey& key : shot.keys) {
-            const sm::Vec3 forward = sm::normalized(key.target - key.eye);
-            const float depth = sm::dot(shot.subject - key.eye, forward);
+        for (size_t k = 0; k < shot.keys.size(); ++k) {
+            const CameraShotKey& key = shot.keys[k];
+            const sm::Vec3 subject = shot.subjectAt(k), forward = sm::normalized(key.target - key.eye);
+            const float depth = sm::dot(subject - key.eye, forward);
             EXPECT_GT(depth, 2.0f) << shot.what << " at " << key.time << " s: subject behind or at the near plane";
-            EXPECT_LT(sm::length(shot.subject - key.eye), 200.0f) << shot.what << " at " << key.time << " s";
-            const float offAxis = sm::length(shot.subject - key.eye - forward * depth) / depth;
+            EXPECT_LT(sm::length(subject - key.eye), 200.0f) << shot.what << " at " << key.time << " s";
+            const float offAxis = sm::length(subject - key.eye - forward * depth) / depth;
             EXPECT_LT(offAxis, std::tan(sm::toRadians(25.0f))) << shot.what << " at " << key.time << " s: subject off screen";
         }
 }

@@ -11,6 +11,7 @@ namespace {
 constexpr float kX0 = 2.6f, kZ0 = -232.0f;
 constexpr float kHalfX = 36.0f, kHalfZ = 30.0f, kHeight = 20.0f;
 constexpr float kToothPitch = 0.8f;  // circular pitch shared by all meshing gears
+constexpr float kLampPoolRadius = 4.2f, kKeyPoolRadius = 7.0f;  // light on the floor
 
 Vec hall(float x, float y, float z) { return Vec(kX0 + x, y, kZ0 + z); }
 
@@ -81,7 +82,9 @@ SceneLayout makeLayout() {
     s.creditsCentre = hall(0, 14.5f, -kHalfZ + 1.1f);
     s.creditsFacing = Vec(0, 0, 1);
     for (float z : {-18.0f, -6.0f, 6.0f, 18.0f})
-        for (float x : {-14.0f, 0.0f, 14.0f}) s.lamps.push_back(hall(x, 14.2f, z));
+        for (float x : {-14.0f, 0.0f, 14.0f}) s.lamps.push_back({hall(x, 14.2f, z), hall(x, kHeight - 1.8f, z)});
+    s.keyLight = hall(0, kHeight - 1.6f, 8.0f);
+    s.keyLightAim = Vec(s.headCentre.x, 0, s.headCentre.z - 0.65f);
     return s;
 }
 
@@ -98,14 +101,39 @@ void addMonitorCasing(Tris& paint, Tris& bare, const MonitorLayout& m, float dep
            Vec(0.3f, 0.08f, 0.05f), 1.0f);
 }
 
-void addLamp(GeoMesh& mesh, const Vec& bulb) {
+void addLamp(GeoMesh& mesh, const LampLayout& lamp) {
+    const Vec& bulb = lamp.bulb;
     // The shade is a thin shell: up the inside, then down the outside (solid on the left).
     addLathe(partOf(mesh, "painted_metal"), translate(bulb),
              {{0.0f, 0.5f}, {0.22f, 0.5f}, {1.1f, -0.05f}, {1.15f, 0.0f}, {0.2f, 0.6f}, {0.2f, 0.85f}, {0.0f, 0.85f}}, 24,
              40.0f);
-    addCylinder(partOf(mesh, "bare_metal"), translate(bulb + Vec(0, 0.85f, 0)), 0.04f, kHeight - 1.8f - bulb.y - 0.85f, 6,
+    addCylinder(partOf(mesh, "bare_metal"), translate(bulb + Vec(0, 0.85f, 0)), 0.04f, lamp.hook.y - bulb.y - 0.85f, 6,
                 false);
     addSphere(partOf(mesh, "glow_lamp"), translate(bulb + Vec(0, 0.2f, 0)), 0.32f, 16, 10);
+    // The cone of light from the shade's rim to a little below the floor, fading on its way down.
+    addLathe(partOf(mesh, "glow_beam"), translate(bulb), {{kLampPoolRadius, -bulb.y - 0.3f}, {1.0f, -0.05f}}, 24);
+}
+
+// A pool of light: a disc lying on the floor, brightest at its centre.
+void addPool(Tris& out, const Vec& centre, float radius) {
+    addLathe(out, translate(centre.x, 0.04f, centre.z), {{radius, 0.0f}, {0.0f, 0.0f}}, 32);
+}
+
+// A spotlight under the roof at `at`, aimed at `aim`: housing, hot lens, its cone of light down
+// to the floor and the pool it throws there.
+void addKeyLight(GeoMesh& mesh, const Vec& at, const Vec& aim) {
+    const Vec down = sm::normalized(aim - at);
+    const Vec side = sm::normalized(sm::cross(down, Vec(1, 0, 0)));
+    const Vec across = sm::cross(side, down);
+    // Local +y points back up the beam.
+    const Affine lamp = basis(at, across, down * -1.0f, side);
+    addLathe(partOf(mesh, "painted_metal"), lamp,
+             {{0.0f, 0.1f}, {0.55f, 0.1f}, {0.62f, -0.1f}, {0.75f, 0.0f}, {0.7f, 1.6f}, {0.0f, 1.6f}}, 24, 40.0f);
+    addLathe(partOf(mesh, "glow_lamp"), lamp, {{0.0f, 0.05f}, {0.58f, 0.0f}}, 24);
+    addBeam(partOf(mesh, "bare_metal"), at + down * -1.6f, Vec(at.x, kHeight - 0.3f, at.z), 0.12f);
+    const float length = sm::length(aim - at);
+    addLathe(partOf(mesh, "glow_beam"), lamp, {{kKeyPoolRadius, -length - 0.3f}, {0.6f, 0.0f}}, 32);
+    addPool(partOf(mesh, "light_pool"), aim, kKeyPoolRadius);
 }
 
 void addCrate(Tris& tris, const Vec& base, float size, float turn) {
@@ -132,7 +160,9 @@ const SceneLayout& sceneLayout() {
 const std::vector<std::string>& geometryMaterials() {
     static const std::vector<std::string> names = {
         "concrete", "painted_metal", "bare_metal", "rust",   "rubber",      "glass",
-        "glow_lamp", "head_metal",   "glow_eyes",       "screen", "glow_credits", "dark_metal"};
+        "glow_lamp", "head_metal",   "glow_eyes",       "screen", "glow_credits", "dark_metal", "glow_discharge",
+        "glow_beam", "light_pool", "eye_pupil", "glow_cornea",
+        "glow_glint"};
     return names;
 }
 
@@ -267,10 +297,6 @@ GeoModel buildFactory() {
         for (int i = 0; i < 3; ++i) addCrate(crates, hall(-29.2f + i * 1.6f, 1.4f, 24), 1.4f, -0.05f * (i % 2));
         addCrate(crates, hall(-28.4f, 2.8f, 24), 1.4f, 0.1f);
     }
-    {  // Hanging lamps.
-        GeoMesh& m = mesh("lamps");
-        for (const Vec& bulb : s.lamps) addLamp(m, bulb);
-    }
     {  // The pedestal the head stands on.
         GeoMesh& m = mesh("pedestal");
         const Vec base(s.headCentre.x, 0, s.headCentre.z - 0.65f);
@@ -317,10 +343,9 @@ GeoModel buildFactory() {
         for (float x : {-10.0f, 10.0f})
             addCylinder(bare, translate(c.x + x, c.y + 2.5f, c.z - 0.9f), 0.06f, kHeight - c.y - 2.5f, 8, false);
     }
-    {  // The eyeballs: dark steel lit like the hall (the glowing irises of "head_eyes" sit on them).
-        GeoMesh& m = mesh("eyeballs");
-        for (const Vec& centre : s.eyes)
-            addSphere(partOf(m, "dark_metal"), then(rotate(sm::kPi / 2, Vec(1, 0, 0)), translate(centre)), s.eyeRadius, 24, 16);
+    {  // The eyeballs: dark steel lit like the hall, dark pupils (the glowing irises of
+        // "head_eyes" ring them), clear covers and a wet glint.
+        addEyeballs(mesh("eyeballs"));
     }
     {  // Crates riding the belt, kCrateSpacing apart from its start; the "factory" animation
         // slides this mesh one spacing along the belt and back, over and over.
@@ -332,6 +357,16 @@ GeoModel buildFactory() {
             addCrate(crates, s.conveyorStart + along * (0.7f + kCrateSpacing * static_cast<float>(i)), 1.1f,
                      0.08f * static_cast<float>((i * 37) % 5 - 2));
     }
+    // The hanging lamps, one mesh each: the "factory" animation swings them about their hooks and
+    // slides their pools of light with them.
+    for (size_t i = 0; i < s.lamps.size(); ++i) {
+        addLamp(mesh(kLampMeshPrefix + std::to_string(i)), s.lamps[i]);
+        addPool(partOf(mesh(kLampPoolMeshPrefix + std::to_string(i)), "light_pool"), s.lamps[i].hook, kLampPoolRadius);
+    }
+    addKeyLight(mesh("key_light"), s.keyLight, s.keyLightAim);
+    // The flashes of the discharge over the head, one mesh each: the animation shows one at a time.
+    for (int i = 0; i < kDischargeFlashes; ++i)
+        addDischargeFlash(partOf(mesh(kDischargeMeshPrefix + std::to_string(i)), "glow_discharge"), i);
     finishModel(model);
     return model;
 }
