@@ -361,15 +361,15 @@ std::vector<Shot> filmShots() {
     const float beltSpeed = geo::kCrateSpacing / kBeltCycleSeconds;
     auto onBelt = [&](float x) { return Vec3(x, belt0.y + 0.5f, belt0.z); };
     addFollowing("conveyor", follow(62.5f, onBeat(72.5f), 0.5f, [&](float t, float f) {
-                     const float x = belt0.x + 3.0f + (t - 62.5f) * beltSpeed * 0.45f;
-                     return Framing{Vec3(x, 3.6f - 1.4f * f, belt0.z - 5.5f + 1.5f * f),
-                                    Vec3(x + 7.0f - 4.0f * f, 1.4f, belt0.z + 2.0f), onBelt(x + 6.0f - 3.0f * f)};
+                     const float x = belt0.x + 3.0f + (t - 62.5f) * beltSpeed * 0.35f;
+                     return Framing{Vec3(x, 3.2f - 1.0f * f, belt0.z - 4.5f + 1.0f * f),
+                                    Vec3(x + 6.0f - 3.0f * f, 1.4f, belt0.z + 2.0f), onBelt(x + 5.0f - 2.5f * f)};
                  }),
                  fixedFov(55));
     const Vec3 liftMid = lerp(s.liftBottom, s.liftTop, 0.5f);
-    add("lift and lamps", dolly(72.5f, onBeat(82.5f), liftMid + Vec3(-14.0f, -3.0f, 12.0f), liftMid + Vec3(-12.0f, 5.0f, 14.0f),
+    add("lift and lamps", dolly(72.5f, onBeat(82.5f), liftMid + Vec3(-15.0f, -4.0f, 10.0f), liftMid + Vec3(-9.0f, 6.0f, 15.0f),
                                 s.liftBottom + Vec3(0, 2.0f, 0), s.liftTop + Vec3(0, 2.0f, 0)),
-        fixedFov(55), liftMid);
+        fixedFov(55), liftMid + Vec3(0, 2.0f, 0));
     // 82.5 - 120: the gears start on the drop; then the camera rides the lift up its shaft,
     // follows the crates along the belt and flies past the turning gears.
     geo::Bounds gears;
@@ -432,9 +432,12 @@ std::vector<Shot> filmShots() {
     add("head, the discharge close", orbit(144.5f, onBeat(148.5f), head, 11.0f, 0.5f, -0.9f, -0.2f, 5), fixedFov(34), head);
     Vec3 bank;
     for (const geo::MonitorLayout& m : s.monitors) bank = bank + m.centre * (1.0f / 6.0f);
-    add("hall wide, to the monitors", dolly(148.5f, onBeat(152.5f), Vec3(head.x + 6.0f, 12.0f, -221.0f), Vec3(head.x + 12.0f, 9.0f, -227.0f),
-                                            bank, bank),
-        fixedFov(50), bank);
+    // From the floor up into the lamps by the monitors as the last hit swings them, their cones
+    // of light sweeping over the camera.
+    const Vec3 lamp = s.lamps[7].bulb;
+    add("under the swinging lamps", dolly(148.5f, onBeat(152.5f), lamp + Vec3(-5.5f, -9.0f, 6.5f), lamp + Vec3(-3.5f, -7.5f, 4.0f),
+                                          lamp + Vec3(0, -3.5f, 0), lamp + Vec3(1.5f, -4.0f, -2.0f)),
+        fixedFov(58), lamp + Vec3(0, -2.0f, 0));
     // 153 - 183: the bank of six monitors shows the credits.
     const Vec3 facing = s.monitors[0].facing;
     add("monitors", dolly(152.5f, onBeat(168.5f), bank + facing * 13.0f + Vec3(0, 0.5f, 3.0f), bank + facing * 10.0f + Vec3(0, 0.3f, -1.0f), bank, bank),

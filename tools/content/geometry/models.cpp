@@ -283,11 +283,11 @@ GeoModel buildFactory() {
             for (float x = x0; x <= x1 + 0.01f; x += 4.0f)
                 addBoxBetween(paint, hall(x - 0.12f, 0, z + side * (w * 0.5f) - 0.12f), hall(x + 0.12f, top - 0.45f, z + side * (w * 0.5f) + 0.12f), 0.5f);
         }
+        // Rollers and end drums across the belt (the quarter turn lays a cylinder along +z).
         for (float x = x0; x <= x1 + 0.01f; x += 1.0f)
-            addCylinder(bare, then(rotate(sm::kPi / 2, Vec(1, 0, 0)), translate(hall(x, top - 0.2f, z + w * 0.5f))), 0.1f, w, 8, true);
-        // End drums.
+            addCylinder(bare, then(rotate(sm::kPi / 2, Vec(1, 0, 0)), translate(hall(x, top - 0.2f, z - w * 0.5f))), 0.1f, w, 8, true);
         for (float x : {x0, x1})
-            addCylinder(bare, then(rotate(sm::kPi / 2, Vec(1, 0, 0)), translate(hall(x, top - 0.25f, z + w * 0.5f + 0.1f))), 0.3f,
+            addCylinder(bare, then(rotate(sm::kPi / 2, Vec(1, 0, 0)), translate(hall(x, top - 0.25f, z - w * 0.5f - 0.1f))), 0.3f,
                         w + 0.2f, 16, true);
     }
     {  // Crates stacked by the walls.
