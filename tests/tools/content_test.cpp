@@ -240,8 +240,9 @@ sm::Vec3 placedAt(Animation& node, float seconds, const sm::Vec3& p) {
                     m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14]);
 }
 
-// The hall answers the heavy hits: every lamp swings out (and was still before the drop), its
-// pool of light stays where its cone meets the floor, and the camera shakes on the same hits.
+// The hall answers the heavy hits: every lamp swings out (and was still before the drop) with
+// its cone of light, its pool of light stays where the cone meets the floor, and the camera
+// shakes on the same hits.
 TEST(FilmTimeline, LampsSwingWithTheirPoolsAndTheCameraShakesOnTheHeavyHits) {
     const geo::GeoModel factory = geo::buildFactory();
     const std::vector<unsigned char> bytes = encodeAnimation(content::factoryAnimation(factory));
@@ -257,9 +258,14 @@ TEST(FilmTimeline, LampsSwingWithTheirPoolsAndTheCameraShakesOnTheHeavyHits) {
     ASSERT_GE(hits.size(), 5u);
     for (size_t i = 0; i < s.lamps.size(); ++i) {
         Animation* lamp = nodeOf(geo::kLampMeshPrefix + std::to_string(i));
+        Animation* beam = nodeOf(geo::kLampBeamMeshPrefix + std::to_string(i));
         Animation* pool = nodeOf(geo::kLampPoolMeshPrefix + std::to_string(i));
-        ASSERT_TRUE(lamp && pool) << "lamp " << i;
+        ASSERT_TRUE(lamp && beam && pool) << "lamp " << i;
         const geo::LampLayout& l = s.lamps[i];
+        // Its light is off (shrunk to the hook) until the hall's lights come on.
+        EXPECT_LT(sm::length(placedAt(*beam, content::kHallLightsOnSeconds - 1.0f, l.bulb) - l.hook), 1e-3f) << "beam " << i;
+        EXPECT_LT(sm::length(placedAt(*beam, hits.front() + 0.6f, l.bulb) - placedAt(*lamp, hits.front() + 0.6f, l.bulb)), 1e-3f)
+            << "beam " << i << " doesn't swing with its lamp";
         EXPECT_LT(sm::length(placedAt(*lamp, hits.front() - 1.0f, l.bulb) - l.bulb), 1e-3f) << "lamp " << i << " moves before the drop";
         for (float hit : hits) {
             const sm::Vec3 before = placedAt(*lamp, hit - 0.05f, l.bulb), out = placedAt(*lamp, hit + 0.6f, l.bulb);

@@ -165,7 +165,20 @@ std::vector<float> lampKeyTimes() {
     return times;
 }
 
-AnimationNode lampNode(int32_t nodeId, int lamp) {
+// A light switching on at `at`: from nothing to full size with a flicker. Each switch sits
+// between doubled keys, so that the spline stays flat on both sides of it.
+void switchOn(VectorTrack& scale, float at) {
+    constexpr float kEdge = 0.001f;
+    const Vec3 off(0, 0, 0), on(1, 1, 1);
+    scale.keys = {{0.0f, off}};
+    for (const auto& [when, value] : {std::pair{at, on}, std::pair{at + 0.08f, off}, std::pair{at + 0.2f, on}}) {
+        const Vec3 before = value.x > 0.5f ? off : on;
+        scale.keys.insert(scale.keys.end(), {{when - 2 * kEdge, before}, {when - kEdge, before}, {when, value}, {when + kEdge, value}});
+    }
+}
+
+// A node that swings with lamp `lamp` about its hook.
+AnimationNode swingingNode(int32_t nodeId, int lamp) {
     const geo::LampLayout& l = geo::sceneLayout().lamps.at(static_cast<size_t>(lamp));
     AnimationNode node;
     node.nodeId = nodeId;
@@ -182,15 +195,28 @@ AnimationNode lampNode(int32_t nodeId, int lamp) {
 // lamp's horizontal axis (ax, 0, az) points down along (az sin a, -cos a, -ax sin a).
 AnimationNode poolNode(int32_t nodeId, int lamp) {
     const geo::LampLayout& l = geo::sceneLayout().lamps.at(static_cast<size_t>(lamp));
-    const Vec3 axis = lampAxis(lamp);
+    const Vec3 axis = lampAxis(lamp), rest(l.hook.x, 0.0f, l.hook.z);
     AnimationNode node;
     node.nodeId = nodeId;
-    node.position.keys.push_back({0.0f, Vec3(0, 0, 0)});
+    sm::translation(node.matrix, -rest.x, -rest.y, -rest.z);
+    node.position.keys.push_back({0.0f, rest});
     for (float t : lampKeyTimes()) {
         const float reach = l.hook.y * std::tan(lampSwing(t, lamp));
-        node.position.keys.push_back({t, Vec3(axis.z * reach, 0.0f, -axis.x * reach)});
+        node.position.keys.push_back({t, rest + Vec3(axis.z * reach, 0.0f, -axis.x * reach)});
     }
-    node.position.keys.push_back({node.position.keys.back().time + 0.5f, Vec3(0, 0, 0)});
+    node.position.keys.push_back({node.position.keys.back().time + 0.5f, rest});
+    switchOn(node.scale, kHallLightsOnSeconds);
+    return node;
+}
+
+// The key light's cone and the light it spills round the pedestal grow from the lamp.
+AnimationNode keyBeamNode(int32_t nodeId) {
+    const Vec3 lamp = geo::sceneLayout().keyLight;
+    AnimationNode node;
+    node.nodeId = nodeId;
+    sm::translation(node.matrix, -lamp.x, -lamp.y, -lamp.z);
+    node.position.constant = lamp;
+    switchOn(node.scale, kKeyLightOnSeconds);
     return node;
 }
 
@@ -278,7 +304,12 @@ std::vector<AnimationNode> factoryAnimation(const geo::GeoModel& factory) {
         if (mesh.name == geo::kBeltCratesMesh)
             nodes.push_back(beltCratesNode(mesh.nodeId));
         else if (const int lamp = meshIndex(mesh.name, geo::kLampMeshPrefix); lamp >= 0)
-            nodes.push_back(lampNode(mesh.nodeId, lamp));
+            nodes.push_back(swingingNode(mesh.nodeId, lamp));
+        else if (const int beam = meshIndex(mesh.name, geo::kLampBeamMeshPrefix); beam >= 0) {
+            nodes.push_back(swingingNode(mesh.nodeId, beam));
+            switchOn(nodes.back().scale, kHallLightsOnSeconds);
+        } else if (mesh.name == geo::kKeyBeamMesh)
+            nodes.push_back(keyBeamNode(mesh.nodeId));
         else if (const int pool = meshIndex(mesh.name, geo::kLampPoolMeshPrefix); pool >= 0)
             nodes.push_back(poolNode(mesh.nodeId, pool));
         else if (const int flash = meshIndex(mesh.name, geo::kDischargeMeshPrefix); flash >= 0)
@@ -410,7 +441,7 @@ std::vector<Shot> filmShots() {
     add("hall wide, the lamps swing", dolly(120.5f, onBeat(124.5f), Vec3(-12.0f, 12.5f, -206.0f), Vec3(-7.0f, 10.5f, -210.0f),
                                             head + Vec3(0, -2.0f, 0), head + Vec3(0, -1.0f, 0)),
         fixedFov(48), head);
-    add("head across the hall", orbit(124.5f, onBeat(128.5f), head, 19.0f, 1.5f, 0.75f, 0.25f, 5), fixedFov(26), head);
+    add("head across the hall", orbit(124.5f, onBeat(128.5f), head, 17.0f, 2.0f, 0.9f, 0.35f, 5), fixedFov(30), head);
     addFollowing("crates, low", follow(128.5f, onBeat(132.5f), 0.5f, [&](float t, float) {
                      const float x = 10.0f + (t - 128.5f) * beltSpeed * 0.85f;
                      return Framing{Vec3(x, 1.9f, belt0.z + 3.2f), Vec3(x + 5.0f, 1.7f, belt0.z - 1.0f), onBelt(x + 4.0f)};
@@ -432,12 +463,10 @@ std::vector<Shot> filmShots() {
     add("head, the discharge close", orbit(144.5f, onBeat(148.5f), head, 11.0f, 0.5f, -0.9f, -0.2f, 5), fixedFov(34), head);
     Vec3 bank;
     for (const geo::MonitorLayout& m : s.monitors) bank = bank + m.centre * (1.0f / 6.0f);
-    // From the floor up into the lamps by the monitors as the last hit swings them, their cones
-    // of light sweeping over the camera.
-    const Vec3 lamp = s.lamps[7].bulb;
-    add("under the swinging lamps", dolly(148.5f, onBeat(152.5f), lamp + Vec3(-5.5f, -9.0f, 6.5f), lamp + Vec3(-3.5f, -7.5f, 4.0f),
-                                          lamp + Vec3(0, -3.5f, 0), lamp + Vec3(1.5f, -4.0f, -2.0f)),
-        fixedFov(58), lamp + Vec3(0, -2.0f, 0));
+    // Down between the lamps that the last hit swings, onto the head in its key light.
+    add("over the swinging lamps", dolly(148.5f, onBeat(152.5f), head + Vec3(15.0f, 5.5f, 9.0f), head + Vec3(8.0f, 4.5f, 7.0f),
+                                         head + Vec3(0, -3.0f, 0), head + Vec3(0, -2.0f, 0)),
+        fixedFov(52), head);
     // 153 - 183: the bank of six monitors shows the credits.
     const Vec3 facing = s.monitors[0].facing;
     add("monitors", dolly(152.5f, onBeat(168.5f), bank + facing * 13.0f + Vec3(0, 0.5f, 3.0f), bank + facing * 10.0f + Vec3(0, 0.3f, -1.0f), bank, bank),

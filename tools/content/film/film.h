@@ -25,6 +25,11 @@ std::vector<AnimationNode> factoryAnimation(const geo::GeoModel& factory);
 std::vector<AnimationNode> wheelsAnimation();
 std::vector<AnimationNode> windaAnimation();
 
+// The hall's lights come on during the pull back from the head, each on an eye pulse: the key
+// light on the head first, then the cones and pools of the hanging lamps. Before them the head
+// is alone in the dark.
+constexpr float kKeyLightOnSeconds = 48.6f, kHallLightsOnSeconds = 55.0f;
+
 // The lift cage's height above its bottom stop at a time (seconds): it waits at the bottom,
 // then rides up and down its shaft, easing in and out of each stop; the film's lift shots ride
 // with it.

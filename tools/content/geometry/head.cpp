@@ -169,6 +169,22 @@ void addEyeballs(GeoMesh& mesh) {
     }
 }
 
+void addKeyLightWash(Tris& out, const Vec& light) {
+    const Vec origin = sceneLayout().headCentre;
+    Tris shell;
+    // A coarser copy of the skull a little outside it, down to the collar.
+    addIsoSurface(shell, [](const Vec& p) { return headField(p) - 0.04f; }, origin + Vec(-2.4f, -3.5f, -2.8f),
+                  origin + Vec(2.4f, 2.8f, 3.1f), 0.2f);
+    for (GeoVertex& v : shell) {
+        const Vec q = v.position - origin;
+        v.uv[0] = std::atan2(q.x, q.z) / (2.0f * sm::kPi) + 0.5f;
+        v.uv[1] = std::clamp(0.3f + sm::dot(v.normal, sm::normalized(light - v.position)), 0.0f, 1.0f);
+    }
+    for (size_t i = 0; i + 2 < shell.size(); i += 3)
+        if (shell[i].uv[1] + shell[i + 1].uv[1] + shell[i + 2].uv[1] > 0.0f)
+            out.insert(out.end(), shell.begin() + static_cast<long>(i), shell.begin() + static_cast<long>(i) + 3);
+}
+
 GeoModel buildHeadEyes() {
     const SceneLayout& layout = sceneLayout();
     GeoModel model;

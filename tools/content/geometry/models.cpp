@@ -11,7 +11,7 @@ namespace {
 constexpr float kX0 = 2.6f, kZ0 = -232.0f;
 constexpr float kHalfX = 36.0f, kHalfZ = 30.0f, kHeight = 20.0f;
 constexpr float kToothPitch = 0.8f;  // circular pitch shared by all meshing gears
-constexpr float kLampPoolRadius = 4.2f, kKeyPoolRadius = 7.0f;  // light on the floor
+constexpr float kLampPoolRadius = 4.2f, kKeyPoolRadius = 6.0f;  // light on the floor
 
 Vec hall(float x, float y, float z) { return Vec(kX0 + x, y, kZ0 + z); }
 
@@ -81,10 +81,13 @@ SceneLayout makeLayout() {
     s.closingMonitor = monitorFacingMinusX(hall(26.0f - 0.72f, 2.35f, 7.0f), 1.6f, 1.2f);
     s.creditsCentre = hall(0, 14.5f, -kHalfZ + 1.1f);
     s.creditsFacing = Vec(0, 0, 1);
+    // Lamps over the hall but for the place over the head, where the key light hangs.
     for (float z : {-18.0f, -6.0f, 6.0f, 18.0f})
-        for (float x : {-14.0f, 0.0f, 14.0f}) s.lamps.push_back({hall(x, 14.2f, z), hall(x, kHeight - 1.8f, z)});
+        for (float x : {-14.0f, 0.0f, 14.0f})
+            if (x != 0.0f || z != 6.0f) s.lamps.push_back({hall(x, 14.2f, z), hall(x, kHeight - 1.8f, z)});
     s.keyLight = hall(0, kHeight - 1.6f, 8.0f);
     s.keyLightAim = Vec(s.headCentre.x, 0, s.headCentre.z - 0.65f);
+    s.keyBeamLength = (s.keyLight.y - s.headTop.y - 0.3f) / ((s.keyLight.y - s.keyLightAim.y) / sm::length(s.keyLightAim - s.keyLight));
     return s;
 }
 
@@ -110,8 +113,11 @@ void addLamp(GeoMesh& mesh, const LampLayout& lamp) {
     addCylinder(partOf(mesh, "bare_metal"), translate(bulb + Vec(0, 0.85f, 0)), 0.04f, lamp.hook.y - bulb.y - 0.85f, 6,
                 false);
     addSphere(partOf(mesh, "glow_lamp"), translate(bulb + Vec(0, 0.2f, 0)), 0.32f, 16, 10);
-    // The cone of light from the shade's rim to a little below the floor, fading on its way down.
-    addLathe(partOf(mesh, "glow_beam"), translate(bulb), {{kLampPoolRadius, -bulb.y - 0.3f}, {1.0f, -0.05f}}, 24);
+}
+
+// A lamp's cone of light from the shade's rim to a little below the floor, fading on its way down.
+void addLampBeam(Tris& out, const LampLayout& lamp) {
+    addLathe(out, translate(lamp.bulb), {{kLampPoolRadius, -lamp.bulb.y - 0.3f}, {1.0f, -0.05f}}, 24);
 }
 
 // A pool of light: a disc lying on the floor, brightest at its centre.
@@ -119,21 +125,29 @@ void addPool(Tris& out, const Vec& centre, float radius) {
     addLathe(out, translate(centre.x, 0.04f, centre.z), {{radius, 0.0f}, {0.0f, 0.0f}}, 32);
 }
 
-// A spotlight under the roof at `at`, aimed at `aim`: housing, hot lens, its cone of light down
-// to the floor and the pool it throws there.
-void addKeyLight(GeoMesh& mesh, const Vec& at, const Vec& aim) {
-    const Vec down = sm::normalized(aim - at);
+// The spotlight under the roof, aimed at the head's pedestal: local +y points back up the beam.
+Affine keyLightPlacement(const SceneLayout& s) {
+    const Vec down = sm::normalized(s.keyLightAim - s.keyLight);
     const Vec side = sm::normalized(sm::cross(down, Vec(1, 0, 0)));
-    const Vec across = sm::cross(side, down);
-    // Local +y points back up the beam.
-    const Affine lamp = basis(at, across, down * -1.0f, side);
+    return basis(s.keyLight, sm::cross(side, down), down * -1.0f, side);
+}
+
+// Its housing, hot lens and the bar it hangs from.
+void addKeyLight(GeoMesh& mesh, const SceneLayout& s) {
+    const Affine lamp = keyLightPlacement(s);
     addLathe(partOf(mesh, "painted_metal"), lamp,
              {{0.0f, 0.1f}, {0.55f, 0.1f}, {0.62f, -0.1f}, {0.75f, 0.0f}, {0.7f, 1.6f}, {0.0f, 1.6f}}, 24, 40.0f);
     addLathe(partOf(mesh, "glow_lamp"), lamp, {{0.0f, 0.05f}, {0.58f, 0.0f}}, 24);
-    addBeam(partOf(mesh, "bare_metal"), at + down * -1.6f, Vec(at.x, kHeight - 0.3f, at.z), 0.12f);
-    const float length = sm::length(aim - at);
-    addLathe(partOf(mesh, "glow_beam"), lamp, {{kKeyPoolRadius, -length - 0.3f}, {0.6f, 0.0f}}, 32);
-    addPool(partOf(mesh, "light_pool"), aim, kKeyPoolRadius);
+    const Vec back = applyPoint(lamp, Vec(0, 1.6f, 0));
+    addBeam(partOf(mesh, "bare_metal"), back, Vec(back.x, kHeight - 0.3f, back.z), 0.12f);
+}
+
+// Its cone of light, fading out just above the crown, the light on the head and the light that
+// spills past it onto the floor round the pedestal.
+void addKeyBeam(GeoMesh& mesh, const SceneLayout& s) {
+    addLathe(partOf(mesh, "glow_beam"), keyLightPlacement(s), {{2.8f, -s.keyBeamLength}, {0.6f, 0.0f}}, 32);
+    addKeyLightWash(partOf(mesh, "glow_key"), s.keyLight);
+    addPool(partOf(mesh, "light_pool"), s.keyLightAim, kKeyPoolRadius);
 }
 
 void addCrate(Tris& tris, const Vec& base, float size, float turn) {
@@ -162,7 +176,7 @@ const std::vector<std::string>& geometryMaterials() {
         "concrete", "painted_metal", "bare_metal", "rust",   "rubber",      "glass",
         "glow_lamp", "head_metal",   "glow_eyes",       "screen", "glow_credits", "dark_metal", "glow_discharge",
         "glow_beam", "light_pool", "eye_pupil", "glow_cornea",
-        "glow_glint"};
+        "glow_glint", "glow_key"};
     return names;
 }
 
@@ -361,9 +375,11 @@ GeoModel buildFactory() {
     // slides their pools of light with them.
     for (size_t i = 0; i < s.lamps.size(); ++i) {
         addLamp(mesh(kLampMeshPrefix + std::to_string(i)), s.lamps[i]);
+        addLampBeam(partOf(mesh(kLampBeamMeshPrefix + std::to_string(i)), "glow_beam"), s.lamps[i]);
         addPool(partOf(mesh(kLampPoolMeshPrefix + std::to_string(i)), "light_pool"), s.lamps[i].hook, kLampPoolRadius);
     }
-    addKeyLight(mesh("key_light"), s.keyLight, s.keyLightAim);
+    addKeyLight(mesh("key_light"), s);
+    addKeyBeam(mesh(kKeyBeamMesh), s);
     // The flashes of the discharge over the head, one mesh each: the animation shows one at a time.
     for (int i = 0; i < kDischargeFlashes; ++i)
         addDischargeFlash(partOf(mesh(kDischargeMeshPrefix + std::to_string(i)), "glow_discharge"), i);

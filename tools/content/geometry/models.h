@@ -62,6 +62,7 @@ struct SceneLayout {
     Vec creditsCentre, creditsFacing;  // middle of the front of the 3-D letters
     std::vector<LampLayout> lamps;     // the hanging lamps, mesh i of them "lamp_<i>" in "factory"
     Vec keyLight, keyLightAim;         // the spotlight under the roof and where it points: the head's pedestal
+    float keyBeamLength = 0;           // its cone of light ends just above the crown, which catches it
 };
 
 const SceneLayout& sceneLayout();
@@ -82,13 +83,16 @@ constexpr float kCrateSpacing = 4.0f;
 
 // Meshes of "factory" that move on their own, each with a node of its own, named by a prefix
 // and their index: the hanging lamps ("lamp_0" is lamps[0] of the layout; each is modelled
-// hanging straight down from its hook) and the flashes of the discharge that crawls over the
-// head ("discharge_0" ...: bolts on the skull, modelled in place; a flash is shown by scaling
-// its mesh about the head centre from nothing to full size).
+// hanging straight down from its hook), their cones of light ("beam_0", modelled the same way)
+// and the pools of light they throw on the floor ("pool_0", modelled under the lamp at rest; it
+// slides over the floor as the lamp swings), and the flashes of the discharge that crawls over
+// the head ("discharge_0" ...: bolts on the skull, modelled in place; a flash is shown by
+// scaling its mesh about the head centre from nothing to full size). The cones, the pools and
+// the key light's beam ("key_beam") are switched on by scaling them up from nothing.
 constexpr const char* kLampMeshPrefix = "lamp_";
-// The pool of light each lamp throws on the floor ("pool_0" under lamps[0]), modelled under the
-// lamp at rest; it slides over the floor as the lamp swings.
+constexpr const char* kLampBeamMeshPrefix = "beam_";
 constexpr const char* kLampPoolMeshPrefix = "pool_";
+constexpr const char* kKeyBeamMesh = "key_beam";
 constexpr const char* kDischargeMeshPrefix = "discharge_";
 constexpr int kDischargeFlashes = 8;
 
@@ -110,6 +114,10 @@ GeoModel buildBelieveScreen();
 // The head's signed distance field in world coordinates (negative inside), used by its mesh
 // and by checks that want the head's true surface.
 float headField(const Vec& p);
+
+// The key light on the head: a thin shell of light just outside the skull, thickest where the
+// skull faces `light` and gone where it turns well away (v: how squarely it faces the light).
+void addKeyLightWash(Tris& out, const Vec& light);
 
 // The bolts of one flash of the discharge: jagged glowing ribbons that crawl from the cranium
 // over the skull a little above its surface, keeping off the face; `flash` picks them.
