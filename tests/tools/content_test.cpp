@@ -3,6 +3,7 @@
 // mesh, a closing monitor whose screen index stays in range).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <string>
@@ -256,6 +257,14 @@ TEST(FilmTimeline, LampsSwingWithTheirPoolsAndTheCameraShakesOnTheHeavyHits) {
     };
     const std::vector<float> hits = content::heavyHitTimes();
     ASSERT_GE(hits.size(), 5u);
+    // The lights come on with eye pulses, the key light first; its beam grows from the lamp.
+    const std::vector<float> accents = content::accentTimes();
+    for (float on : {content::kKeyLightOnSeconds, content::kHallLightsOnSeconds})
+        EXPECT_TRUE(std::any_of(accents.begin(), accents.end(), [&](float a) { return std::fabs(a - on) < 1e-3f; })) << on;
+    Animation* key = nodeOf(geo::kKeyBeamMesh);
+    ASSERT_TRUE(key);
+    EXPECT_LT(sm::length(placedAt(*key, content::kKeyLightOnSeconds - 0.5f, s.keyLightAim) - s.keyLight), 1e-3f);
+    EXPECT_LT(sm::length(placedAt(*key, content::kKeyLightOnSeconds + 0.5f, s.keyLightAim) - s.keyLightAim), 1e-3f);
     for (size_t i = 0; i < s.lamps.size(); ++i) {
         Animation* lamp = nodeOf(geo::kLampMeshPrefix + std::to_string(i));
         Animation* beam = nodeOf(geo::kLampBeamMeshPrefix + std::to_string(i));
