@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
         "Captures the film at 160x90, two pictures a second (into DIR, default film-light/), prints\n"
         "the mean brightness (0-255) and the frame-to-frame change of each four seconds, then checks\n"
         "that 62-153 s and 183-200 s are lit and moving. Defaults: this build's capture program and\n"
-        "archive, 0 to 220 s. Needs a display (xvfb-run without one).\n";
+        "archive, 0 to 220 s.\n";
     std::string capture = VOLTARESCA_CAPTURE, archive = VOLTARESCA_ARCHIVE, out = "film-light";
     float from = 0.0f, to = 220.0f;
     for (int i = 1; i < argc; ++i) {
