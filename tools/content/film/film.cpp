@@ -291,12 +291,6 @@ float lampSwing(float seconds, int lamp) {
     return angle;
 }
 
-float dischargeShown(float seconds, int flash) {
-    for (const auto& [from, to] : dischargeIntervals(flash))
-        if (seconds >= from && seconds <= to) return 1.0f;
-    return 0.0f;
-}
-
 std::vector<AnimationNode> factoryAnimation(const geo::GeoModel& factory) {
     std::vector<AnimationNode> nodes;
     for (const geo::GeoMesh& mesh : factory.meshes) {
@@ -416,7 +410,7 @@ std::vector<Shot> filmShots() {
                  }),
                  fixedFov(55));
     addFollowing("crates on the belt", follow(108.5f, onBeat(114.5f), 0.5f, [&](float t, float) {
-                     const float x = -6.0f + (t - 108.5f) * beltSpeed * 0.8f;
+                     const float x = belt0.x + 19.4f + (t - 108.5f) * beltSpeed * 0.8f;
                      return Framing{Vec3(x, 2.6f, belt0.z - 4.0f), Vec3(x + 3.5f, 1.7f, belt0.z + 0.5f), onBelt(x + 3.5f)};
                  }),
                  fixedFov(52));
@@ -438,12 +432,12 @@ std::vector<Shot> filmShots() {
     // camera shakes on it; the hall's wide shots look at the head in its key light, and between
     // them the camera circles the head and its discharge, runs with the crates, flies past the
     // gears and rides the lift.
-    add("hall wide, the lamps swing", dolly(120.5f, onBeat(124.5f), Vec3(-12.0f, 12.5f, -206.0f), Vec3(-7.0f, 10.5f, -210.0f),
+    add("hall wide, the lamps swing", dolly(120.5f, onBeat(124.5f), head + Vec3(-14.6f, 2.1f, 22.4f), head + Vec3(-9.6f, 0.1f, 18.4f),
                                             head + Vec3(0, -2.0f, 0), head + Vec3(0, -1.0f, 0)),
         fixedFov(48), head);
     add("head across the hall", orbit(124.5f, onBeat(128.5f), head, 17.0f, 2.0f, 0.9f, 0.35f, 5), fixedFov(30), head);
     addFollowing("crates, low", follow(128.5f, onBeat(132.5f), 0.5f, [&](float t, float) {
-                     const float x = 10.0f + (t - 128.5f) * beltSpeed * 0.85f;
+                     const float x = belt0.x + 35.4f + (t - 128.5f) * beltSpeed * 0.85f;
                      return Framing{Vec3(x, 1.9f, belt0.z + 3.2f), Vec3(x + 5.0f, 1.7f, belt0.z - 1.0f), onBelt(x + 4.0f)};
                  }),
                  fixedFov(55));
@@ -453,7 +447,7 @@ std::vector<Shot> filmShots() {
                      return Framing{Vec3(gearPlane + 3.5f, 11.0f - 3.0f * f, z), target, nearestGear(target)};
                  }),
                  fixedFov(58));
-    add("hall wide, among the lamps", dolly(136.5f, onBeat(140.5f), Vec3(-20.0f, 15.5f, -232.0f), Vec3(-7.0f, 15.0f, -232.0f),
+    add("hall wide, among the lamps", dolly(136.5f, onBeat(140.5f), head + Vec3(-22.6f, 5.1f, -3.6f), head + Vec3(-9.6f, 4.6f, -3.6f),
                                             head + Vec3(0, -2.0f, 0), head + Vec3(0, -1.0f, 0)),
         fixedFov(50), head);
     addFollowing("lift ride, on the hits", follow(140.5f, onBeat(144.5f), 0.5f, [&](float t, float f) {

@@ -14,8 +14,9 @@
 namespace content {
 
 // Node trees for "factory" (the hall stands still but for the crates on the belt, the hanging
-// lamps that swing on the heavy hits and the discharge that flashes over the head in time with
-// the drums), "wheels" (the gears turn from 82.5 s at speeds that follow their tooth counts) and
+// lamps that swing with their cones and pools of light on the heavy hits, the lights that come
+// on during the pull back and the discharge that flashes over the head in time with the
+// drums), "wheels" (the gears turn from 82.5 s at speeds that follow their tooth counts) and
 // "winda" (the cage travels its shaft from 84.5 s, see liftHeight).
 // The belt crates of "factory" slide one crate spacing along the belt in this many seconds (two
 // beats of the tune), then jump back (within a few milliseconds of every multiple of it) and go
@@ -39,11 +40,6 @@ float liftHeight(float seconds);
 // horizontal axis): nothing before the drop, then a kick on each heavy hit that dies away
 // over the next hits, one swing a bar.
 float lampSwing(float seconds, int lamp);
-
-// How much of the discharge over the head shows at a time: flash f of the discharge meshes is
-// shown (1) or not (0). The bolts crawl on the beats of the groove and the heavy part and all
-// flare on the heavy hits.
-float dischargeShown(float seconds, int flash);
 
 // One shot of the film: a camera node and its field of view. The shot runs until its last key.
 struct Shot {
