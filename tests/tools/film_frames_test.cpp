@@ -75,6 +75,29 @@ float boxMean(const Grey& g, float x0, float y0, float x1, float y1) {
     return n ? static_cast<float>(sum / n) : 0.0f;
 }
 
+// Mean red and blue (0..1) between radii r0 and r1 of a point, all in fractions of the picture's
+// width (y from the bottom); for judging small round things such as an eye.
+struct Warmth {
+    float red = 0, blue = 0;
+};
+Warmth ringMean(const std::string& path, float fx, float fy, float r0, float r1) {
+    DecodedImage image;
+    if (!decodePng(path, image)) return {};
+    const int channels = image.bitsPerPixel / 8, w = image.width;
+    const float cx = fx * w, cy = fy * image.height;
+    double red = 0, blue = 0;
+    int n = 0;
+    for (int row = 0; row < image.height; ++row)
+        for (int x = 0; x < w; ++x) {
+            const float d = std::hypot(x + 0.5f - cx, row + 0.5f - cy) / w;
+            if (d < r0 || d >= r1) continue;
+            const unsigned char* p = image.pixels + (static_cast<size_t>(row) * w + x) * channels;
+            red += p[0], blue += p[2], ++n;
+        }
+    releasePixels(image);
+    return n ? Warmth{static_cast<float>(red / n / 255.0), static_cast<float>(blue / n / 255.0)} : Warmth{};
+}
+
 // Correlation of two pictures sampled on a coarse grid between the letterbox bars.
 float likeness(const Grey& a, const Grey& b) {
     std::vector<float> va, vb;
@@ -94,7 +117,7 @@ float likeness(const Grey& a, const Grey& b) {
     return aa > 0 && bb > 0 ? static_cast<float>(ab / std::sqrt(aa * bb)) : 0.0f;
 }
 
-const std::vector<int> kMoments = {5000, 7500, 9000, 20000, 45000, 70000, 90000, 130000, 156300, 157300, 160000, 205000, 220000};
+const std::vector<int> kMoments = {5000, 7500, 9000, 20000, 38000, 45000, 70000, 90000, 130000, 156300, 157300, 160000, 205000, 220000};
 
 // What a capture was made from: the archive's size and time, the capture program's time and
 // the moments. A capture whose stamp differs is made again.
@@ -189,6 +212,16 @@ TEST_F(FilmFrames, EyesGlowBrighterOnAPulse) {
     const Grey pulse = frame(9000), between = frame(7500);
     // The eyes sit at the middle of the push-in shot; the box holds both and the nose between.
     EXPECT_GT(boxMean(pulse, 0.4f, 0.43f, 0.6f, 0.55f), boxMean(between, 0.4f, 0.43f, 0.6f, 0.55f) + 0.02f);
+}
+
+TEST_F(FilmFrames, EyesReadAsEyesBetweenPulses) {
+    // The eyes' close-up at 38 s, between two pulses: round each dark pupil an amber ring glows.
+    for (const auto& [x, y] : {std::pair{0.408f, 0.481f}, std::pair{0.586f, 0.486f}}) {
+        const std::string path = folder_ + "/at_0038000.0.png";
+        const Warmth iris = ringMean(path, x, y, 0.011f, 0.019f), pupil = ringMean(path, x, y, 0.0f, 0.005f);
+        EXPECT_GT(iris.red, pupil.red + 0.15f) << "no glowing ring round the pupil at " << x;
+        EXPECT_GT(iris.red, 2.0f * iris.blue) << "the iris at " << x << " isn't warm";
+    }
 }
 
 TEST_F(FilmFrames, CreditsMonitorLightsUpAroundItsCue) {
