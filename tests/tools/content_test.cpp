@@ -3,6 +3,7 @@
 // mesh, a closing monitor whose screen index stays in range).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <string>
@@ -125,12 +126,13 @@ TEST(FilmTimeline, ShotsCutOnBeatsAndCoverTheFilm) {
 
 TEST(FilmTimeline, EverySubjectIsInFrontOfTheCameraAndWithinTheFarPlane) {
     for (const content::Shot& shot : content::filmShots())
-        for (const CameraShotKey& key : shot.keys) {
-            const sm::Vec3 forward = sm::normalized(key.target - key.eye);
-            const float depth = sm::dot(shot.subject - key.eye, forward);
+        for (size_t k = 0; k < shot.keys.size(); ++k) {
+            const CameraShotKey& key = shot.keys[k];
+            const sm::Vec3 subject = shot.subjectAt(k), forward = sm::normalized(key.target - key.eye);
+            const float depth = sm::dot(subject - key.eye, forward);
             EXPECT_GT(depth, 2.0f) << shot.what << " at " << key.time << " s: subject behind or at the near plane";
-            EXPECT_LT(sm::length(shot.subject - key.eye), 200.0f) << shot.what << " at " << key.time << " s";
-            const float offAxis = sm::length(shot.subject - key.eye - forward * depth) / depth;
+            EXPECT_LT(sm::length(subject - key.eye), 200.0f) << shot.what << " at " << key.time << " s";
+            const float offAxis = sm::length(subject - key.eye - forward * depth) / depth;
             EXPECT_LT(offAxis, std::tan(sm::toRadians(25.0f))) << shot.what << " at " << key.time << " s: subject off screen";
         }
 }
@@ -217,6 +219,126 @@ TEST(FilmTimeline, BeltCratesTravelForwardAndStayOnTheBelt) {
     }
     EXPECT_GT(travelled, 20.0f) << "the crates hardly move";
     EXPECT_GE(jumps, 3);
+}
+
+// Where a node of an animation puts a point of its mesh at a time.
+struct Placed : ITransformable {
+    float m[16];
+    bool isCamera() const override { return false; }
+    int32_t nodeId() const override { return 0; }
+    float* transform() override { return m; }
+};
+
+sm::Vec3 placedAt(Animation& node, float seconds, const sm::Vec3& p) {
+    Placed placed;
+    float root[16];
+    sm::identity(root);
+    node.target = &placed;
+    node.evaluate(seconds, root, 0.0f);
+    node.target = nullptr;
+    const float* m = placed.m;
+    return sm::Vec3(m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12], m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13],
+                    m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14]);
+}
+
+// The hall answers the heavy hits: every lamp swings out (and was still before the drop) with
+// its cone of light, its pool of light stays where the cone meets the floor, and the camera
+// shakes on the same hits.
+TEST(FilmTimeline, LampsSwingWithTheirPoolsAndTheCameraShakesOnTheHeavyHits) {
+    const geo::GeoModel factory = geo::buildFactory();
+    const std::vector<unsigned char> bytes = encodeAnimation(content::factoryAnimation(factory));
+    std::unique_ptr<Animation> root = parseAnimation(bytes.data(), bytes.size());
+    ASSERT_TRUE(root);
+    const geo::SceneLayout& s = geo::sceneLayout();
+    auto nodeOf = [&](const std::string& mesh) -> Animation* {
+        for (const geo::GeoMesh& m : factory.meshes)
+            if (m.name == mesh) return root->findNode(m.nodeId);
+        return nullptr;
+    };
+    const std::vector<float> hits = content::heavyHitTimes();
+    ASSERT_GE(hits.size(), 5u);
+    // The lights come on with eye pulses, the key light first; its beam grows from the lamp.
+    const std::vector<float> accents = content::accentTimes();
+    for (float on : {content::kKeyLightOnSeconds, content::kHallLightsOnSeconds})
+        EXPECT_TRUE(std::any_of(accents.begin(), accents.end(), [&](float a) { return std::fabs(a - on) < 1e-3f; })) << on;
+    Animation* key = nodeOf(geo::kKeyBeamMesh);
+    ASSERT_TRUE(key);
+    EXPECT_LT(sm::length(placedAt(*key, content::kKeyLightOnSeconds - 0.5f, s.keyLightAim) - s.keyLight), 1e-3f);
+    EXPECT_LT(sm::length(placedAt(*key, content::kKeyLightOnSeconds + 0.5f, s.keyLightAim) - s.keyLightAim), 1e-3f);
+    for (size_t i = 0; i < s.lamps.size(); ++i) {
+        Animation* lamp = nodeOf(geo::kLampMeshPrefix + std::to_string(i));
+        Animation* beam = nodeOf(geo::kLampBeamMeshPrefix + std::to_string(i));
+        Animation* pool = nodeOf(geo::kLampPoolMeshPrefix + std::to_string(i));
+        ASSERT_TRUE(lamp && beam && pool) << "lamp " << i;
+        const geo::LampLayout& l = s.lamps[i];
+        // Its light is off (shrunk to the hook) until the hall's lights come on.
+        EXPECT_LT(sm::length(placedAt(*beam, content::kHallLightsOnSeconds - 1.0f, l.bulb) - l.hook), 1e-3f) << "beam " << i;
+        EXPECT_LT(sm::length(placedAt(*beam, hits.front() + 0.6f, l.bulb) - placedAt(*lamp, hits.front() + 0.6f, l.bulb)), 1e-3f)
+            << "beam " << i << " doesn't swing with its lamp";
+        EXPECT_LT(sm::length(placedAt(*lamp, hits.front() - 1.0f, l.bulb) - l.bulb), 1e-3f) << "lamp " << i << " moves before the drop";
+        for (float hit : hits) {
+            const sm::Vec3 before = placedAt(*lamp, hit - 0.05f, l.bulb), out = placedAt(*lamp, hit + 0.6f, l.bulb);
+            EXPECT_GT(sm::length(out - before), 0.25f) << "lamp " << i << " hardly swings on the hit at " << hit << " s";
+            // The cone's axis runs from the hook through the bulb down to the floor.
+            const sm::Vec3 down = sm::normalized(out - l.hook), floor = l.hook + down * (l.hook.y / -down.y);
+            const sm::Vec3 rest(l.hook.x, 0.0f, l.hook.z);
+            EXPECT_LT(sm::length(placedAt(*pool, hit + 0.6f, rest) - floor), 0.2f) << "pool " << i << " at " << hit + 0.6f << " s";
+        }
+    }
+    PropertyRegistry registry;
+    ASSERT_TRUE(registry.parse(content::propertyScript(), "props.scr"));
+    AnimProperty* shake = registry.findTrack("shake");
+    ASSERT_TRUE(shake);
+    for (float hit : hits) {
+        EXPECT_GE(shake->provider<float>()->valueAt(hit * 1000.0f), 0.5f) << hit;
+        EXPECT_LT(std::fabs(shake->provider<float>()->valueAt(hit * 1000.0f - 200.0f)), 0.05f) << hit << ": shaking before the hit";
+    }
+}
+
+// The discharge over the head: nothing before the lift ride, two flashes on each beat of the
+// heavy part and all of them on its hits, gone between the beats; the cage keeps to the
+// schedule that the lift shots ride with.
+TEST(FilmTimeline, DischargeFlashesOnTheBeatsAndTheCageKeepsItsSchedule) {
+    const geo::GeoModel factory = geo::buildFactory();
+    const std::vector<unsigned char> bytes = encodeAnimation(content::factoryAnimation(factory));
+    std::unique_ptr<Animation> root = parseAnimation(bytes.data(), bytes.size());
+    ASSERT_TRUE(root);
+    std::vector<Animation*> flashes;
+    for (const geo::GeoMesh& m : factory.meshes)
+        if (m.name.rfind(geo::kDischargeMeshPrefix, 0) == 0) flashes.push_back(root->findNode(m.nodeId));
+    ASSERT_EQ(flashes.size(), static_cast<size_t>(geo::kDischargeFlashes));
+    auto shown = [&](float t) {
+        int n = 0;
+        for (Animation* f : flashes) {
+            sm::Vec3 scale(1, 1, 1);
+            if (f && f->scaleTrack) f->scaleTrack->valueAt(t, &scale);
+            n += scale.x > 0.9f ? 1 : 0;
+            EXPECT_TRUE(scale.x > 0.9f || std::fabs(scale.x) < 1e-3f) << "a flash half shown at " << t << " s";
+        }
+        return n;
+    };
+    EXPECT_EQ(shown(90.0f), 0);
+    EXPECT_EQ(shown(124.5f + 0.05f), geo::kDischargeFlashes);  // a heavy hit
+    EXPECT_EQ(shown(125.0f + 0.05f), 2);
+    EXPECT_EQ(shown(125.0f + 0.3f), 0);
+
+    const std::vector<unsigned char> winda = encodeAnimation(content::windaAnimation());
+    std::unique_ptr<Animation> lift = parseAnimation(winda.data(), winda.size());
+    ASSERT_TRUE(lift);
+    Animation* cage = lift->findNode(geo::sceneLayout().liftCageNodeId);
+    ASSERT_TRUE(cage && cage->positionTrack);
+    for (float t = 80.0f; t < 160.0f; t += 0.1f) {
+        sm::Vec3 at;
+        cage->positionTrack->valueAt(t, &at);
+        EXPECT_NEAR(at.y, content::liftHeight(t), 0.05f) << t;
+    }
+    for (const content::Shot& shot : content::filmShots()) {
+        if (std::string(shot.what).rfind("lift ride", 0) != 0) continue;
+        const float t0 = shot.keys.front().time, t1 = shot.keys.back().time;
+        const float rise = content::liftHeight(t1) - content::liftHeight(t0);
+        EXPECT_GT(rise, 5.0f) << shot.what << ": the cage hardly moves";
+        EXPECT_GT(shot.keys.back().eye.y - shot.keys.front().eye.y, 0.8f * rise) << shot.what << ": the camera stays behind";
+    }
 }
 
 TEST(FilmTimeline, ClosingMonitorTypesThenShowsFourWords) {

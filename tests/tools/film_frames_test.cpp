@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "assets/image.h"
+#include "content/check/film_light.h"
 #include "content/pictures/pictures.h"
 #include "support/temp_dir.h"
 
@@ -74,6 +75,29 @@ float boxMean(const Grey& g, float x0, float y0, float x1, float y1) {
     return n ? static_cast<float>(sum / n) : 0.0f;
 }
 
+// Mean red and blue (0..1) between radii r0 and r1 of a point, all in fractions of the picture's
+// width (y from the bottom); for judging small round things such as an eye.
+struct Warmth {
+    float red = 0, blue = 0;
+};
+Warmth ringMean(const std::string& path, float fx, float fy, float r0, float r1) {
+    DecodedImage image;
+    if (!decodePng(path, image)) return {};
+    const int channels = image.bitsPerPixel / 8, w = image.width;
+    const float cx = fx * w, cy = fy * image.height;
+    double red = 0, blue = 0;
+    int n = 0;
+    for (int row = 0; row < image.height; ++row)
+        for (int x = 0; x < w; ++x) {
+            const float d = std::hypot(x + 0.5f - cx, row + 0.5f - cy) / w;
+            if (d < r0 || d >= r1) continue;
+            const unsigned char* p = image.pixels + (static_cast<size_t>(row) * w + x) * channels;
+            red += p[0], blue += p[2], ++n;
+        }
+    releasePixels(image);
+    return n ? Warmth{static_cast<float>(red / n / 255.0), static_cast<float>(blue / n / 255.0)} : Warmth{};
+}
+
 // Correlation of two pictures sampled on a coarse grid between the letterbox bars.
 float likeness(const Grey& a, const Grey& b) {
     std::vector<float> va, vb;
@@ -93,7 +117,7 @@ float likeness(const Grey& a, const Grey& b) {
     return aa > 0 && bb > 0 ? static_cast<float>(ab / std::sqrt(aa * bb)) : 0.0f;
 }
 
-const std::vector<int> kMoments = {5000, 7500, 9000, 20000, 45000, 70000, 90000, 130000, 156300, 157300, 160000, 205000, 220000};
+const std::vector<int> kMoments = {5000, 7500, 9000, 20000, 38000, 45000, 70000, 90000, 130000, 156300, 157300, 160000, 205000, 220000};
 
 // What a capture was made from: the archive's size and time, the capture program's time and
 // the moments. A capture whose stamp differs is made again.
@@ -106,9 +130,13 @@ std::string captureStamp(const std::string& moments) {
     return std::to_string(size) + " " + std::to_string(archiveTime) + " " + std::to_string(captureTime) + " " + moments;
 }
 
+// The light rule's capture: the stretches it holds in, from the first to the last.
+const float kLightFromMs = content::litAndMovingRanges().front().from * 1000.0f;
+const float kLightToMs = content::litAndMovingRanges().back().to * 1000.0f;
+
 // ctest runs each case in a process of its own; the film is captured once for all of them, into
 // a folder beside the test under a lock, and read again while the archive and the capture
-// program stay the same.
+// program stay the same: the key moments, and the light rule's small pictures in light/.
 class FilmFrames : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -120,7 +148,7 @@ protected:
         if (lock >= 0) ::flock(lock, LOCK_EX);
         std::string at;
         for (int ms : kMoments) at += (at.empty() ? "" : ",") + std::to_string(ms);
-        const std::string stamp = captureStamp(at);
+        const std::string stamp = captureStamp(at + " light " + std::to_string(kLightFromMs) + "-" + std::to_string(kLightToMs));
         captureStatus_ = 0;
         if (readFile(folder_ + "/stamp") != stamp) {
             std::remove((folder_ + "/stamp").c_str());
@@ -128,6 +156,13 @@ protected:
             const std::string command = std::string("\"") + VOLTARESCA_CAPTURE + "\" --archive \"" VOLTARESCA_ARCHIVE "\" --size 320x180 --fps 2 --out \"" +
                                         folder_ + "\" --at " + at + " > \"" + folder_ + "/log.txt\" 2>&1";
             captureStatus_ = std::system(command.c_str());
+            try {
+                if (captureStatus_ == 0)
+                    content::captureForLight(VOLTARESCA_CAPTURE, VOLTARESCA_ARCHIVE, folder_ + "/light", kLightFromMs, kLightToMs);
+            } catch (const std::runtime_error& e) {
+                std::ofstream(folder_ + "/log.txt") << e.what();
+                captureStatus_ = 1;
+            }
             if (captureStatus_ == 0) std::ofstream(folder_ + "/stamp") << stamp;
         }
         if (lock >= 0) ::close(lock);  // and with it the lock
@@ -179,6 +214,16 @@ TEST_F(FilmFrames, EyesGlowBrighterOnAPulse) {
     EXPECT_GT(boxMean(pulse, 0.4f, 0.43f, 0.6f, 0.55f), boxMean(between, 0.4f, 0.43f, 0.6f, 0.55f) + 0.02f);
 }
 
+TEST_F(FilmFrames, EyesReadAsEyesBetweenPulses) {
+    // The eyes' close-up at 38 s, between two pulses: round each dark pupil an amber ring glows.
+    for (const auto& [x, y] : {std::pair{0.408f, 0.481f}, std::pair{0.586f, 0.486f}}) {
+        const std::string path = folder_ + "/at_0038000.0.png";
+        const Warmth iris = ringMean(path, x, y, 0.011f, 0.019f), pupil = ringMean(path, x, y, 0.0f, 0.005f);
+        EXPECT_GT(iris.red, pupil.red + 0.15f) << "no glowing ring round the pupil at " << x;
+        EXPECT_GT(iris.red, 2.0f * iris.blue) << "the iris at " << x << " isn't warm";
+    }
+}
+
 TEST_F(FilmFrames, CreditsMonitorLightsUpAroundItsCue) {
     // Both frames inside the monitors shot, after its fade-in: the first credit has faded out
     // by 156.3 s, the second comes up on the top right monitor at 156.5 s and is near full by
@@ -190,4 +235,38 @@ TEST_F(FilmFrames, CreditsMonitorLightsUpAroundItsCue) {
     EXPECT_NEAR(boxMean(cue, 0.59f, 0.32f, 0.71f, 0.46f), boxMean(before, 0.59f, 0.32f, 0.71f, 0.46f), 0.03f);
 }
 
+TEST_F(FilmFrames, HallAndApproachAreLitAndMoving) {
+    // The hall and the heavy part, and the drift to the closing monitor, measured as a viewer
+    // would: no four seconds below a mean brightness of 35, no six seconds that barely change.
+    const std::vector<content::FrameLight> series = content::measureCapture(folder_ + "/light", kLightFromMs);
+    ASSERT_GE(series.size(), static_cast<size_t>((kLightToMs - kLightFromMs) / 1000.0f * content::kLightFps));
+    for (const std::string& problem : content::checkFilmLight(series)) ADD_FAILURE() << problem;
+}
+
 }  // namespace
+
+// The rule's windows, on made-up series: a dip shorter than a window is forgiven, a longer one
+// is found with its place; the first picture's change is not counted.
+TEST(FilmLight, WindowsFindTheDarkestAndStillestStretch) {
+    std::vector<content::FrameLight> series;
+    for (int i = 0; i <= 2 * 40; ++i) {
+        const float t = 60.0f + 0.5f * static_cast<float>(i);
+        const bool dim = t >= 70.0f && t < 75.0f, still = t > 85.0f && t <= 91.5f;
+        series.push_back({t, dim ? 20.0f : 50.0f, i == 0 ? 0.0f : still ? 5.0f : 12.0f});
+    }
+    const content::LightRange range{62.0f, 98.0f};
+    const content::LightWindow dark = content::darkestWindow(series, range, 4.0f);
+    EXPECT_FLOAT_EQ(dark.value, 20.0f);
+    EXPECT_GE(dark.from, 70.0f);
+    EXPECT_LE(dark.to, 75.0f);
+    const content::LightWindow still = content::stillestWindow(series, range, 6.0f);
+    EXPECT_FLOAT_EQ(still.value, 5.0f);
+    EXPECT_FLOAT_EQ(still.from, 85.0f);
+    // The five dim seconds only lower the mean of a longer window.
+    EXPECT_GT(content::darkestWindow(series, range, 6.0f).value, 20.0f);
+    // The change into the first picture comes from before the series.
+    EXPECT_FLOAT_EQ(content::stillestWindow(series, {60.0f, 70.0f}, 6.0f).value, 12.0f);
+    // A series that ends before the range gives no window.
+    const content::LightWindow none = content::darkestWindow(series, {95.0f, 120.0f}, 4.0f);
+    EXPECT_GT(none.from, none.to);
+}

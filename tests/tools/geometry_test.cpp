@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -126,6 +127,38 @@ TEST(GeometryModels, HeadSitsAroundTheElectroSource) {
         EXPECT_LT(headField(eye - s.headFacing * s.eyeRadius), 0.0f) << "eye not seated in its socket";
         const Vec cheekLevel = eye + s.headFacing * 0.2f;
         EXPECT_GT(headField(cheekLevel), headField(cheekLevel + Vec(0.0f, -0.9f, 0.0f)));
+    }
+}
+
+// The discharge's bolts lie just above the skull (not sunk into it, not floating off it) and keep
+// off the face; the glowing irises ring the pupils, in front of the eyeballs, leaving the
+// pupils dark.
+TEST(GeometryModels, DischargeHugsTheSkullAndTheIrisesRingThePupils) {
+    const SceneLayout& s = sceneLayout();
+    const GeoModel factory = buildFactory();
+    int flashes = 0;
+    for (const GeoMesh& mesh : factory.meshes) {
+        if (mesh.name.rfind(kDischargeMeshPrefix, 0) != 0) continue;
+        ++flashes;
+        ASSERT_FALSE(mesh.parts.empty()) << mesh.name;
+        EXPECT_GT(mesh.parts[0].vertices.size(), 60u) << mesh.name;
+        for (const GeoVertex& v : mesh.parts[0].vertices) {
+            ASSERT_GT(headField(v.position), 0.0f) << mesh.name << " sinks into the skull";
+            ASSERT_LT(headField(v.position), 0.1f) << mesh.name << " floats off the skull";
+            const Vec q = v.position - s.headCentre;
+            ASSERT_FALSE(sm::dot(q, s.headFacing) > 1.1f && q.y < 0.9f) << mesh.name << " crosses the face";
+        }
+    }
+    EXPECT_EQ(flashes, kDischargeFlashes);
+    const GeoModel eyes = buildHeadEyes();
+    ASSERT_EQ(eyes.meshes.size(), 1u);
+    for (const GeoVertex& v : eyes.meshes[0].parts.at(0).vertices) {
+        const Vec& centre = sm::length(v.position - s.eyes[0]) < sm::length(v.position - s.eyes[1]) ? s.eyes[0] : s.eyes[1];
+        const Vec out = v.position - centre;
+        EXPECT_GT(sm::length(out), s.eyeRadius) << "iris inside its eyeball";
+        const float fromAxis = std::acos(std::clamp(sm::dot(sm::normalized(out), s.headFacing), -1.0f, 1.0f));
+        EXPECT_GT(fromAxis, 0.15f) << "the iris covers the pupil";
+        EXPECT_LT(fromAxis, 0.9f) << "the iris spreads over the eyeball";
     }
 }
 

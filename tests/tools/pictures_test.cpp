@@ -165,6 +165,35 @@ TEST_F(PicturesTest, MaterialTexturesTileSeamlesslyAndBumpMapsHoldNormals) {
     EXPECT_EQ(materials().size(), std::size(kMaterialTextures));
 }
 
+// Turned textures wrap around their axis without a seam; along v the light fades out toward
+// v = 0 (the picture's bottom) and the iris darkens toward its rim (v = 1, the top).
+TEST_F(PicturesTest, TurnedTexturesWrapAroundAndChangeAlongTheirLength) {
+    std::map<std::string, std::vector<unsigned char>> files;
+    for (PictureFile& file : content::turnedTextures()) files[file.path] = std::move(file.bytes);
+    ASSERT_EQ(files.size(), 2u);
+    Decoded light, iris;
+    decode(dir_, "textures/light_falloff.png", files["textures/light_falloff.png"], light);
+    decode(dir_, "textures/iris.jpg", files["textures/iris.jpg"], iris);
+    ASSERT_EQ(light.image.bitsPerPixel, 32);
+    ASSERT_EQ(iris.image.bitsPerPixel, 24);
+    for (const Decoded* picture : {&light, &iris}) {
+        double interior = 0.0, seam = 0.0;
+        edgeDifferences(*picture, true, interior, seam);
+        EXPECT_LT(seam, interior * 1.6 + 2.0) << "the seam around the axis shows";
+    }
+    auto rowMean = [](const Decoded& p, int yFromTop, int channel) {
+        double sum = 0;
+        for (int x = 0; x < p.image.width; ++x) sum += p.pixel(x, yFromTop)[channel];
+        return sum / p.image.width;
+    };
+    const int h = light.image.height;
+    EXPECT_GT(rowMean(light, 0, 3), 200.0);
+    EXPECT_LT(rowMean(light, h - 1, 3), 10.0);
+    EXPECT_GT(rowMean(light, h / 2, 3), rowMean(light, 3 * h / 4, 3));
+    const int ih = iris.image.height;
+    EXPECT_GT(rowMean(iris, 7 * ih / 10, 0), 2.0 * rowMean(iris, 0, 0)) << "the rim is not darker than the fibres";
+}
+
 TEST_F(PicturesTest, MasksAreBlackWithOpaqueBarsAndAClearCentre) {
     for (int size : {1, 2}) {
         const std::string path = "mask" + std::to_string(size) + ".png";

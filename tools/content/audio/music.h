@@ -56,4 +56,8 @@ std::vector<float> beatTimes();
 // heavy section's impacts every second bar from 120.5 to 148.5.
 std::vector<float> accentTimes();
 
+// The heavy hits, ascending: the drop at 82.5 and the heavy section's impacts (the accents from
+// the drop on). The hall answers them: the camera shakes and the hanging lamps swing.
+std::vector<float> heavyHitTimes();
+
 }  // namespace content

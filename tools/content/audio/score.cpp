@@ -392,4 +392,11 @@ std::vector<float> accentTimes() {
     return accents;
 }
 
+std::vector<float> heavyHitTimes() {
+    std::vector<float> hits;
+    for (float a : accentTimes())
+        if (a >= static_cast<float>(kDrop)) hits.push_back(a);
+    return hits;
+}
+
 }  // namespace content

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "content/common/seeded_random.h"
 #include "content/geometry/models.h"
 
 namespace geo {
@@ -120,33 +121,151 @@ GeoModel buildHeadBody() {
     return model;
 }
 
+namespace {
+
+// The pupil and the iris as angles from the eye's axis on its ball.
+constexpr float kPupilAngle = sm::kPi * 13.0f / 180.0f, kIrisAngle = sm::kPi * 42.0f / 180.0f;
+
+// A band of a sphere around `axis` between the angles a0 and a1 from it (a0 = 0: a cap), facing
+// out; u runs around the axis, v from a0 (0) to a1 (1).
+void addEyeBand(Tris& out, const Vec& centre, const Vec& axis, float radius, float a0, float a1, int rings, int segments) {
+    const Vec side = sm::normalized(sm::cross(axis, std::fabs(axis.y) < 0.9f ? Vec(0, 1, 0) : Vec(1, 0, 0)));
+    const Vec up = sm::cross(side, axis);
+    auto vertex = [&](int ring, int seg) {
+        const float a = a0 + (a1 - a0) * static_cast<float>(ring) / rings;
+        const float around = 2.0f * sm::kPi * static_cast<float>(seg) / segments;
+        const Vec n = axis * std::cos(a) + (side * std::cos(around) + up * std::sin(around)) * std::sin(a);
+        GeoVertex v;
+        v.position = centre + n * radius;
+        v.normal = n;
+        v.uv[0] = static_cast<float>(seg) / segments;
+        v.uv[1] = static_cast<float>(ring) / rings;
+        return v;
+    };
+    for (int ring = 0; ring < rings; ++ring)
+        for (int seg = 0; seg < segments; ++seg) {
+            const GeoVertex a = vertex(ring, seg), b = vertex(ring, seg + 1), c = vertex(ring + 1, seg + 1), d = vertex(ring + 1, seg);
+            // Counter-clockwise seen from outside; the cap's first ring meets in a point.
+            if (ring > 0 || a0 > 0.0f) out.insert(out.end(), {a, b, c});
+            out.insert(out.end(), {a, c, d});
+        }
+}
+
+}  // namespace
+
+void addEyeballs(GeoMesh& mesh) {
+    const SceneLayout& layout = sceneLayout();
+    for (const Vec& centre : layout.eyes) {
+        const float r = layout.eyeRadius;
+        addSphere(partOf(mesh, "dark_metal"), then(rotate(sm::kPi / 2, Vec(1, 0, 0)), translate(centre)), r, 24, 16);
+        addEyeBand(partOf(mesh, "eye_pupil"), centre, layout.headFacing, r * 1.008f, 0.0f, kPupilAngle, 3, 24);
+        addEyeBand(partOf(mesh, "glow_cornea"), centre, layout.headFacing, r * 1.06f, 0.0f, kIrisAngle + 0.15f, 8, 32);
+        // The glint of a light above and to the viewer's left, on the edge of the pupil.
+        const Vec towardLight = sm::normalized(Vec(-0.6f, 0.8f, 0.0f) - layout.headFacing * sm::dot(Vec(-0.6f, 0.8f, 0.0f), layout.headFacing));
+        const float glintAngle = kPupilAngle * 1.1f;
+        addEyeBand(partOf(mesh, "glow_glint"), centre,
+                   layout.headFacing * std::cos(glintAngle) + towardLight * std::sin(glintAngle), r * 1.065f, 0.0f,
+                   kPupilAngle * 0.4f, 2, 12);
+    }
+}
+
+void addKeyLightWash(Tris& out, const Vec& light) {
+    const Vec origin = sceneLayout().headCentre;
+    Tris shell;
+    // A coarser copy of the skull a little outside it, down to the collar.
+    addIsoSurface(shell, [](const Vec& p) { return headField(p) - 0.04f; }, origin + Vec(-2.4f, -3.5f, -2.8f),
+                  origin + Vec(2.4f, 2.8f, 3.1f), 0.2f);
+    for (GeoVertex& v : shell) {
+        const Vec q = v.position - origin;
+        v.uv[0] = std::atan2(q.x, q.z) / (2.0f * sm::kPi) + 0.5f;
+        v.uv[1] = std::clamp(0.3f + sm::dot(v.normal, sm::normalized(light - v.position)), 0.0f, 1.0f);
+    }
+    for (size_t i = 0; i + 2 < shell.size(); i += 3)
+        if (shell[i].uv[1] + shell[i + 1].uv[1] + shell[i + 2].uv[1] > 0.0f)
+            out.insert(out.end(), shell.begin() + static_cast<long>(i), shell.begin() + static_cast<long>(i) + 3);
+}
+
 GeoModel buildHeadEyes() {
     const SceneLayout& layout = sceneLayout();
     GeoModel model;
     GeoMesh mesh;
     mesh.nodeId = 501;
     mesh.name = "head_eyes";
-    Tris& tris = partOf(mesh, "glow_eyes");
-    // Only the iris glows: a cap of a sphere a hair larger than the eyeball (which the factory
-    // model carries in dark steel), the front 45 degrees around the pupil. The eye glow scales
-    // the whole eyes mesh, so between pulses the irises sink to a faint ember while the steel
-    // around them stays lit.
-    const float kIrisAngle = sm::kPi * 0.25f;
-    for (const Vec& centre : layout.eyes) {
-        Tris sphere;
-        // The sphere's +y pole turned to look forward: v = 1 at the pupil.
-        addSphere(sphere, then(rotate(sm::kPi / 2, Vec(1, 0, 0)), translate(centre)), layout.eyeRadius * 1.02f, 32, 24);
-        for (size_t i = 0; i + 2 < sphere.size(); i += 3) {
-            bool front = true;
-            for (int k = 0; k < 3; ++k)
-                front = front && sm::dot(sm::normalized(sphere[i + k].position - centre), layout.headFacing) >=
-                                     std::cos(kIrisAngle) - 1e-4f;
-            if (front) tris.insert(tris.end(), sphere.begin() + static_cast<long>(i), sphere.begin() + static_cast<long>(i) + 3);
-        }
-    }
+    // The irises: rings around the pupils of the eyeballs (in "factory"), a hair outside them.
+    // The eye glow scales the whole eyes mesh: between the pulses the rings glow a little, on a
+    // pulse they burn.
+    for (const Vec& centre : layout.eyes)
+        addEyeBand(partOf(mesh, "glow_eyes"), centre, layout.headFacing, layout.eyeRadius * 1.016f, kPupilAngle, kIrisAngle, 6,
+                   32);
     model.meshes.push_back(std::move(mesh));
     finishModel(model);
     return model;
+}
+
+namespace {
+
+// The outward normal of the head's surface near p.
+Vec headNormal(const Vec& p) {
+    const float h = 0.01f;
+    return sm::normalized(Vec(headField(p + Vec(h, 0, 0)) - headField(p - Vec(h, 0, 0)),
+                              headField(p + Vec(0, h, 0)) - headField(p - Vec(0, h, 0)),
+                              headField(p + Vec(0, 0, h)) - headField(p - Vec(0, 0, h))));
+}
+
+// p moved along the field's gradient until it lies `lift` above the surface.
+Vec aboveSurface(Vec p, float lift) {
+    for (int i = 0; i < 4; ++i) p = p - headNormal(p) * (headField(p) - lift);
+    return p;
+}
+
+// The face, where no bolt goes: in front of the cheekbones and below the brow.
+bool onFace(const Vec& p) {
+    const SceneLayout& s = sceneLayout();
+    const Vec q = p - s.headCentre;
+    return sm::dot(q, s.headFacing) > 1.0f && q.y < 1.0f;
+}
+
+// One bolt: a ribbon `width` wide lying on the skull, walked in short jagged steps from `start`
+// along `heading`, thinning to its tip; now and then a thinner branch leaves it.
+void addBolt(Tris& out, content::SeededRandom& random, Vec start, Vec heading, int steps, float width, int depth) {
+    constexpr float kLift = 0.05f, kStep = 0.22f;
+    Vec p = aboveSurface(start, kLift);
+    for (int i = 0; i < steps; ++i) {
+        const Vec n = headNormal(p);
+        // Turn the heading about the normal by a random jag, keeping it along the surface.
+        const Vec side = sm::normalized(sm::cross(n, heading));
+        heading = sm::normalized(heading + side * random.bipolar() * 0.9f);
+        heading = sm::normalized(heading - n * sm::dot(heading, n));
+        const Vec q = aboveSurface(p + heading * kStep, kLift);
+        if (onFace(q)) break;
+        const float w0 = width * (1.0f - 0.8f * static_cast<float>(i) / steps);
+        const float w1 = width * (1.0f - 0.8f * static_cast<float>(i + 1) / steps);
+        const Vec across = sm::normalized(sm::cross(q - p, n)) * 0.5f;
+        // Counter-clockwise seen from outside the head.
+        addQuad(out, p + across * w0, q + across * w1, q - across * w1, p - across * w0, 0, 0, 1, 1);
+        if (depth > 0 && random.uniform() < 0.22f)
+            addBolt(out, random, q, sm::normalized(heading + side * random.bipolar() * 1.5f), (steps - i) / 2 + 2, w1 * 0.7f,
+                    depth - 1);
+        p = q;
+    }
+}
+
+}  // namespace
+
+void addDischargeFlash(Tris& out, int flash) {
+    const SceneLayout& s = sceneLayout();
+    content::SeededRandom random(7919u + static_cast<uint32_t>(flash) * 104729u);
+    // Three bolts, each from a point of the cranium in its own third around the head.
+    for (int bolt = 0; bolt < 3; ++bolt) {
+        const float around = (static_cast<float>(bolt) + random.uniform()) * (2.0f * sm::kPi / 3.0f);
+        const float up = random.range(0.35f, 0.95f);
+        const Vec dir = sm::normalized(Vec(std::sin(around) * (1.0f - up), up, std::cos(around) * (1.0f - up)));
+        const Vec start = s.headCentre + Vec(0, 0.45f, -0.25f) + dir * 2.0f;
+        const Vec n = headNormal(start);
+        Vec heading = sm::cross(n, Vec(random.bipolar(), random.bipolar(), random.bipolar()));
+        if (sm::length(heading) < 1e-3f) heading = sm::cross(n, Vec(1, 0, 0));
+        addBolt(out, random, start, sm::normalized(heading), 14 + random.below(6), 0.08f, 2);
+    }
 }
 
 }  // namespace geo

@@ -11,6 +11,7 @@ namespace {
 constexpr float kX0 = 2.6f, kZ0 = -232.0f;
 constexpr float kHalfX = 36.0f, kHalfZ = 30.0f, kHeight = 20.0f;
 constexpr float kToothPitch = 0.8f;  // circular pitch shared by all meshing gears
+constexpr float kLampPoolRadius = 4.2f, kKeyPoolRadius = 6.0f;  // light on the floor
 
 Vec hall(float x, float y, float z) { return Vec(kX0 + x, y, kZ0 + z); }
 
@@ -80,8 +81,13 @@ SceneLayout makeLayout() {
     s.closingMonitor = monitorFacingMinusX(hall(26.0f - 0.72f, 2.35f, 7.0f), 1.6f, 1.2f);
     s.creditsCentre = hall(0, 14.5f, -kHalfZ + 1.1f);
     s.creditsFacing = Vec(0, 0, 1);
+    // Lamps over the hall but for the place over the head, where the key light hangs.
     for (float z : {-18.0f, -6.0f, 6.0f, 18.0f})
-        for (float x : {-14.0f, 0.0f, 14.0f}) s.lamps.push_back(hall(x, 14.2f, z));
+        for (float x : {-14.0f, 0.0f, 14.0f})
+            if (x != 0.0f || z != 6.0f) s.lamps.push_back({hall(x, 14.2f, z), hall(x, kHeight - 1.8f, z)});
+    s.keyLight = hall(0, kHeight - 1.6f, 8.0f);
+    s.keyLightAim = Vec(s.headCentre.x, 0, s.headCentre.z - 0.65f);
+    s.keyBeamLength = (s.keyLight.y - s.headTop.y - 0.3f) / ((s.keyLight.y - s.keyLightAim.y) / sm::length(s.keyLightAim - s.keyLight));
     return s;
 }
 
@@ -98,14 +104,50 @@ void addMonitorCasing(Tris& paint, Tris& bare, const MonitorLayout& m, float dep
            Vec(0.3f, 0.08f, 0.05f), 1.0f);
 }
 
-void addLamp(GeoMesh& mesh, const Vec& bulb) {
+void addLamp(GeoMesh& mesh, const LampLayout& lamp) {
+    const Vec& bulb = lamp.bulb;
     // The shade is a thin shell: up the inside, then down the outside (solid on the left).
     addLathe(partOf(mesh, "painted_metal"), translate(bulb),
              {{0.0f, 0.5f}, {0.22f, 0.5f}, {1.1f, -0.05f}, {1.15f, 0.0f}, {0.2f, 0.6f}, {0.2f, 0.85f}, {0.0f, 0.85f}}, 24,
              40.0f);
-    addCylinder(partOf(mesh, "bare_metal"), translate(bulb + Vec(0, 0.85f, 0)), 0.04f, kHeight - 1.8f - bulb.y - 0.85f, 6,
+    addCylinder(partOf(mesh, "bare_metal"), translate(bulb + Vec(0, 0.85f, 0)), 0.04f, lamp.hook.y - bulb.y - 0.85f, 6,
                 false);
     addSphere(partOf(mesh, "glow_lamp"), translate(bulb + Vec(0, 0.2f, 0)), 0.32f, 16, 10);
+}
+
+// A lamp's cone of light from the shade's rim to a little below the floor, fading on its way down.
+void addLampBeam(Tris& out, const LampLayout& lamp) {
+    addLathe(out, translate(lamp.bulb), {{kLampPoolRadius, -lamp.bulb.y - 0.3f}, {1.0f, -0.05f}}, 24);
+}
+
+// A pool of light: a disc lying on the floor, brightest at its centre.
+void addPool(Tris& out, const Vec& centre, float radius) {
+    addLathe(out, translate(centre.x, 0.04f, centre.z), {{radius, 0.0f}, {0.0f, 0.0f}}, 32);
+}
+
+// The spotlight under the roof, aimed at the head's pedestal: local +y points back up the beam.
+Affine keyLightPlacement(const SceneLayout& s) {
+    const Vec down = sm::normalized(s.keyLightAim - s.keyLight);
+    const Vec side = sm::normalized(sm::cross(down, Vec(1, 0, 0)));
+    return basis(s.keyLight, sm::cross(side, down), down * -1.0f, side);
+}
+
+// Its housing, hot lens and the bar it hangs from.
+void addKeyLight(GeoMesh& mesh, const SceneLayout& s) {
+    const Affine lamp = keyLightPlacement(s);
+    addLathe(partOf(mesh, "painted_metal"), lamp,
+             {{0.0f, 0.1f}, {0.55f, 0.1f}, {0.62f, -0.1f}, {0.75f, 0.0f}, {0.7f, 1.6f}, {0.0f, 1.6f}}, 24, 40.0f);
+    addLathe(partOf(mesh, "glow_lamp"), lamp, {{0.0f, 0.05f}, {0.58f, 0.0f}}, 24);
+    const Vec back = applyPoint(lamp, Vec(0, 1.6f, 0));
+    addBeam(partOf(mesh, "bare_metal"), back, Vec(back.x, kHeight - 0.3f, back.z), 0.12f);
+}
+
+// Its cone of light, fading out just above the crown, the light on the head and the light that
+// spills past it onto the floor round the pedestal.
+void addKeyBeam(GeoMesh& mesh, const SceneLayout& s) {
+    addLathe(partOf(mesh, "glow_beam"), keyLightPlacement(s), {{2.8f, -s.keyBeamLength}, {0.6f, 0.0f}}, 32);
+    addKeyLightWash(partOf(mesh, "glow_key"), s.keyLight);
+    addPool(partOf(mesh, "light_pool"), s.keyLightAim, kKeyPoolRadius);
 }
 
 void addCrate(Tris& tris, const Vec& base, float size, float turn) {
@@ -132,7 +174,9 @@ const SceneLayout& sceneLayout() {
 const std::vector<std::string>& geometryMaterials() {
     static const std::vector<std::string> names = {
         "concrete", "painted_metal", "bare_metal", "rust",   "rubber",      "glass",
-        "glow_lamp", "head_metal",   "glow_eyes",       "screen", "glow_credits", "dark_metal"};
+        "glow_lamp", "head_metal",   "glow_eyes",       "screen", "glow_credits", "dark_metal", "glow_discharge",
+        "glow_beam", "light_pool", "eye_pupil", "glow_cornea",
+        "glow_glint", "glow_key"};
     return names;
 }
 
@@ -253,11 +297,11 @@ GeoModel buildFactory() {
             for (float x = x0; x <= x1 + 0.01f; x += 4.0f)
                 addBoxBetween(paint, hall(x - 0.12f, 0, z + side * (w * 0.5f) - 0.12f), hall(x + 0.12f, top - 0.45f, z + side * (w * 0.5f) + 0.12f), 0.5f);
         }
+        // Rollers and end drums across the belt (the quarter turn lays a cylinder along +z).
         for (float x = x0; x <= x1 + 0.01f; x += 1.0f)
-            addCylinder(bare, then(rotate(sm::kPi / 2, Vec(1, 0, 0)), translate(hall(x, top - 0.2f, z + w * 0.5f))), 0.1f, w, 8, true);
-        // End drums.
+            addCylinder(bare, then(rotate(sm::kPi / 2, Vec(1, 0, 0)), translate(hall(x, top - 0.2f, z - w * 0.5f))), 0.1f, w, 8, true);
         for (float x : {x0, x1})
-            addCylinder(bare, then(rotate(sm::kPi / 2, Vec(1, 0, 0)), translate(hall(x, top - 0.25f, z + w * 0.5f + 0.1f))), 0.3f,
+            addCylinder(bare, then(rotate(sm::kPi / 2, Vec(1, 0, 0)), translate(hall(x, top - 0.25f, z - w * 0.5f - 0.1f))), 0.3f,
                         w + 0.2f, 16, true);
     }
     {  // Crates stacked by the walls.
@@ -266,10 +310,6 @@ GeoModel buildFactory() {
         for (int i = 0; i < 5; ++i) addCrate(crates, hall(-30.0f + i * 1.6f, 0, 24), 1.4f, 0.05f * (i % 3));
         for (int i = 0; i < 3; ++i) addCrate(crates, hall(-29.2f + i * 1.6f, 1.4f, 24), 1.4f, -0.05f * (i % 2));
         addCrate(crates, hall(-28.4f, 2.8f, 24), 1.4f, 0.1f);
-    }
-    {  // Hanging lamps.
-        GeoMesh& m = mesh("lamps");
-        for (const Vec& bulb : s.lamps) addLamp(m, bulb);
     }
     {  // The pedestal the head stands on.
         GeoMesh& m = mesh("pedestal");
@@ -317,10 +357,9 @@ GeoModel buildFactory() {
         for (float x : {-10.0f, 10.0f})
             addCylinder(bare, translate(c.x + x, c.y + 2.5f, c.z - 0.9f), 0.06f, kHeight - c.y - 2.5f, 8, false);
     }
-    {  // The eyeballs: dark steel lit like the hall (the glowing irises of "head_eyes" sit on them).
-        GeoMesh& m = mesh("eyeballs");
-        for (const Vec& centre : s.eyes)
-            addSphere(partOf(m, "dark_metal"), then(rotate(sm::kPi / 2, Vec(1, 0, 0)), translate(centre)), s.eyeRadius, 24, 16);
+    {  // The eyeballs: dark steel lit like the hall, dark pupils (the glowing irises of
+        // "head_eyes" ring them), clear covers and a wet glint.
+        addEyeballs(mesh("eyeballs"));
     }
     {  // Crates riding the belt, kCrateSpacing apart from its start; the "factory" animation
         // slides this mesh one spacing along the belt and back, over and over.
@@ -332,6 +371,18 @@ GeoModel buildFactory() {
             addCrate(crates, s.conveyorStart + along * (0.7f + kCrateSpacing * static_cast<float>(i)), 1.1f,
                      0.08f * static_cast<float>((i * 37) % 5 - 2));
     }
+    // The hanging lamps, one mesh each: the "factory" animation swings them about their hooks and
+    // slides their pools of light with them.
+    for (size_t i = 0; i < s.lamps.size(); ++i) {
+        addLamp(mesh(kLampMeshPrefix + std::to_string(i)), s.lamps[i]);
+        addLampBeam(partOf(mesh(kLampBeamMeshPrefix + std::to_string(i)), "glow_beam"), s.lamps[i]);
+        addPool(partOf(mesh(kLampPoolMeshPrefix + std::to_string(i)), "light_pool"), s.lamps[i].hook, kLampPoolRadius);
+    }
+    addKeyLight(mesh("key_light"), s);
+    addKeyBeam(mesh(kKeyBeamMesh), s);
+    // The flashes of the discharge over the head, one mesh each: the animation shows one at a time.
+    for (int i = 0; i < kDischargeFlashes; ++i)
+        addDischargeFlash(partOf(mesh(kDischargeMeshPrefix + std::to_string(i)), "glow_discharge"), i);
     finishModel(model);
     return model;
 }

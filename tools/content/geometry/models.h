@@ -39,6 +39,11 @@ struct MonitorLayout {
     float width = 0, height = 0;
 };
 
+struct LampLayout {
+    Vec bulb;  // centre of the bulb
+    Vec hook;  // where its cable hangs from: the point it swings about
+};
+
 struct SceneLayout {
     Vec electroSource;        // the discharge's fixed source, inside the back of the skull
     Vec headCentre;           // centre of the cranium
@@ -55,7 +60,9 @@ struct SceneLayout {
     std::array<MonitorLayout, 6> monitors;  // monitor i = part i of "screens"
     MonitorLayout closingMonitor;
     Vec creditsCentre, creditsFacing;  // middle of the front of the 3-D letters
-    std::vector<Vec> lamps;            // bulb centres of the hanging lamps
+    std::vector<LampLayout> lamps;     // the hanging lamps, mesh i of them "lamp_<i>" in "factory"
+    Vec keyLight, keyLightAim;         // the spotlight under the roof and where it points: the head's pedestal
+    float keyBeamLength = 0;           // its cone of light ends just above the crown, which catches it
 };
 
 const SceneLayout& sceneLayout();
@@ -68,17 +75,35 @@ const std::vector<std::string>& geometryMaterials();
 // Triangle budget for all models together.
 constexpr size_t kSceneTriangleBudget = 300000;
 
-// The factory mesh of the crates that ride the conveyor (the last mesh of "factory"), laid out
-// kCrateSpacing apart from the belt's start; moving it by one spacing along the belt shows the
-// same picture except at the belt's two ends.
+// The factory mesh of the crates that ride the conveyor, laid out kCrateSpacing apart from the
+// belt's start; moving it by one spacing along the belt shows the same picture except at the
+// belt's two ends.
 constexpr const char* kBeltCratesMesh = "belt_crates";
-constexpr float kCrateSpacing = 8.0f;
+constexpr float kCrateSpacing = 4.0f;
+
+// Meshes of "factory" that move on their own, each with a node of its own, named by a prefix
+// and their index: the hanging lamps ("lamp_0" is lamps[0] of the layout; each is modelled
+// hanging straight down from its hook), their cones of light ("beam_0", modelled the same way)
+// and the pools of light they throw on the floor ("pool_0", modelled under the lamp at rest; it
+// slides over the floor as the lamp swings), and the flashes of the discharge that crawls over
+// the head ("discharge_0" ...: bolts on the skull, modelled in place; a flash is shown by
+// scaling its mesh about the head centre from nothing to full size). The cones, the pools and
+// the key light's beam ("key_beam") are switched on by scaling them up from nothing.
+constexpr const char* kLampMeshPrefix = "lamp_";
+constexpr const char* kLampBeamMeshPrefix = "beam_";
+constexpr const char* kLampPoolMeshPrefix = "pool_";
+constexpr const char* kKeyBeamMesh = "key_beam";
+constexpr const char* kDischargeMeshPrefix = "discharge_";
+constexpr int kDischargeFlashes = 8;
 
 GeoModel buildFactory();
 GeoModel buildWheels();
 GeoModel buildWinda();
 GeoModel buildHeadBody();
+// "head_eyes": the glowing rings of the irises that the eye glow pulses.
 GeoModel buildHeadEyes();
+// The eyes' parts in "factory": steel balls, dark pupils, clear covers and a wet glint on each.
+void addEyeballs(GeoMesh& mesh);
 // Text as solid letters of DejaVu Sans Bold (path: the TTF file). Throws std::runtime_error
 // naming the font file when it cannot be read.
 GeoModel buildCredits(const std::string& fontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
@@ -89,5 +114,13 @@ GeoModel buildBelieveScreen();
 // The head's signed distance field in world coordinates (negative inside), used by its mesh
 // and by checks that want the head's true surface.
 float headField(const Vec& p);
+
+// The key light on the head: a thin shell of light just outside the skull, thickest where the
+// skull faces `light` and gone where it turns well away (v: how squarely it faces the light).
+void addKeyLightWash(Tris& out, const Vec& light);
+
+// The bolts of one flash of the discharge: jagged glowing ribbons that crawl from the cranium
+// over the skull a little above its surface, keeping off the face; `flash` picks them.
+void addDischargeFlash(Tris& out, int flash);
 
 }  // namespace geo

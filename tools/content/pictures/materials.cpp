@@ -340,6 +340,49 @@ void headMetal(uint32_t seed, std::vector<PictureFile>& out) {
     out.push_back({"textures/head_metal.jpg", jpegOf(canvas, 85)});
 }
 
+// The soft edge of light in the dusty air: warm white whose alpha rises from nothing at v = 0 to
+// full at v = 1, with faint streaks of dust along v. The light cones under the lamps fade
+// toward the floor with it, the pools of light on the floor toward their rims.
+void lightFalloff(uint32_t seed, std::vector<PictureFile>& out) {
+    const int size = 128;
+    const TileNoise noise(seed);
+    Canvas canvas(size, size);
+    for (int y = 0; y < size; ++y) {
+        const float v = 1.0f - coord(y, size);  // the picture's bottom row is v = 0
+        for (int x = 0; x < size; ++x) {
+            const float u = coord(x, size);
+            const float dust = noise.gradient(u, 0.5f, 24, 1, 1) * 0.6f + noise.gradient(u, v, 8, 4, 2) * 0.4f;
+            canvas.set(x, y, Rgb{1.0f, 0.93f, 0.8f});
+            canvas.setAlpha(x, y, clamp01(std::pow(v, 1.6f) * (0.85f + 0.3f * dust)));
+        }
+    }
+    out.push_back({"textures/light_falloff.png", encodePng(size, size, 4, toBytes(canvas, 4, false))});
+}
+
+// An iris, unrolled: u runs around the pupil, v from the pupil's edge (0) out to the rim (1).
+// Amber fibres run outward, a bright ring of them near the pupil, dark pits between, and the
+// rim darkens to a thin ring at the edge.
+void iris(uint32_t seed, std::vector<PictureFile>& out) {
+    const int size = 256;
+    const TileNoise noise(seed);
+    Canvas canvas(size, size);
+    for (int y = 0; y < size; ++y) {
+        const float v = 1.0f - coord(y, size);  // the picture's bottom row is v = 0
+        for (int x = 0; x < size; ++x) {
+            const float u = coord(x, size);
+            const float fibres = 0.5f + 0.5f * noise.gradient(u, v, 64, 2, 1) + 0.35f * noise.gradient(u, v, 24, 3, 2);
+            const float pits = smoothstep(0.3f, 0.6f, noise.gradient(u, v, 16, 5, 3));
+            const float collarette = std::exp(-std::pow((v - 0.3f) / 0.1f, 2.0f));
+            const float rim = 1.0f - smoothstep(0.75f, 1.0f, v);
+            float level = (0.55f + 0.45f * clamp01(fibres)) * (1.0f - 0.5f * pits) + 0.4f * collarette;
+            level *= 0.15f + 0.85f * rim;
+            const Rgb colour = mix(Rgb{0.9f, 0.5f, 0.12f}, Rgb{1.0f, 0.88f, 0.5f}, clamp01(level - 0.4f));
+            canvas.set(x, y, colour * clamp01(level));
+        }
+    }
+    out.push_back({"textures/iris.jpg", jpegOf(canvas, 90)});
+}
+
 }  // namespace
 
 std::vector<PictureFile> materialTextures(uint32_t seed) {
@@ -352,6 +395,13 @@ std::vector<PictureFile> materialTextures(uint32_t seed) {
     glass(seed + 606, files);
     lampGlow(seed + 707, files);
     headMetal(seed + 808, files);
+    return files;
+}
+
+std::vector<PictureFile> turnedTextures(uint32_t seed) {
+    std::vector<PictureFile> files;
+    lightFalloff(seed + 909, files);
+    iris(seed + 1010, files);
     return files;
 }
 

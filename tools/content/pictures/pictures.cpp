@@ -424,6 +424,7 @@ std::vector<PictureFile> creditsPictures() {
 
 std::vector<PictureFile> archivePictures(uint32_t seed) {
     std::vector<PictureFile> files = materialTextures(seed);
+    for (PictureFile& texture : turnedTextures(seed)) files.push_back(std::move(texture));
     for (PictureFile& credit : creditsPictures()) files.push_back(std::move(credit));
     files.push_back({"textures/end.jpg", endPicture(seed)});
     files.push_back({"textures/mask.png", maskPicture(1024, 576)});

@@ -78,6 +78,12 @@ std::vector<PictureFile> creditsPictures();  // paths "textures/credits/NN_handl
 //   head_metal (JPEG 1024)                             dark scratched metal for the head
 std::vector<PictureFile> materialTextures(uint32_t seed = kPictureSeed);
 
+// Material textures for turned shapes (lathes, caps of spheres): they tile along u, around the
+// axis, while v runs from one end of the shape to the other.
+//   light_falloff (PNG RGBA 128)   warm white; alpha rises from nothing at v = 0 to full at v = 1
+//   iris (JPEG 256)                amber fibres from the pupil's edge (v = 0) to the iris's rim (v = 1)
+std::vector<PictureFile> turnedTextures(uint32_t seed = kPictureSeed);
+
 // Everything that goes into the data archive (textures, credits, screens, "loader.jpg"),
 // "setup.png" excluded.
 std::vector<PictureFile> archivePictures(uint32_t seed = kPictureSeed);
