@@ -86,26 +86,38 @@ private:
     SECURITY_DESCRIPTOR descriptor_ = {};
 };
 
-// Deletes one entry found in a folder being removed. A link (symbolic link or junction) is
-// removed itself, never entered.
+// Removes a link (junction or symbolic link) itself: it is opened as a link and deleted through
+// that handle, so what it points to is never touched. A link that does not open as one is left
+// where it is: Wine shows a Linux link to a folder as a link but opens its target.
+bool removeLink(const std::string& path) {
+    HANDLE link = CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (link == INVALID_HANDLE_VALUE) return false;
+    FILE_ATTRIBUTE_TAG_INFO opened = {};
+    FILE_DISPOSITION_INFO dispose = {TRUE};
+    const bool removed = GetFileInformationByHandleEx(link, FileAttributeTagInfo, &opened, sizeof opened) &&
+                         (opened.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                         SetFileInformationByHandle(link, FileDispositionInfo, &dispose, sizeof dispose);
+    CloseHandle(link);
+    return removed;
+}
+
+// Deletes one entry of a tree being removed: a link itself, a file, or a folder with what it
+// holds.
 bool removeEntry(const std::string& path, DWORD attributes) {
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return removeLink(path);
     if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-            WIN32_FIND_DATAA found;
-            HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-            if (search != INVALID_HANDLE_VALUE) {
-                do {
-                    const std::string name = found.cFileName;
-                    if (name == "." || name == "..") continue;
-                    removeEntry(path + "\\" + name, found.dwFileAttributes);
-                } while (FindNextFileA(search, &found));
-                FindClose(search);
-            }
-        }
-        return RemoveDirectoryA(path.c_str()) != 0;  // a directory link goes as a folder would
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileA(path.c_str()) != 0;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name != "." && name != "..") removeEntry(path + "\\" + name, found.dwFileAttributes);
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
     }
-    return DeleteFileA(path.c_str()) != 0;
+    return RemoveDirectoryA(path.c_str()) != 0;
 }
 
 }  // namespace
