@@ -5,7 +5,6 @@
 #include "platform/platform.h"
 
 #include <SDL.h>
-#include <io.h>
 #include <windows.h>
 
 #include <algorithm>
