@@ -151,6 +151,11 @@ private:
 
 int capture(CaptureOptions options) {
     const bool video = !options.video.empty();
+    std::string reason;
+    if (video && !VideoWriter::available(reason)) {
+        std::fprintf(stderr, "voltaresca-capture: --video: %s\n", reason.c_str());
+        return 2;
+    }
     if (!video) {
         std::error_code made;
         std::filesystem::create_directories(options.out, made);
@@ -166,7 +171,6 @@ int capture(CaptureOptions options) {
     desc.headless = true;
     desc.archive = options.archive;
     desc.folderPrefix = "voltaresca-capture-";
-    std::string reason;
     std::unique_ptr<DemoStart> run = startDemo(desc, reason);
     if (!run) {
         std::fprintf(stderr, "voltaresca-capture: %s\n", reason.c_str());

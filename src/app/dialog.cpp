@@ -83,6 +83,12 @@ int findModeEntry(const std::vector<std::string>& entries, const std::string& te
     return -1;
 }
 
+int currentModeEntry(const std::vector<std::string>& entries, const platform::DisplayMode& current) {
+    const std::string text = modeText(current);
+    const int exact = findModeEntry(entries, text);
+    return exact >= 0 ? exact : findModeEntry(entries, text.substr(0, text.find(' ') + 1));
+}
+
 bool parseModeText(const std::string& text, SetupResult& out) {
     int w, h, bpp, hz;
     if (std::sscanf(text.c_str(), "%d%*c%d%*c%d%*s %d%*s", &w, &h, &bpp, &hz) != 4) return false;
@@ -99,7 +105,7 @@ bool runSetupDialog(SetupResult& result) {
     const std::vector<std::string> entries = sortedModeTexts(platform::displayModes());
     int selected = -1;
     platform::DisplayMode current;
-    if (platform::currentDisplayMode(current)) selected = findModeEntry(entries, modeText(current));
+    if (platform::currentDisplayMode(current)) selected = currentModeEntry(entries, current);
 
     platform::WindowDesc desc;
     desc.title = "Voltaresca";

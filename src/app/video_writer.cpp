@@ -259,6 +259,8 @@ void VideoWriter::startSoundAt(double seconds) {
     w.musicStart = static_cast<int64_t>(seconds * kSampleRate + 0.5) % length;
 }
 
+bool VideoWriter::available(std::string&) { return true; }
+
 std::unique_ptr<VideoWriter> VideoWriter::open(const VideoDesc& desc, std::string& error) {
     quietLibraries();
     auto impl = std::make_unique<Impl>();

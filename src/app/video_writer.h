@@ -25,6 +25,8 @@ bool videoPlanes(const unsigned char* rgba, int width, int height, std::vector<u
 
 class VideoWriter {
 public:
+    // Whether this build writes videos; when not, `why` says so and what to do instead.
+    static bool available(std::string& why);
     // Opens the file and the encoders (and decodes the music). Null with `error` set.
     static std::unique_ptr<VideoWriter> open(const VideoDesc& desc, std::string& error);
     // The music's length in seconds (0 without music), for a video that ends with it.

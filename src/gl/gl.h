@@ -5,9 +5,7 @@
 // names through the fetched pointers.
 #pragma once
 
-#include <GL/gl.h>
-#include <GL/glext.h>
-#include <GL/glu.h>
+#include "platform/opengl.h"
 
 #include <string>
 

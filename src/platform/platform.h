@@ -1,6 +1,7 @@
 // The operating-system layer: everything above it reaches the window system, the clock,
-// the keyboard and the file system through these calls only. One implementation file per
-// backend (platform_sdl.cpp).
+// the keyboard and the file system through these calls only. platform_sdl.cpp implements the
+// window, display, event and key calls over SDL on every system; the operating system's own
+// calls (files, clock, Ctrl+C, debug output) are in platform_posix.cpp and platform_win32.cpp.
 #pragma once
 
 #include <cstdint>

@@ -1,23 +1,9 @@
-// The platform layer over SDL2 and std::filesystem.
+// The platform layer's window, display, event, key and sleep calls, over SDL2. The operating
+// system's own parts (files, clock, Ctrl+C, debug output) are in platform_posix.cpp and
+// platform_win32.cpp.
 #include "platform/platform.h"
 
 #include <SDL.h>
-
-#include <algorithm>
-#include <cstdio>
-#include <ctime>
-#include <filesystem>
-#include <random>
-#include <system_error>
-
-#include "platform/wildcard.h"
-
-#ifndef _WIN32
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
-namespace fs = std::filesystem;
 
 namespace platform {
 
@@ -83,12 +69,13 @@ void quit() {
     g_initialised = false;
 }
 
-void installInterruptHandler() {
-    // SDL turns SIGINT and SIGTERM into a quit event unless told otherwise; make sure it does.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");
+void preferOffscreenVideo() {
+#ifndef _WIN32
+    SDL_setenv("SDL_VIDEODRIVER", "offscreen", 0);
+#endif
+    // On Windows SDL's off-screen driver would need EGL, which the system lacks: the hidden
+    // window of the Windows driver draws there.
 }
-
-void preferOffscreenVideo() { SDL_setenv("SDL_VIDEODRIVER", "offscreen", 0); }
 
 namespace {
 
@@ -283,127 +270,6 @@ void screenSize(int& width, int& height) {
     }
 }
 
-int64_t counter() { return static_cast<int64_t>(SDL_GetPerformanceCounter()); }
-int64_t counterFrequency() { return static_cast<int64_t>(SDL_GetPerformanceFrequency()); }
-
 void sleepMilliseconds(int milliseconds) { SDL_Delay(milliseconds > 0 ? static_cast<Uint32>(milliseconds) : 0u); }
-
-bool localTime(int& hours, int& minutes, int& seconds) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    const bool ok = localtime_s(&local, &now) == 0;
-#else
-    const bool ok = localtime_r(&now, &local) != nullptr;
-#endif
-    if (!ok) return false;
-    hours = local.tm_hour;
-    minutes = local.tm_min;
-    seconds = local.tm_sec;
-    return true;
-}
-
-const char* pathSeparator() {
-    static const std::string separator(1, static_cast<char>(fs::path::preferred_separator));
-    return separator.c_str();
-}
-
-namespace {
-std::string withSeparator(std::string path) {
-    if (path.empty() || path.back() != fs::path::preferred_separator) path += fs::path::preferred_separator;
-    return path;
-}
-}  // namespace
-
-std::string tempDirectory() {
-    std::error_code ec;
-    fs::path p = fs::temp_directory_path(ec);
-    if (ec) p = ".";
-    return withSeparator(p.string());
-}
-
-std::string executableDirectory() {
-    char* base = SDL_GetBasePath();
-    std::string dir = base ? base : "./";
-    SDL_free(base);
-    return withSeparator(dir);
-}
-
-std::string makePrivateDirectory(const std::string& parent, const std::string& prefix) {
-#ifndef _WIN32
-    std::string templ = withSeparator(parent) + prefix + "XXXXXX";
-    std::vector<char> buffer(templ.begin(), templ.end());
-    buffer.push_back('\0');
-    if (!mkdtemp(buffer.data())) return {};  // mkdtemp creates it with mode 0700
-    return withSeparator(buffer.data());
-#else
-    std::random_device rd;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, "%08x", rd());
-        const fs::path dir = fs::path(parent) / (prefix + suffix);
-        std::error_code ec;
-        if (fs::create_directory(dir, ec)) {
-            fs::permissions(dir, fs::perms::owner_all, ec);
-            return withSeparator(dir.string());
-        }
-    }
-    return {};
-#endif
-}
-
-std::vector<std::string> listFiles(const std::string& pattern) {
-    std::vector<std::string> names;
-    const fs::path p(pattern);
-    const fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
-    const std::string filePattern = p.filename().string();
-    std::error_code ec;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code typeError;
-        if (!it->is_regular_file(typeError)) continue;
-        const std::string name = it->path().filename().string();
-        if (wildcardMatch(filePattern, name)) names.push_back(name);
-    }
-    std::sort(names.begin(), names.end(), listingLess);
-    return names;
-}
-
-bool removeTree(const std::string& path) {
-    // A trailing separator would make the file system resolve a link in the last place.
-    fs::path target(path);
-    if (!target.has_filename()) target = target.parent_path();
-    if (target.empty()) return false;
-    std::error_code ec;
-    fs::remove_all(target, ec);  // removes links themselves, never what they point to
-    return !fs::exists(fs::symlink_status(target, ec));
-}
-
-bool isDirectory(const std::string& path) {
-    std::error_code ec;
-    return fs::is_directory(fs::path(path), ec);
-}
-
-bool fileExists(const std::string& path) {
-    std::error_code ec;
-    return fs::is_regular_file(fs::path(path), ec);
-}
-
-uint64_t fileStamp(const std::string& path) {
-    std::error_code ec;
-    const fs::path p(path);
-    const uintmax_t size = fs::file_size(p, ec);
-    if (ec) return 0;
-    const auto written = fs::last_write_time(p, ec);
-    if (ec) return 0;
-    const uint64_t ticks = static_cast<uint64_t>(written.time_since_epoch().count());
-    return (ticks * 1000003u) ^ static_cast<uint64_t>(size) ^ 1u;
-}
-
-void debugOutput(const char* text) {
-    std::fputs(text, stderr);
-    std::fflush(stderr);
-}
-
-bool standardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 }  // namespace platform

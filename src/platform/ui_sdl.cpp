@@ -1,7 +1,8 @@
 #include "platform/ui.h"
 
 #include <SDL.h>
-#include <GL/gl.h>
+
+#include "platform/opengl.h"
 #include <imgui.h>
 #include <imgui_impl_opengl2.h>
 #include <imgui_impl_sdl.h>

@@ -14,6 +14,7 @@
 #include "assets/texture.h"
 #include "platform/platform.h"
 #include "support/log_capture.h"
+#include "support/process.h"
 #include "support/temp_dir.h"
 #include "support/test_scene.h"
 #include "support/zip_writer.h"
@@ -40,8 +41,8 @@ class ControllerTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         // The music goes to a file that swallows it: the tests need no sound device.
-        setenv("SDL_AUDIODRIVER", "disk", 1);
-        setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
+        setEnvironment("SDL_AUDIODRIVER", "disk");
+        setEnvironment("SDL_DISKAUDIOFILE", nullDevice());
     }
     void SetUp() override {
         controller = DemoController::instance();

@@ -22,6 +22,10 @@ TEST(SetupDialog, CurrentModeIsFoundFromTheSecondEntryOn) {
     EXPECT_EQ(findModeEntry(entries, "1280X720"), 1);              // prefix, without regard to case
     EXPECT_EQ(findModeEntry(entries, "800x600x32bpp 60Hz"), -1);
     EXPECT_EQ(findModeEntry({}, "800x600x32bpp 60Hz"), -1);
+    // A current mode without its refresh rate takes the first listed mode of its size and depth.
+    EXPECT_EQ(currentModeEntry(entries, {1024, 768, 32, 60}), 0);
+    EXPECT_EQ(currentModeEntry(entries, {1280, 720, 32, 0}), 1);
+    EXPECT_EQ(currentModeEntry(entries, {1280, 720, 16, 0}), -1);
 }
 
 TEST(SetupDialog, SelectionParsesBackToTheMode) {

@@ -231,7 +231,8 @@ TEST_F(JumpTest, ReloadSwapsWhatChangedAndKeepsWhatFails) {
                   entries.end());
     ASSERT_TRUE(writeZip(dir.path() + "demodat", entries));
     lines = run->reload();
-    EXPECT_TRUE(said(lines, "effects/post_process.cfx kept its previous version: effect 'effects/post_process.cfx' line "))
+    EXPECT_TRUE(said(lines, std::string("effects/post_process.cfx kept its previous version: effect 'effects") +
+                                platform::pathSeparator() + "post_process.cfx' line "))
         << lines.front();
     EXPECT_TRUE(said(lines, "materials/glass.mat is gone from the archive"));
     land(controller, 1000.0f);

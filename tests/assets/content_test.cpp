@@ -2,6 +2,7 @@
 
 #include "assets/content.h"
 #include "formats/geo_writer.h"
+#include "platform/platform.h"
 #include "assets/material.h"
 #include "assets/model.h"
 #include "assets/texture.h"
@@ -109,7 +110,7 @@ TEST_F(ContentTest, AFailingFileStillStepsAndTheOthersStay) {
     // Both picture steps, both model file steps and the first mesh of the broken file.
     EXPECT_EQ(recorder.steps, 5);
     ASSERT_EQ(recorder.errors.size(), 4u);
-    EXPECT_EQ(recorder.errors[0], "couldn't load asset '" + dir.path() + "textures/bad.png'");
+    EXPECT_EQ(recorder.errors[0], "couldn't load asset '" + dir.path() + "textures" + platform::pathSeparator() + "bad.png'");
     EXPECT_NE(content().find<Texture>("good"), nullptr);
     EXPECT_EQ(content().find<Model>("broken"), nullptr);
 }

@@ -18,6 +18,7 @@
 #include "platform/platform.h"
 #include "render/shadow_map.h"
 #include "support/gl_test.h"
+#include "support/process.h"
 #include "support/temp_dir.h"
 #include "scene_fixture.h"
 #include "support/test_scene.h"
@@ -235,16 +236,15 @@ TEST(Capture, SameCommandGivesTheSamePictures) {
     TempDir dir;
     const std::string archive = dir.path() + "scene.zip";
     // "late": the second shot runs past the credits and the believe screen; the cut is at 4 s.
-    ASSERT_EQ(std::system((std::string(VOLTARESCA_SCENE_WRITER) + " " + archive + " late").c_str()), 0);
+    ASSERT_EQ(runProgram(VOLTARESCA_SCENE_WRITER, {archive, "late"}), 0);
     const char* const moments[] = {"700", "4100", "4500", "154000", "157300", "205000", "211000"};
     std::string runs[3];
     for (int run = 0; run < 3; ++run) {
         const std::string out = dir.path() + std::to_string(run);
-        ASSERT_EQ(std::system(("mkdir -p " + out).c_str()), 0);
-        const std::string command = std::string(VOLTARESCA_CAPTURE) + " --archive " + archive +
-                                    " --size 160x90 --fps 2 --at 700,4100,4500,154000,157300,205000,211000 --out " +
-                                    out + (run == 2 ? " --draw-every-frame" : "") + " 2>/dev/null";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        std::vector<std::string> args = {"--archive", archive, "--size", "160x90", "--fps", "2",
+                                         "--at", "700,4100,4500,154000,157300,205000,211000", "--out", out};
+        if (run == 2) args.push_back("--draw-every-frame");
+        ASSERT_EQ(runProgram(VOLTARESCA_CAPTURE, args), 0) << "run " << run;
         for (const char* t : moments) {
             char name[64];
             std::snprintf(name, sizeof name, "/at_%09.1f.png", std::atof(t));
@@ -270,20 +270,11 @@ TEST(Capture, SameCommandGivesTheSamePictures) {
     EXPECT_TRUE(runs[0] == runs[2]) << "a picture differs when every frame is drawn";
 
     // A missing archive is refused with a non-zero status.
-    EXPECT_NE(std::system((std::string(VOLTARESCA_CAPTURE) + " --archive " + dir.path() +
-                           "none.zip --at 0 --out " + dir.path() + " 2>/dev/null")
-                              .c_str()),
-              0);
+    EXPECT_NE(runProgram(VOLTARESCA_CAPTURE, {"--archive", dir.path() + "none.zip", "--at", "0", "--out", dir.path()}), 0);
     // A missing output folder is made; one that cannot be (below a file) is refused.
     dir.write("file", std::string("x"));
-    EXPECT_NE(std::system((std::string(VOLTARESCA_CAPTURE) + " --archive " + archive + " --at 0 --out " +
-                           dir.path() + "file/folder 2>/dev/null")
-                              .c_str()),
-              0);
-    EXPECT_EQ(std::system((std::string(VOLTARESCA_CAPTURE) + " --archive " + archive + " --at 0 --out " +
-                           dir.path() + "new/folder 2>/dev/null")
-                              .c_str()),
-              0);
+    EXPECT_NE(runProgram(VOLTARESCA_CAPTURE, {"--archive", archive, "--at", "0", "--out", dir.path() + "file/folder"}), 0);
+    EXPECT_EQ(runProgram(VOLTARESCA_CAPTURE, {"--archive", archive, "--at", "0", "--out", dir.path() + "new/folder"}), 0);
     EXPECT_FALSE(readFile(dir.path() + "new/folder/at_0000000.0.png").empty());
 }
 
@@ -295,14 +286,14 @@ TEST(Capture, StretchIsUprightAndFailuresCleanUp) {
     namespace fs = std::filesystem;
     TempDir dir;
     const std::string archive = dir.path() + "scene.zip", tmp = dir.path() + "tmp", err = dir.path() + "err.txt";
-    ASSERT_EQ(std::system((std::string(VOLTARESCA_SCENE_WRITER) + " " + archive).c_str()), 0);
+    ASSERT_EQ(runProgram(VOLTARESCA_SCENE_WRITER, {archive}), 0);
     fs::create_directory(tmp);
-    auto capture = [&](const std::string& from, const std::string& args) {
-        return std::system(("TMPDIR=" + tmp + " " + VOLTARESCA_CAPTURE + " --archive " + from + " --size 160x90 --fps 5 " + args +
-                            " 2>" + err).c_str());
+    auto capture = [&](const std::string& from, std::vector<std::string> args) {
+        args.insert(args.begin(), {"--archive", from, "--size", "160x90", "--fps", "5"});
+        return runProgram(VOLTARESCA_CAPTURE, args, {tmp, err});
     };
     // The scene's end image is whole from 7 s on.
-    ASSERT_EQ(capture(archive, "--from 7000 --to 7600 --out " + dir.path() + "seq"), 0) << readFile(err);
+    ASSERT_EQ(capture(archive, {"--from", "7000", "--to", "7600", "--out", dir.path() + "seq"}), 0) << readFile(err);
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(dir.path() + "seq")) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
@@ -323,7 +314,7 @@ TEST(Capture, StretchIsUprightAndFailuresCleanUp) {
 
     // The first picture's name is taken by a folder: the write fails.
     fs::create_directories(dir.path() + "taken/frame_000000.png");
-    EXPECT_NE(capture(archive, "--from 7000 --to 7200 --out " + dir.path() + "taken"), 0);
+    EXPECT_NE(capture(archive, {"--from", "7000", "--to", "7200", "--out", dir.path() + "taken"}), 0);
     EXPECT_NE(readFile(err).find("can't write '" + dir.path() + "taken/frame_000000.png'"), std::string::npos) << readFile(err);
     EXPECT_TRUE(fs::is_empty(tmp));
 
@@ -333,7 +324,7 @@ TEST(Capture, StretchIsUprightAndFailuresCleanUp) {
                                  [](const auto& e) { return e.first.rfind("voltaresca_data/models/", 0) == 0 && e.first.back() != '/'; }),
                   entries.end());
     ASSERT_TRUE(writeZip(dir.path() + "broken.zip", entries));
-    EXPECT_NE(capture(dir.path() + "broken.zip", "--at 0 --out " + dir.path() + "none"), 0);
+    EXPECT_NE(capture(dir.path() + "broken.zip", {"--at", "0", "--out", dir.path() + "none"}), 0);
     EXPECT_NE(readFile(err).find("didn't load"), std::string::npos) << readFile(err);
     EXPECT_TRUE(fs::is_empty(tmp));
 }
