@@ -1,6 +1,7 @@
 # Sourced by the end-to-end scripts: a work folder removed at exit (with the run in $pid
-# killed), fail() with the program's log, the tools the scripts need, and the program copied
-# to $work/bin/voltaresca, with $work/tmp as its temporary folder. $1 is the built program.
+# killed), fail() with the program's log, the tools the scripts need, find_window, and (when $1
+# names the built Linux program) the program copied to $work/bin/voltaresca, with $work/tmp as
+# its temporary folder.
 work="$(mktemp -d)"
 pid=""
 trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
@@ -8,5 +9,16 @@ fail() { echo "FAIL: $*" >&2; echo "--- program log:" >&2; cat "$work/err.log" >
 
 command -v xdotool >/dev/null || fail "xdotool is missing (scripts/setup installs it)"
 [ -n "${DISPLAY:-}" ] || fail "no DISPLAY: run under xvfb-run"
-mkdir -p "$work/bin" "$work/tmp"
-cp "$1" "$work/bin/voltaresca"
+if [ -n "${1:-}" ]; then
+  mkdir -p "$work/bin" "$work/tmp"
+  cp "$1" "$work/bin/voltaresca"
+fi
+
+find_window() {  # name pattern [seconds, 10 unless given] -> window id
+  for _ in $(seq $((${2:-10} * 10))); do
+    id="$(xdotool search --name "$1" 2>/dev/null | head -n1)"
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}

@@ -8,15 +8,6 @@ make_archive="$2"
 source "$(dirname "$0")/e2e_common.sh" "$1"
 "$make_archive" "$work/bin/demodat" || fail "couldn't write the test archive"
 
-find_window() {  # name pattern -> window id, waiting up to 10 s
-  for _ in $(seq 100); do
-    id="$(xdotool search --name "$1" 2>/dev/null | head -n1)"
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
-
 cd "$work"
 TMPDIR="$work/tmp" "$work/bin/voltaresca" free 2>"$work/err.log" &
 pid=$!

@@ -6,12 +6,7 @@
 # Usage: wine_end_to_end.sh <wine-run> <voltaresca.exe> <demodat>
 set -uo pipefail
 wine="$1"
-work="$(mktemp -d)"
-pid=""
-trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*" >&2; echo "--- program log:" >&2; cat "$work/err.log" >&2 2>/dev/null; exit 1; }
-command -v xdotool >/dev/null || fail "xdotool is missing (scripts/setup installs it)"
-[ -n "${DISPLAY:-}" ] || fail "no DISPLAY: run under xvfb-run"
+source "$(dirname "$0")/e2e_common.sh" ""
 
 cp "$2" "$work/voltaresca.exe"
 cp "$3" "$work/demodat"
@@ -22,15 +17,6 @@ temp="$("$wine" winepath -u "$temp" | tr -d '\r')"
 [ -d "$temp" ] || fail "Wine's temporary folder '$temp' is not there"
 ours() { ls "$temp" | grep '^voltaresca-' | sort; }
 before="$(ours)"
-
-find_window() {  # name pattern -> window id, waiting up to $2 s
-  for _ in $(seq $(($2 * 10))); do
-    id="$(xdotool search --name "$1" 2>/dev/null | head -n1)"
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
 
 cd "$work"
 SDL_AUDIODRIVER=dummy "$wine" "$work/voltaresca.exe" free 2>"$work/err.log" &
