@@ -37,12 +37,21 @@ void setMaterialValues(Effect* effect, const Material* m) {
 
 void pushMaterialAttributes() { glPushAttrib(GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT | GL_CURRENT_BIT); }
 
+// True when the light adds nothing to the material: its colour is its ambient and emissive
+// terms alone, whatever the light, the normal or the shadow.
+bool lightsNothing(const Material* m) {
+    if (!m || m->specularLevel != 0.0f) return false;
+    for (int i = 0; i < 3; ++i)
+        if (m->diffuse[i] != 0.0f || m->specular[i] != 0.0f) return false;
+    return true;
+}
+
 void bindLitMaterial(Effect* effect, const Material* m, const char* suffix) {
     setMaterialValues(effect, m);
-    const char* base = lightingTechnique(m);
-    effect->selectTechnique(std::string(base) + suffix);
+    const std::string technique = litTechnique(effect, m, suffix);
+    effect->selectTechnique(technique);
     if (!m) return;
-    const std::string b = base;
+    const std::string b = lightingTechnique(m);
     if (b == "BlendTexTech" || b == "DiffTexTech" || b == "DiffTexBumpTech")
         effect->setTexture("diffTex", m->diffuseMap.texture->glName);
     if (b == "BumpTech" || b == "DiffTexBumpTech") effect->setTexture("normTex", m->bumpMap.texture->glName);
@@ -59,6 +68,18 @@ const char* lightingTechnique(const Material* m) {
     }
     if (blended) return "BlendTexTech";
     return bumpMap(m) ? "DiffTexBumpTech" : "DiffTexTech";
+}
+
+std::string litTechnique(const Effect* effect, const Material* m, const char* suffix) {
+    const std::string base = lightingTechnique(m);
+    if (!effect || !lightsNothing(m)) return base + suffix;
+    const char* unlit = base == "BlendTexTech"                              ? "UnlitBlendTexTech"
+                        : base == "BlendNoTexTech"                          ? "UnlitBlendNoTexTech"
+                        : base == "DiffTexTech" || base == "DiffTexBumpTech" ? "UnlitDiffTexTech"
+                                                                            : "UnlitNoTexTech";
+    std::string name = std::string(unlit) + suffix;
+    auto it = effect->techniques().find(name);
+    return it != effect->techniques().end() && it->second ? name : base + suffix;
 }
 
 const char* simpleTechnique(const Material* m) { return diffuseMap(m) ? "DiffTexTech" : "NoTexTech"; }

@@ -21,6 +21,11 @@ extern const float kShadowBias[16];
 // glow-shadow effect): blended when opacity is below 1 (the bump map is then ignored),
 // textured with a diffuse map, bumped with a bump map.
 const char* lightingTechnique(const Material* material);
+// The technique name `effect` draws `material` with: lightingTechnique + `suffix`, or, for a
+// material the light adds nothing to (no diffuse or specular colour, no specular level), the
+// effect's "Unlit..." technique of the same kind where it has one, which gives the same colour
+// without the lighting and shadow work.
+std::string litTechnique(const Effect* effect, const Material* material, const char* suffix);
 // The reduced choice of the simple binding: "DiffTexTech" with a diffuse map, else "NoTexTech".
 const char* simpleTechnique(const Material* material);
 

@@ -8,12 +8,16 @@
 #include "base/random.h"
 #include "app/controller.h"
 #include "gl/gl.h"
+#include "assets/content.h"
+#include "assets/effect.h"
+#include "assets/material.h"
 #include "assets/model.h"
 #include "assets/texture.h"
 #include "platform/platform.h"
 #include "render/credits.h"
 #include "scene_fixture.h"
 #include "render/electro.h"
+#include "render/std_lighting.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 #include "support/test_scene.h"
@@ -219,6 +223,46 @@ TEST_F(EffectsTest, GlowBrightensAroundItsPartAndIsBlackedOutByAPartInFront) {
     c->render(100.0f, 50.0f);
     const std::vector<unsigned char> hidden = texels(c->frame()->glowTexture()->glName, gw, gh);
     EXPECT_LT(hidden[lamp] + hidden[lamp + 1], 10) << "a non-glow part in front blacks the glow out";
+    EXPECT_EQ(c->frame()->firstGlError(), "");
+}
+
+// A material the light adds nothing to skips the lighting work and looks the same: the glass
+// (blended) and the textured floor with no diffuse or specular colour, drawn lit (a specular
+// level too small to show) and unlit.
+TEST_F(EffectsTest, MaterialsTheLightAddsNothingToDrawTheSameUnlit) {
+    TestSceneOptions options;
+    options.floorTexture = true;
+    DemoController* c = start(options);
+    Effect* glowShadow = DemoContent::instance()->find<Effect>("std_lighting_glow_shadow");
+    ASSERT_NE(glowShadow, nullptr);
+    Material* glass = DemoContent::instance()->find<Material>("glass");
+    Material* floor = DemoContent::instance()->find<Material>("floor");
+    ASSERT_TRUE(glass && floor);
+    auto frame = [&] {  // the same moment each time, replayed from the start
+        const float dt = c->seek(100.0f);
+        c->update(100.0f, dt);
+        c->render(100.0f, dt);
+        return texels(c->frame()->sceneColorTexture()->glName, kW, kH);
+    };
+    const std::vector<unsigned char> lit = frame();
+    for (Material* m : {glass, floor}) {
+        std::fill(m->diffuse, m->diffuse + 3, 0.0f);
+        std::fill(m->specular, m->specular + 3, 0.0f);
+        m->specularLevel = 1e-30f;
+    }
+    EXPECT_EQ(litTechnique(glowShadow, glass, "_GlowShadow"), "BlendNoTexTech_GlowShadow");
+    const std::vector<unsigned char> ambientOnly = frame();
+    for (Material* m : {glass, floor}) m->specularLevel = 0.0f;
+    EXPECT_EQ(litTechnique(glowShadow, glass, "_GlowShadow"), "UnlitBlendNoTexTech_GlowShadow");
+    EXPECT_EQ(litTechnique(glowShadow, floor, "_GlowShadow"), "UnlitDiffTexTech_GlowShadow");
+    const std::vector<unsigned char> unlit = frame();
+    int changed = 0, worst = 0;
+    for (size_t i = 0; i < lit.size(); ++i) {
+        changed += lit[i] != ambientOnly[i];
+        worst = std::max(worst, std::abs(unlit[i] - ambientOnly[i]));
+    }
+    EXPECT_GT(changed, kW * kH / 10) << "the two parts cover a good part of the picture";
+    EXPECT_LE(worst, 1);
     EXPECT_EQ(c->frame()->firstGlError(), "");
 }
 
