@@ -38,11 +38,12 @@ PartLists buildPartLists(Model* factory, Model* wheels, Model* winda) {
     return lists;
 }
 
-bool boxVisible(const sm::Frustum& f, const Box& box) {
+bool boxVisible(const sm::Frustum& f, const Box& box, const float* world) {
     bool nearOk = false, farOk = false, belowTop = false, aboveBottom = false, leftOfRight = false,
          rightOfLeft = false;
     for (int i = 0; i < 8; ++i) {
-        const sm::Vec3 v = boxCorner(box, i) - f.position;
+        const sm::Vec3 corner = world ? sm::transformPoint(world, boxCorner(box, i)) : boxCorner(box, i);
+        const sm::Vec3 v = corner - f.position;
         const float z = sm::dot(v, f.forward);
         const float y = sm::dot(v, f.up);
         const float x = sm::dot(v, f.right);
@@ -58,9 +59,13 @@ bool boxVisible(const sm::Frustum& f, const Box& box) {
     return nearOk && farOk && belowTop && aboveBottom && leftOfRight && rightOfLeft;
 }
 
+bool partInView(const MeshPart* part, const sm::Frustum& frustum) {
+    return part->noCull || boxVisible(frustum, part->box, part->mesh ? part->mesh->matrix : nullptr);
+}
+
 void cullParts(const PartList& parts, const sm::Frustum& frustum) {
     for (MeshPart* part : parts)
-        if (!part->noCull) part->visible = boxVisible(frustum, part->box);
+        if (!part->noCull) part->visible = partInView(part, frustum);
 }
 
 float CameraCutFade::step(bool scriptedCamera, float shotEnd, float t, float dt) {

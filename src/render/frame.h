@@ -27,10 +27,15 @@ PartLists buildPartLists(Model* factory, Model* wheels, Model* winda);
 // Runs `draw` with every part's material at `opacity`, then gives each its own value back.
 void withOpacity(const PartList& parts, float opacity, const std::function<void()>& draw);
 
-// The eight-corner test of an axis-aligned box (taken as it is, without a mesh transform):
-// culled when one plane has all eight corners on its outer side.
-bool boxVisible(const sm::Frustum& frustum, const Box& box);
-// visible = boxVisible for every part without `noCull`; the others keep their flag.
+// The eight-corner test of an axis-aligned box, its corners placed by `world` (a mesh's
+// column-major matrix; null: taken as they are): culled when one plane has all eight corners
+// on its outer side.
+bool boxVisible(const sm::Frustum& frustum, const Box& box, const float* world = nullptr);
+// Whether a pass looking through `frustum` may see the part: true for a part with `noCull`,
+// else its box where its mesh puts it (a moving crate is seen where it is, not where it was
+// modelled).
+bool partInView(const MeshPart* part, const sm::Frustum& frustum);
+// visible = partInView for every part without `noCull`; the others keep their flag.
 void cullParts(const PartList& parts, const sm::Frustum& frustum);
 
 // The fade over camera cuts: 0 to 1 over 6 s at the start, to black in the last 0.3 s of a

@@ -210,7 +210,10 @@ void FrameRenderer::render(float t, float dt) {
 
     float lightView[16];
     lightViewOf(lightView, viewMatrix_);
-    shadowMap_->render(projectionMatrix_, lightView);
+    sm::Frustum lightFrustum;
+    sm::frustumFromView(lightView, lightFrustum, kNear, kFar, fieldOfView_,
+                        static_cast<float>(width_) / static_cast<float>(height_));
+    shadowMap_->render(projectionMatrix_, lightView, lightFrustum);
     checkGl("the shadow pass");
 
     attachRenderTextures(*sceneTarget_, sceneColorTexture_->glName, sceneDepthTexture_, "the scene target");

@@ -4,6 +4,7 @@
 #include "gl/render_target.h"
 #include "assets/effect.h"
 #include "assets/model.h"
+#include "render/frame.h"
 
 void ShadowMap::create(int width, int height, const PartList& casters, Effect* effect) {
     release();
@@ -34,7 +35,7 @@ void ShadowMap::create(int width, int height, const PartList& casters, Effect* e
     effect_ = effect;
 }
 
-void ShadowMap::render(const float* projection, const float* lightView) {
+void ShadowMap::render(const float* projection, const float* lightView, const sm::Frustum& lightFrustum) {
     if (!target_) return;
     glPushAttrib(GL_VIEWPORT_BIT);
     glViewport(0, 0, width_, height_);
@@ -47,7 +48,7 @@ void ShadowMap::render(const float* projection, const float* lightView) {
         float lightViewProjection[16], mvp[16];
         sm::multiply(lightViewProjection, lightView, projection);
         for (MeshPart* part : casters_) {
-            if (!part->visible) continue;
+            if (!partInView(part, lightFrustum)) continue;
             sm::multiply(mvp, part->mesh->matrix, lightViewProjection);
             effect_->setMatrix("mvp", mvp);
             drawWithFirstPass(effect_, part);

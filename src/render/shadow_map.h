@@ -4,10 +4,11 @@
 
 #include <memory>
 
+#include "anim/math.h"
+#include "gl/render_target.h"
 #include "render/std_lighting.h"
 
 class Effect;
-#include "gl/render_target.h"
 
 class ShadowMap {
 public:
@@ -19,9 +20,11 @@ public:
     // The depth texture, the colour texture that completes the frame buffer, and the target
     // with both attached. `effect` ("shadow_mapping") is not owned; null draws no casters.
     void create(int width, int height, const PartList& casters, Effect* effect);
-    // One frame's depth pass from the light camera (projection P, view L). The viewport and
-    // the bound frame buffer are restored to what they were: (0, 0, window) and the default.
-    void render(const float* projection, const float* lightView);
+    // One frame's depth pass from the light camera (projection P, view L) with the casters
+    // that camera may see (`lightFrustum`, whether or not the viewer sees them: a caster just
+    // out of the picture still throws its shadow into it). The viewport and the bound frame
+    // buffer are restored to what they were: (0, 0, window) and the default.
+    void render(const float* projection, const float* lightView, const sm::Frustum& lightFrustum);
     // Deletes the GL objects; safe to repeat. Needs the GL context.
     void release();
     // Forgets the GL objects without deleting them (the context went first).

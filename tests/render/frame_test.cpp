@@ -37,20 +37,32 @@ TEST(Culling, EightCornerTest) {
     EXPECT_TRUE(boxVisible(f, makeBox(5, 8, -1, 1, -10.5f, -9.5f))) << "straddles the right plane";
     EXPECT_TRUE(boxVisible(f, makeBox(-1, 1, 5, 8, -10.5f, -9.5f))) << "straddles the top plane";
     EXPECT_TRUE(boxVisible(f, makeBox(-500, 500, -500, 500, -500, 500))) << "larger than the frustum";
+    // The corners where a mesh's matrix puts them: modelled behind the camera and moved 15
+    // ahead, or modelled in view and moved 20 to the right.
+    float ahead[16], aside[16];
+    sm::translation(ahead, 0, 0, -15);
+    sm::translation(aside, 20, 0, 0);
+    EXPECT_TRUE(boxVisible(f, makeBox(-1, 1, -1, 1, 5, 8), ahead));
+    EXPECT_FALSE(boxVisible(f, makeBox(-1, 1, -1, 1, -11, -9), aside));
 }
 
 TEST(Culling, NoCullPartsKeepTheirFlag) {
     const sm::Frustum f = lookingDownZ();
     Mesh mesh;
-    MeshPart behind, kept, inside;
-    behind.box = kept.box = makeBox(-1, 1, -1, 1, 5, 8);
+    MeshPart behind, kept, inside, moved;
+    behind.box = kept.box = moved.box = makeBox(-1, 1, -1, 1, 5, 8);
     inside.box = makeBox(-1, 1, -1, 1, -11, -9);
     kept.noCull = true;
-    inside.visible = false;
-    cullParts({&behind, &kept, &inside}, f);
+    inside.visible = moved.visible = false;
+    sm::translation(mesh.matrix, 0, 0, -15);
+    moved.mesh = &mesh;
+    cullParts({&behind, &kept, &inside, &moved}, f);
     EXPECT_FALSE(behind.visible);
     EXPECT_TRUE(kept.visible);
     EXPECT_TRUE(inside.visible);
+    EXPECT_TRUE(moved.visible) << "seen where its mesh is";
+    kept.visible = false;
+    EXPECT_TRUE(partInView(&kept, f)) << "a part that is never culled is in every view";
 }
 
 TEST(CameraCutFade, RisesFallsAtTheCutAndRisesAgain) {
