@@ -48,8 +48,7 @@ bool lightsNothing(const Material* m) {
 
 void bindLitMaterial(Effect* effect, const Material* m, const char* suffix) {
     setMaterialValues(effect, m);
-    const std::string technique = litTechnique(effect, m, suffix);
-    effect->selectTechnique(technique);
+    effect->selectTechnique(litTechnique(effect, m, suffix));
     if (!m) return;
     const std::string b = lightingTechnique(m);
     if (b == "BlendTexTech" || b == "DiffTexTech" || b == "DiffTexBumpTech")
