@@ -164,7 +164,11 @@ Model* ModelLoader::finish(ParsedModel& parsed) {
     Model* model = parsed.model.release();
     for (int i = 0; i < parsed.meshesRead; ++i) {
         if (model)
-            for (MeshPart* part : model->meshes[static_cast<size_t>(i)]->parts) uploadPart(part);
+            for (MeshPart* part : model->meshes[static_cast<size_t>(i)]->parts) {
+                uploadPart(part);
+                // Everything draws from the buffer; the next part read reuses this memory.
+                std::vector<MemoryVertex>().swap(part->vertices);
+            }
         if (observers_)
             for (IContentObserver* observer : *observers_) observer->onLoadStep();
     }
@@ -203,6 +207,19 @@ void drawPart(const MeshPart* part) {
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     glClientActiveTextureARB(GL_TEXTURE1_ARB);
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+}
+
+void drawPartSurface(const MeshPart* part) {
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, part->buffer);
+    glVertexPointer(3, GL_FLOAT, sizeof(MemoryVertex), reinterpret_cast<const void*>(offsetof(MemoryVertex, position)));
+    glClientActiveTextureARB(GL_TEXTURE0_ARB);
+    glTexCoordPointer(2, GL_FLOAT, sizeof(MemoryVertex), reinterpret_cast<const void*>(offsetof(MemoryVertex, uv)));
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDrawArrays(GL_TRIANGLES, 0, part->vertexCount);
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
 }
 
 sm::Vec3 boxCorner(const Box& b, int corner) {

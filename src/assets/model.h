@@ -45,7 +45,7 @@ public:
     unsigned buffer = 0;  // GL buffer object name
     Material* material = nullptr;
     int32_t vertexCount = 0;
-    std::vector<MemoryVertex> vertices;
+    std::vector<MemoryVertex> vertices;  // read from the file; freed once in `buffer`
     Mesh* mesh = nullptr;
     Box box;
     Sphere sphere;
@@ -120,5 +120,8 @@ void collectParts(std::vector<MeshPart*>& out, const std::vector<Mesh*>& meshes)
 // Draws the part's triangles from its vertex buffer: position, normal, the auxiliary vector as
 // texture coordinates of unit 0 and (u, v, 1) as those of unit 1.
 void drawPart(const MeshPart* part);
+// Draws the part's triangles with their positions and (u, v) as texture coordinates of unit 0
+// only, from its vertex buffer.
+void drawPartSurface(const MeshPart* part);
 // Corner 0..7 of a box as (x, y, z, 1): 0-3 the top face (max y), 4-7 the bottom face.
 sm::Vec3 boxCorner(const Box& box, int corner);
