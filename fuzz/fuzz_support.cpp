@@ -30,6 +30,7 @@ void APIENTRY genBuffers(GLsizei n, GLuint* names) {
 }
 void APIENTRY bindBuffer(GLenum, GLuint) {}
 void APIENTRY bufferData(GLenum, GLsizeiptrARB, const void*, GLenum) {}
+void APIENTRY bufferSubData(GLenum, GLintptrARB, GLsizeiptrARB, const void*) {}
 void APIENTRY deleteBuffers(GLsizei, const GLuint*) {}
 }  // namespace
 
@@ -37,5 +38,6 @@ void useBufferStubs() {
     vr_glGenBuffersARB = genBuffers;
     vr_glBindBufferARB = bindBuffer;
     vr_glBufferDataARB = bufferData;
+    vr_glBufferSubDataARB = bufferSubData;
     vr_glDeleteBuffersARB = deleteBuffers;
 }

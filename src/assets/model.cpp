@@ -34,7 +34,7 @@ constexpr size_t kFileVertexSize = 44;
 // Box and sphere from the extremes of the part's positions; an empty part gets an empty box.
 void setBounds(MeshPart& part, const float* lowest, const float* highest) {
     Box& box = part.box;
-    if (part.vertices.empty()) {
+    if (part.vertexCount == 0) {
         box = Box();
     } else {
         box.minX = lowest[0];
@@ -68,52 +68,60 @@ void setVertexPointers() {
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
 }
 
-// Null when the part record does not fit in what is left of the file.
-MeshPart* readPart(ByteReader& in) {
+// Null when the part record does not fit in what is left of the file; `data` receives where its
+// vertex records start.
+MeshPart* readPart(ByteReader& in, const unsigned char*& data) {
     std::string materialName;
     int32_t vertexCount = 0;
     if (!in.readString(materialName) || !in.readCount(vertexCount, kFileVertexSize)) return nullptr;
-    const unsigned char* data = in.take(static_cast<size_t>(vertexCount) * kFileVertexSize);
+    data = in.take(static_cast<size_t>(vertexCount) * kFileVertexSize);
     if (!data) return nullptr;
-
     auto* part = new MeshPart;
     part->materialName = std::move(materialName);
     part->vertexCount = vertexCount;
-    // One pass from the file bytes into the 60-byte vertices, gathering the bounds on the way.
-    part->vertices.reserve(static_cast<size_t>(vertexCount));
-    float lowest[3] = {0.0f, 0.0f, 0.0f}, highest[3] = {0.0f, 0.0f, 0.0f};
-    if (vertexCount > 0)
-        for (int k = 0; k < 3; ++k) lowest[k] = highest[k] = floatAt(data + 4 * k);
-    MemoryVertex v;
-    v.position[3] = v.normal[3] = v.aux[3] = v.uv[2] = 1.0f;
-    for (int32_t i = 0; i < vertexCount; ++i) {
-        const unsigned char* src = data + static_cast<size_t>(i) * kFileVertexSize;
-        for (int k = 0; k < 3; ++k) {
-            v.position[k] = floatAt(src + 4 * k);
-            v.normal[k] = floatAt(src + 12 + 4 * k);
-            v.aux[k] = floatAt(src + 24 + 4 * k);
-            lowest[k] = std::min(lowest[k], v.position[k]);
-            highest[k] = std::max(highest[k], v.position[k]);
-        }
-        v.uv[0] = floatAt(src + 36);
-        v.uv[1] = floatAt(src + 40);
-        part->vertices.push_back(v);
-    }
-    setBounds(*part, lowest, highest);
     return part;
 }
 
-// The part's vertex buffer: GL, so on the thread of the context.
-void uploadPart(MeshPart* part) {
+// The part's vertex buffer from its `vertexCount` 44-byte file records at `data`, with its
+// bounds: GL, so on the thread of the context. The records become 60-byte vertices a block at
+// a time, a block small enough to stay in the cache on its way to the driver.
+void uploadPart(MeshPart* part, const unsigned char* data) {
+    constexpr size_t kBlock = 1024;
+    const size_t count = static_cast<size_t>(part->vertexCount);
     glGenBuffersARB(1, &part->buffer);
     glBindBufferARB(GL_ARRAY_BUFFER_ARB, part->buffer);
-    glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(part->vertices.size() * sizeof(MemoryVertex)),
-                    part->vertices.data(), GL_STATIC_DRAW_ARB);
+    glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(count * sizeof(MemoryVertex)), nullptr,
+                    GL_STATIC_DRAW_ARB);
+    float lowest[3] = {0.0f, 0.0f, 0.0f}, highest[3] = {0.0f, 0.0f, 0.0f};
+    if (count > 0)
+        for (int k = 0; k < 3; ++k) lowest[k] = highest[k] = floatAt(data + 4 * k);
+    MemoryVertex block[kBlock];
+    for (size_t first = 0; first < count; first += kBlock) {
+        const size_t n = std::min(kBlock, count - first);
+        for (size_t i = 0; i < n; ++i) {
+            const unsigned char* src = data + (first + i) * kFileVertexSize;
+            MemoryVertex& v = block[i];
+            for (int k = 0; k < 3; ++k) {
+                v.position[k] = floatAt(src + 4 * k);
+                v.normal[k] = floatAt(src + 12 + 4 * k);
+                v.aux[k] = floatAt(src + 24 + 4 * k);
+                lowest[k] = std::min(lowest[k], v.position[k]);
+                highest[k] = std::max(highest[k], v.position[k]);
+            }
+            v.position[3] = v.normal[3] = v.aux[3] = v.uv[2] = 1.0f;
+            v.uv[0] = floatAt(src + 36);
+            v.uv[1] = floatAt(src + 40);
+        }
+        glBufferSubDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLintptrARB>(first * sizeof(MemoryVertex)),
+                           static_cast<GLsizeiptrARB>(n * sizeof(MemoryVertex)), block);
+    }
     // Pointers are set at draw time; leaving arrays enabled here would leak into other draws.
     glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+    setBounds(*part, lowest, highest);
 }
 
-Mesh* readMesh(ByteReader& in) {
+// Appends where each part's vertex records start to `partData`.
+Mesh* readMesh(ByteReader& in, std::vector<const unsigned char*>& partData) {
     auto* mesh = new Mesh;
     int32_t partCount = 0;
     if (!in.readInt32(mesh->id) || !in.readString(mesh->name) || !in.readInt32(partCount)) {
@@ -121,13 +129,15 @@ Mesh* readMesh(ByteReader& in) {
         return nullptr;
     }
     for (int32_t i = 0; i < partCount; ++i) {
-        MeshPart* part = readPart(in);
+        const unsigned char* data = nullptr;
+        MeshPart* part = readPart(in, data);
         if (!part) {
             delete mesh;
             return nullptr;
         }
         part->mesh = mesh;
         mesh->parts.push_back(part);
+        partData.push_back(data);
     }
     return mesh;
 }
@@ -135,15 +145,18 @@ Mesh* readMesh(ByteReader& in) {
 }  // namespace
 
 bool readModel(const unsigned char* bytes, size_t size, ParsedModel& out) {
-    out = ParsedModel();
+    out.model.reset();
+    out.meshesRead = 0;
+    out.partData.clear();
     ByteReader in(bytes, size);
     int32_t meshCount = 0;
     if (!in.readInt32(meshCount)) return false;
     out.model = std::make_unique<Model>();
     for (int32_t i = 0; i < meshCount; ++i) {
-        Mesh* mesh = readMesh(in);
+        Mesh* mesh = readMesh(in, out.partData);
         if (!mesh) {
             out.model.reset();
+            out.partData.clear();
             return false;
         }
         out.model->meshes.push_back(mesh);
@@ -154,20 +167,21 @@ bool readModel(const unsigned char* bytes, size_t size, ParsedModel& out) {
 
 bool readModelFile(const std::string& path, ParsedModel& out) {
     out = ParsedModel();
-    std::vector<unsigned char> bytes;
-    return readWholeFile(path, bytes) && readModel(bytes.data(), bytes.size(), out);
+    return readWholeFile(path, out.bytes) && readModel(out.bytes.data(), out.bytes.size(), out);
 }
 
 Model* ModelLoader::finish(ParsedModel& parsed) {
     // One step per mesh read, as if each were read here: a broken file steps for the meshes
     // before the break.
     Model* model = parsed.model.release();
+    size_t next = 0;  // into partData, which lists every part in order
     for (int i = 0; i < parsed.meshesRead; ++i) {
         if (model)
-            for (MeshPart* part : model->meshes[static_cast<size_t>(i)]->parts) uploadPart(part);
+            for (MeshPart* part : model->meshes[static_cast<size_t>(i)]->parts) uploadPart(part, parsed.partData[next++]);
         if (observers_)
             for (IContentObserver* observer : *observers_) observer->onLoadStep();
     }
+    parsed = ParsedModel();
     return model;
 }
 
@@ -203,6 +217,19 @@ void drawPart(const MeshPart* part) {
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     glClientActiveTextureARB(GL_TEXTURE1_ARB);
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+}
+
+void drawPartSurface(const MeshPart* part) {
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, part->buffer);
+    glVertexPointer(3, GL_FLOAT, sizeof(MemoryVertex), reinterpret_cast<const void*>(offsetof(MemoryVertex, position)));
+    glClientActiveTextureARB(GL_TEXTURE0_ARB);
+    glTexCoordPointer(2, GL_FLOAT, sizeof(MemoryVertex), reinterpret_cast<const void*>(offsetof(MemoryVertex, uv)));
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDrawArrays(GL_TRIANGLES, 0, part->vertexCount);
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
 }
 
 sm::Vec3 boxCorner(const Box& b, int corner) {

@@ -44,8 +44,7 @@ public:
 
     unsigned buffer = 0;  // GL buffer object name
     Material* material = nullptr;
-    int32_t vertexCount = 0;
-    std::vector<MemoryVertex> vertices;
+    int32_t vertexCount = 0;  // the vertices are in `buffer` only
     Mesh* mesh = nullptr;
     Box box;
     Sphere sphere;
@@ -81,11 +80,15 @@ public:
 // Reads ".geo" files. Every read is bounded by the file: a record that does not fit, or a
 // negative vertex count, fails the load with null. One onLoadStep per mesh read.
 // A model read from its bytes with no GL call yet (any thread): the meshes that were read whole
-// are counted even when the file breaks later (the model is then null).
+// are counted even when the file breaks later (the model is then null). The vertices stay file
+// records until the upload turns them into buffers.
 struct ParsedModel {
     std::unique_ptr<Model> model;
     int meshesRead = 0;
+    std::vector<unsigned char> bytes;            // the file, when readModelFile read it
+    std::vector<const unsigned char*> partData;  // each part's vertex records, in part order
 };
+// `partData` points into `bytes`, which must outlive the upload.
 bool readModel(const unsigned char* bytes, size_t size, ParsedModel& out);
 bool readModelFile(const std::string& path, ParsedModel& out);
 
@@ -120,5 +123,8 @@ void collectParts(std::vector<MeshPart*>& out, const std::vector<Mesh*>& meshes)
 // Draws the part's triangles from its vertex buffer: position, normal, the auxiliary vector as
 // texture coordinates of unit 0 and (u, v, 1) as those of unit 1.
 void drawPart(const MeshPart* part);
+// Draws the part's triangles with their positions and (u, v) as texture coordinates of unit 0
+// only, from its vertex buffer.
+void drawPartSurface(const MeshPart* part);
 // Corner 0..7 of a box as (x, y, z, 1): 0-3 the top face (max y), 4-7 the bottom face.
 sm::Vec3 boxCorner(const Box& box, int corner);

@@ -142,15 +142,8 @@ void BelieveScreen::drawScreenModel(const float* view, const float* projection) 
     glColor3f(1.0f, 1.0f, 1.0f);
     // The model's vertices are world coordinates: its mesh transform is not applied.
     for (Mesh* mesh : model_->meshes)
-        for (MeshPart* part : mesh->parts) {
-            if (!part->visible) continue;
-            glBegin(GL_TRIANGLES);
-            for (const MemoryVertex& v : part->vertices) {
-                glTexCoord2f(v.uv[0], v.uv[1]);
-                glVertex3f(v.position[0], v.position[1], v.position[2]);
-            }
-            glEnd();
-        }
+        for (MeshPart* part : mesh->parts)
+            if (part->visible) drawPartSurface(part);
     glBindTexture(GL_TEXTURE_2D, 0);
     glPopAttrib();
 }

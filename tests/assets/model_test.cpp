@@ -63,7 +63,10 @@ TEST_F(ModelTest, ReadsWhatTheWriterWrites) {
     EXPECT_EQ(part.materialName, "steel");
     EXPECT_EQ(part.vertexCount, 3);
     EXPECT_NE(part.buffer, 0u);
-    const MemoryVertex& v = part.vertices[1];
+    MemoryVertex v;
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, part.buffer);
+    glGetBufferSubDataARB(GL_ARRAY_BUFFER_ARB, sizeof v, sizeof v, &v);
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
     const float expected[15] = {4, 5, 6, 1, 0, 0, 1, 1, 0.5f, 0.25f, 0.125f, 1, 0.75f, 0.5f, 1};
     EXPECT_EQ(std::memcmp(&v, expected, sizeof expected), 0);
     EXPECT_EQ(part.box.minX, -1);
@@ -141,18 +144,21 @@ TEST_F(ModelTest, DrawnPartCoversItsPixels) {
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     glColor3f(1, 1, 1);
-    drawPart(model->meshes[0]->parts[0]);
-    const auto pixels = readPixels(0, 0, kWidth, kHeight);
-    auto lit = [&](int x, int y) { return pixels[(static_cast<size_t>(y) * kWidth + x) * 4] > 128; };
-    EXPECT_TRUE(lit(2, 2));
-    EXPECT_TRUE(lit(200, 40));
-    EXPECT_TRUE(lit(40, 200));
-    EXPECT_FALSE(lit(253, 253));
-    EXPECT_FALSE(lit(140, 140));
-    GLint buffer = -1;
-    glGetIntegerv(GL_ARRAY_BUFFER_BINDING_ARB, &buffer);
-    EXPECT_EQ(buffer, 0);
-    EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
+    for (auto draw : {drawPart, drawPartSurface}) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        draw(model->meshes[0]->parts[0]);
+        const auto pixels = readPixels(0, 0, kWidth, kHeight);
+        auto lit = [&](int x, int y) { return pixels[(static_cast<size_t>(y) * kWidth + x) * 4] > 128; };
+        EXPECT_TRUE(lit(2, 2));
+        EXPECT_TRUE(lit(200, 40));
+        EXPECT_TRUE(lit(40, 200));
+        EXPECT_FALSE(lit(253, 253));
+        EXPECT_FALSE(lit(140, 140));
+        GLint buffer = -1;
+        glGetIntegerv(GL_ARRAY_BUFFER_BINDING_ARB, &buffer);
+        EXPECT_EQ(buffer, 0);
+        EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
+    }
 }
 
 TEST(BoxCorner, TopFaceThenBottomFace) {

@@ -187,14 +187,16 @@ TEST(PicturePrefetch, SamePicturesAndLinesInTheOrderTaken) {
         PicturePrefetch prefetch(ahead ? paths : std::vector<std::string>{}, 2, 3);
         if (ahead) platform::sleepMilliseconds(100);  // the workers decode (and log) ahead first
         for (const std::string& path : paths) {
-            DecodedImage image;
+            MipmappedPicture picture;
             bool decoded = false;
-            if (!prefetch.take(path, decoded, image)) decoded = decodePicture(path, image);
+            if (!prefetch.take(path, decoded, picture)) decoded = decodeMipmapped(path, picture);
             log.write(("taken " + path).c_str());
             pictures.emplace_back();
+            const DecodedImage& image = picture.image;
             if (decoded)
                 pictures.back().assign(image.pixels, image.pixels + image.width * image.height * image.bitsPerPixel / 8);
-            releasePixels(image);
+            pictures.back().insert(pictures.back().end(), picture.chain.begin(), picture.chain.end());
+            releaseMipmapped(picture);
         }
         std::vector<std::string> lines;
         for (const std::string& line : log.lines) lines.push_back(line.substr(line.find(' ') + 1));  // no time
@@ -206,8 +208,8 @@ TEST(PicturePrefetch, SamePicturesAndLinesInTheOrderTaken) {
     EXPECT_EQ(here.second.size(), 16u);  // 12 "taken" and 4 warnings (the load pass names the failures)
     PicturePrefetch prefetch(paths, 1);
     bool decoded = false;
-    DecodedImage image;
-    EXPECT_FALSE(prefetch.take(dir.path() + "elsewhere.png", decoded, image));
+    MipmappedPicture picture;
+    EXPECT_FALSE(prefetch.take(dir.path() + "elsewhere.png", decoded, picture));
 }
 
 TEST(HalvePicture, AveragesBlocksAndClampsAtThinEdges) {
