@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "render/capture.h"
+#include "capture/options.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> words{"voltaresca-capture"};

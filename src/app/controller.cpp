@@ -11,7 +11,7 @@
 #include "gl/draw.h"
 #include "gl/gl.h"
 #include "platform/platform.h"
-#include "render/capture.h"
+#include "render/frame_schedule.h"
 
 namespace {
 const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
@@ -248,7 +248,7 @@ void DemoController::rewind() {
 
 float DemoController::seek(float t) {
     rewind();
-    CaptureOptions grid;
+    ScheduleDesc grid;
     grid.at = {t < 0.0f ? 0.0f : t};
     const std::vector<CaptureFrame> frames = captureSchedule(grid);
     replaying_ = true;

@@ -6,7 +6,7 @@
 
 #include "base/random.h"
 #include "assets/model.h"
-#include "render/capture.h"
+#include "render/frame_schedule.h"
 #include "render/frame.h"
 
 namespace {
@@ -132,7 +132,7 @@ TEST(Shake, ZeroIsTheCameraViewAndOtherValuesTurnItSlightly) {
 }
 
 TEST(CaptureSchedule, PlaysEveryFrameUpToTheLastMomentAndNamesTheRequestedOnes) {
-    CaptureOptions o;
+    ScheduleDesc o;
     o.fps = 10.0f;
     o.at = {250.0f, 100.0f};
     const std::vector<CaptureFrame> frames = captureSchedule(o);
@@ -146,7 +146,7 @@ TEST(CaptureSchedule, PlaysEveryFrameUpToTheLastMomentAndNamesTheRequestedOnes) 
     EXPECT_EQ(frames[3].dt, 50.0f);
     EXPECT_FALSE(frames[3].file.empty());
 
-    CaptureOptions seq;
+    ScheduleDesc seq;
     seq.fps = 4.0f;
     seq.from = 500.0f;
     seq.to = 1000.0f;
@@ -156,27 +156,6 @@ TEST(CaptureSchedule, PlaysEveryFrameUpToTheLastMomentAndNamesTheRequestedOnes) 
     EXPECT_EQ(sequence[2].file, "frame_000000.png");
     EXPECT_EQ(sequence[4].file, "frame_000002.png");
     EXPECT_EQ(sequence[4].dt, 250.0f);
-}
-
-TEST(CaptureOptions, RejectsBadInputWithAMessage) {
-    auto parse = [](std::vector<const char*> args, std::string& error) {
-        args.insert(args.begin(), "voltaresca-capture");
-        CaptureOptions o;
-        return parseCaptureOptions(static_cast<int>(args.size()), args.data(), o, error);
-    };
-    std::string error;
-    EXPECT_TRUE(parse({"--size", "1280x720", "--at", "0,1500"}, error)) << error;
-    for (const auto& bad : std::vector<std::vector<const char*>>{{"--size", "0x720", "--at", "0"},
-                                                                 {"--size", "12x", "--at", "0"},
-                                                                 {"--at", "1,x"},
-                                                                 {"--fps", "0", "--to", "10"},
-                                                                 {"--to"},
-                                                                 {"--colour", "red"},
-                                                                 {"--fps", "30"}}) {
-        error.clear();
-        EXPECT_FALSE(parse(bad, error));
-        EXPECT_FALSE(error.empty());
-    }
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-#include "app/video_writer.h"
+#include "capture/video_writer.h"
 #include "assets/image.h"
 #include "support/temp_dir.h"
 

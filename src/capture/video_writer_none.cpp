@@ -1,6 +1,6 @@
 // The video writer of a build without FFmpeg's libraries (the Windows build): it refuses, and
 // says how to make the video from a picture sequence instead.
-#include "app/video_writer.h"
+#include "capture/video_writer.h"
 
 struct VideoWriter::Impl {};
 

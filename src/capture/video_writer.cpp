@@ -1,4 +1,4 @@
-#include "app/video_writer.h"
+#include "capture/video_writer.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -167,6 +167,119 @@ struct VideoWriter::Impl {
         }
     }
 
+    // The H.264 encoder and its stream.
+    bool openVideo(std::string& error) {
+        const AVCodec* h264 = avcodec_find_encoder_by_name("libx264");
+        if (!h264) h264 = avcodec_find_encoder(AV_CODEC_ID_H264);
+        video = h264 ? avcodec_alloc_context3(h264) : nullptr;
+        if (!video) {
+            error = "FFmpeg has no H.264 encoder here (Debian's libavcodec brings libx264)";
+            return false;
+        }
+        const AVRational rate = av_d2q(desc.fps, 100000);
+        video->width = desc.width;
+        video->height = desc.height;
+        video->framerate = rate;
+        video->time_base = av_inv_q(rate);
+        video->pix_fmt = AV_PIX_FMT_YUV420P;
+        video->gop_size = std::max(1, static_cast<int>(desc.fps * 2.0));
+        video->color_primaries = AVCOL_PRI_BT709;
+        video->color_trc = AVCOL_TRC_BT709;
+        video->colorspace = AVCOL_SPC_BT709;
+        video->color_range = AVCOL_RANGE_MPEG;
+        if (output->oformat->flags & AVFMT_GLOBALHEADER) video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        av_opt_set(video->priv_data, "preset", "superfast", 0);
+        av_opt_set_int(video->priv_data, "crf", desc.crf, 0);
+        const int status = avcodec_open2(video, h264, nullptr);
+        if (status < 0) {
+            error = "can't open the H.264 encoder: " + describe(status);
+            return false;
+        }
+        videoStream = avformat_new_stream(output, nullptr);
+        if (!videoStream || avcodec_parameters_from_context(videoStream->codecpar, video) < 0) {
+            error = "can't add the video stream";
+            return false;
+        }
+        videoStream->time_base = video->time_base;
+        videoStream->avg_frame_rate = rate;
+        videoStream->r_frame_rate = rate;
+        return true;
+    }
+
+    // The AAC encoder, its stream and the frame the music goes through.
+    bool openAudio(std::string& error) {
+        const AVCodec* aac = avcodec_find_encoder(AV_CODEC_ID_AAC);
+        audio = aac ? avcodec_alloc_context3(aac) : nullptr;
+        if (!audio) {
+            error = "FFmpeg has no AAC encoder here";
+            return false;
+        }
+        audio->sample_fmt = AV_SAMPLE_FMT_FLTP;
+        audio->sample_rate = kSampleRate;
+        audio->bit_rate = 192000;
+        audio->time_base = AVRational{1, kSampleRate};
+        av_channel_layout_default(&audio->ch_layout, 2);
+        if (output->oformat->flags & AVFMT_GLOBALHEADER) audio->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        const int status = avcodec_open2(audio, aac, nullptr);
+        audioStream = status >= 0 ? avformat_new_stream(output, nullptr) : nullptr;
+        if (!audioStream || avcodec_parameters_from_context(audioStream->codecpar, audio) < 0) {
+            error = "can't open the AAC encoder: " + describe(status);
+            return false;
+        }
+        audioStream->time_base = audio->time_base;
+        sound = av_frame_alloc();
+        if (sound) {
+            sound->format = AV_SAMPLE_FMT_FLTP;
+            sound->sample_rate = kSampleRate;
+            av_channel_layout_default(&sound->ch_layout, 2);
+            sound->nb_samples = audio->frame_size;
+        }
+        if (!sound || av_frame_get_buffer(sound, 0) < 0) {
+            error = "out of memory for the sound";
+            return false;
+        }
+        return true;
+    }
+
+    // The frame a picture is converted into, the packet and the colour conversion.
+    bool makePicture(std::string& error) {
+        picture = av_frame_alloc();
+        packet = av_packet_alloc();
+        if (!picture || !packet) {
+            error = "out of memory for the video";
+            return false;
+        }
+        picture->format = AV_PIX_FMT_YUV420P;
+        picture->width = desc.width;
+        picture->height = desc.height;
+        if (av_frame_get_buffer(picture, 0) < 0) {
+            error = "out of memory for the video frames";
+            return false;
+        }
+        converter = makeConverter(desc.width, desc.height);
+        if (!converter) {
+            error = "can't set up the colour conversion";
+            return false;
+        }
+        return true;
+    }
+
+    // Opens the file and writes its header.
+    bool startFile(std::string& error) {
+        int status = avio_open(&output->pb, desc.path.c_str(), AVIO_FLAG_WRITE);
+        if (status < 0) {
+            error = "can't write '" + desc.path + "': " + describe(status);
+            return false;
+        }
+        status = avformat_write_header(output, nullptr);
+        if (status < 0) {
+            error = "can't start '" + desc.path + "': " + describe(status);
+            return false;
+        }
+        headerWritten = true;
+        return true;
+    }
+
     void fail(const std::string& message) {
         std::lock_guard<std::mutex> guard(lock);
         if (failure.empty()) failure = message;
@@ -271,109 +384,14 @@ std::unique_ptr<VideoWriter> VideoWriter::open(const VideoDesc& desc, std::strin
         return nullptr;
     }
     if (!desc.music.empty() && !decodeMusic(desc.music, w.music, error)) return nullptr;
-    int status = avformat_alloc_output_context2(&w.output, nullptr, "mp4", desc.path.c_str());
+    const int status = avformat_alloc_output_context2(&w.output, nullptr, "mp4", desc.path.c_str());
     if (status < 0 || !w.output) {
         error = "can't make an MP4 file: " + describe(status);
         return nullptr;
     }
-
-    const AVCodec* h264 = avcodec_find_encoder_by_name("libx264");
-    if (!h264) h264 = avcodec_find_encoder(AV_CODEC_ID_H264);
-    w.video = h264 ? avcodec_alloc_context3(h264) : nullptr;
-    if (!w.video) {
-        error = "FFmpeg has no H.264 encoder here (Debian's libavcodec brings libx264)";
+    if (!w.openVideo(error) || (!w.music[0].empty() && !w.openAudio(error)) || !w.makePicture(error) ||
+        !w.startFile(error))
         return nullptr;
-    }
-    const AVRational rate = av_d2q(desc.fps, 100000);
-    w.video->width = desc.width;
-    w.video->height = desc.height;
-    w.video->framerate = rate;
-    w.video->time_base = av_inv_q(rate);
-    w.video->pix_fmt = AV_PIX_FMT_YUV420P;
-    w.video->gop_size = std::max(1, static_cast<int>(desc.fps * 2.0));
-    w.video->color_primaries = AVCOL_PRI_BT709;
-    w.video->color_trc = AVCOL_TRC_BT709;
-    w.video->colorspace = AVCOL_SPC_BT709;
-    w.video->color_range = AVCOL_RANGE_MPEG;
-    if (w.output->oformat->flags & AVFMT_GLOBALHEADER) w.video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    av_opt_set(w.video->priv_data, "preset", "superfast", 0);
-    av_opt_set_int(w.video->priv_data, "crf", desc.crf, 0);
-    status = avcodec_open2(w.video, h264, nullptr);
-    if (status < 0) {
-        error = "can't open the H.264 encoder: " + describe(status);
-        return nullptr;
-    }
-    w.videoStream = avformat_new_stream(w.output, nullptr);
-    if (!w.videoStream || avcodec_parameters_from_context(w.videoStream->codecpar, w.video) < 0) {
-        error = "can't add the video stream";
-        return nullptr;
-    }
-    w.videoStream->time_base = w.video->time_base;
-    w.videoStream->avg_frame_rate = rate;
-    w.videoStream->r_frame_rate = rate;
-
-    if (!w.music[0].empty()) {
-        const AVCodec* aac = avcodec_find_encoder(AV_CODEC_ID_AAC);
-        w.audio = aac ? avcodec_alloc_context3(aac) : nullptr;
-        if (!w.audio) {
-            error = "FFmpeg has no AAC encoder here";
-            return nullptr;
-        }
-        w.audio->sample_fmt = AV_SAMPLE_FMT_FLTP;
-        w.audio->sample_rate = kSampleRate;
-        w.audio->bit_rate = 192000;
-        w.audio->time_base = AVRational{1, kSampleRate};
-        av_channel_layout_default(&w.audio->ch_layout, 2);
-        if (w.output->oformat->flags & AVFMT_GLOBALHEADER) w.audio->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        status = avcodec_open2(w.audio, aac, nullptr);
-        w.audioStream = status >= 0 ? avformat_new_stream(w.output, nullptr) : nullptr;
-        if (!w.audioStream || avcodec_parameters_from_context(w.audioStream->codecpar, w.audio) < 0) {
-            error = "can't open the AAC encoder: " + describe(status);
-            return nullptr;
-        }
-        w.audioStream->time_base = w.audio->time_base;
-        w.sound = av_frame_alloc();
-        if (!w.sound) return nullptr;
-        w.sound->format = AV_SAMPLE_FMT_FLTP;
-        w.sound->sample_rate = kSampleRate;
-        av_channel_layout_default(&w.sound->ch_layout, 2);
-        w.sound->nb_samples = w.audio->frame_size;
-        if (av_frame_get_buffer(w.sound, 0) < 0) {
-            error = "out of memory for the sound";
-            return nullptr;
-        }
-    }
-
-    w.picture = av_frame_alloc();
-    w.packet = av_packet_alloc();
-    if (!w.picture || !w.packet) {
-        error = "out of memory for the video";
-        return nullptr;
-    }
-    w.picture->format = AV_PIX_FMT_YUV420P;
-    w.picture->width = desc.width;
-    w.picture->height = desc.height;
-    if (av_frame_get_buffer(w.picture, 0) < 0) {
-        error = "out of memory for the video frames";
-        return nullptr;
-    }
-    w.converter = makeConverter(desc.width, desc.height);
-    if (!w.converter) {
-        error = "can't set up the colour conversion";
-        return nullptr;
-    }
-
-    status = avio_open(&w.output->pb, desc.path.c_str(), AVIO_FLAG_WRITE);
-    if (status < 0) {
-        error = "can't write '" + desc.path + "': " + describe(status);
-        return nullptr;
-    }
-    status = avformat_write_header(w.output, nullptr);
-    if (status < 0) {
-        error = "can't start '" + desc.path + "': " + describe(status);
-        return nullptr;
-    }
-    w.headerWritten = true;
     return std::unique_ptr<VideoWriter>(new VideoWriter(std::move(impl)));
 }
 

@@ -1,0 +1,41 @@
+// PNG compression on worker threads, so that drawing goes on while pictures are written: a
+// queue of a few read-back frames, each picture written whole by one worker. The first failure
+// is kept and stops the capture; finish() writes what is queued.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class PictureWriter {
+public:
+    PictureWriter();
+    ~PictureWriter();
+    PictureWriter(const PictureWriter&) = delete;
+    PictureWriter& operator=(const PictureWriter&) = delete;
+
+    // Takes the pixels (RGBA, bottom row first); waits while the queue is full. False once a
+    // picture has failed.
+    bool write(std::string path, int width, int height, std::vector<unsigned char> pixels);
+    bool failed();
+    // Writes what is queued and ends the workers; the first error, empty when none.
+    std::string finish();
+
+private:
+    struct Job {
+        std::string path;
+        int width, height;
+        std::vector<unsigned char> pixels;
+    };
+    void work();
+
+    std::mutex mutex_;
+    std::condition_variable ready_, room_;
+    std::deque<Job> jobs_;
+    std::vector<std::thread> workers_;
+    std::string error_;
+    bool done_ = false;
+};
