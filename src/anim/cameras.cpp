@@ -5,7 +5,6 @@
 
 #include "base/binary.h"
 #include "anim/properties.h"
-#include "gl/gl.h"
 #include "base/log.h"
 
 AnimCamera::AnimCamera(int32_t id_) : id(id_) { sm::identity(view); }
@@ -60,9 +59,8 @@ std::vector<std::unique_ptr<AnimCamera>> parseCameras(const unsigned char* data,
         if (ok) cameras.push_back(std::move(camera));
     }
     if (!ok) {
-        controllerLog()
-            ->log("error: the camera file '" + source +
-                  "' is truncated or has a bad count; no animated cameras (rewrite it with the content generator)");
+        logError("the camera file '" + source +
+                 "' is truncated or has a bad count; no animated cameras (rewrite it with the content generator)");
         return {};
     }
     for (auto& camera : cameras) {
@@ -76,13 +74,17 @@ std::vector<std::unique_ptr<AnimCamera>> parseCameras(const unsigned char* data,
     return cameras;
 }
 
-std::vector<std::unique_ptr<AnimCamera>> loadCameras(const std::string& path, ITransformTree* tree) {
+std::vector<std::unique_ptr<AnimCamera>> loadCameras(const std::string& path, ITransformTree* tree,
+                                                     std::vector<std::string>* reasons) {
+    FailureReasons failures;
     std::vector<unsigned char> bytes;
-    if (!readWholeFile(path, bytes)) {
+    std::vector<std::unique_ptr<AnimCamera>> cameras;
+    if (readWholeFile(path, bytes))
+        cameras = parseCameras(bytes.data(), bytes.size(), tree, path);
+    else
         logError("couldn't read the camera file '" + path + "'; no animated cameras");
-        return {};
-    }
-    return parseCameras(bytes.data(), bytes.size(), tree, path);
+    failures.takeInto(reasons);
+    return cameras;
 }
 
 AnimCamera* CameraChanger::select(float seconds) {
@@ -123,11 +125,6 @@ EditableCamera::EditableCamera(const CameraProperty& property, const PropertyReg
       rotationProperty(registry.byId(property.rotationId)),
       scalarAProperty(registry.byId(property.scalarAId)),
       scalarBProperty(registry.byId(property.scalarBId)) {}
-
-void EditableCamera::applyView(float time) {
-    float view[16];
-    glMultMatrixf(getViewMatrix(view, time));
-}
 
 // The matrix of glRotatef(-r.z, z) glRotatef(-r.y, x) glRotatef(-r.x, y) glTranslatef(-p), built
 // here rather than read back from OpenGL so that it needs no context.

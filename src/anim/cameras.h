@@ -49,8 +49,10 @@ public:
 
 // Reads "cameras.cam": one AnimCamera per record, with its end time taken from `tree` (the
 // "cameras" animation, may be null) and bound to it; sorted by end time. An unreadable or
-// broken file gives an empty list and one log line naming the file.
-std::vector<std::unique_ptr<AnimCamera>> loadCameras(const std::string& path, ITransformTree* tree);
+// broken file gives an empty list and one log line naming the file, which `reasons` (when
+// given) also gets.
+std::vector<std::unique_ptr<AnimCamera>> loadCameras(const std::string& path, ITransformTree* tree,
+                                                     std::vector<std::string>* reasons = nullptr);
 // The same from bytes already in memory; `source` names them in the log line.
 std::vector<std::unique_ptr<AnimCamera>> parseCameras(const unsigned char* data, size_t size, ITransformTree* tree,
                                                        const std::string& source);
@@ -80,8 +82,6 @@ public:
     EditableCamera(const CameraProperty& property, const PropertyRegistry& registry);
     virtual ~EditableCamera() = default;
 
-    // Multiplies the current OpenGL matrix by the view at `time` (milliseconds).
-    virtual void applyView(float time);
     virtual float* getViewMatrix(float* out, float time);
     virtual sm::Vec3 position(float time);
     // The view matrix applied to the point (0, 0, -1).

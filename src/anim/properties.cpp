@@ -57,10 +57,13 @@ bool skipKeys(std::istream& in) {
 PropertyRegistry::PropertyRegistry() = default;
 PropertyRegistry::~PropertyRegistry() = default;
 
-bool PropertyRegistry::reload(const std::string& path) {
+bool PropertyRegistry::reload(const std::string& path, std::vector<std::string>* reasons) {
     {
+        FailureReasons failures;
         PropertyRegistry trial;
-        if (!trial.load(path)) return false;
+        const bool loaded = trial.load(path);
+        failures.takeInto(reasons);
+        if (!loaded) return false;
     }
     {
         std::lock_guard<std::mutex> guard(lock_);

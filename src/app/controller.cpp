@@ -27,7 +27,7 @@ DemoController::DemoController() {
 
 DemoController::~DemoController() { shutdown(); }
 
-void DemoController::logError(const std::string& message) {
+void DemoController::logVerbatim(const std::string& message) {
     if (logger_) logger_->log(message);
 }
 
@@ -41,19 +41,19 @@ bool DemoController::init(RunMode mode, int width, int height, int bitsPerPixel,
     window_->titled = titled_;
     window_->swapInterval = verticalSync_ && !headless_ ? 1 : 0;
     if (!window_->create(width, height, bitsPerPixel, frequency, fullScreen)) {
-        logError("couldn't initialize opengl window");
+        logVerbatim("couldn't initialize opengl window");
         shutdown();
         return false;
     }
     std::string missing;
     if (!loadGLExtensions(&missing)) {
-        logError("couldn't initialize opengl extensions: " + missing);
+        logVerbatim("couldn't initialize opengl extensions: " + missing);
         shutdown();
         return false;
     }
     cgContext_.reset(fx::createContext());  // null when the driver can't compile GLSL 1.20
     if (!cgContext_) {
-        logError("couldn't initialize cg");
+        logVerbatim("couldn't initialize cg");
         shutdown();
         return false;
     }
@@ -76,7 +76,7 @@ template <typename T>
 bool DemoController::require(const char* kind, const std::string& name, T*& out) {
     out = DemoContent::instance()->find<T>(name);
     if (out) return true;
-    logError(std::string("error: ") + kind + " '" + name + "' wasn't found");
+    ::logError(std::string(kind) + " '" + name + "' wasn't found");
     return false;
 }
 
@@ -157,7 +157,7 @@ void DemoController::redrawLoadingScreen() {
                            frame_ ? frame_->projectionMatrix() : kIdentity, kClearColour);
 }
 
-void DemoController::onLoadError(const std::string& message) { logError("error: " + message); }
+void DemoController::onLoadError(const std::string& message) { ::logError(message); }
 
 void DemoController::onLoadBegin(int total) {
     if (!loadingScreen_) return;

@@ -131,10 +131,20 @@ private:
         void operator()(fx::Context* context) const;
     };
 
-    void logError(const std::string& message);
+    // Logs `message` as it is through the controller's log (nothing put in front of it).
+    void logVerbatim(const std::string& message);
     void redrawLoadingScreen();
     // Finds the node animations and binds them to the scene's meshes.
     void bindAnimations();
+    // The steps of reloadContent (reload.cpp); each adds its lines to the pass's report and
+    // says whether it changed what the frame is prepared from.
+    struct ReloadPass;
+    bool reloadAssets(ReloadPass& pass);  // effects, materials, node animations
+    void swapIn(ReloadPass& pass, AssetKind kind, const std::string& name, IDisposable* existing,
+                std::unique_ptr<IDisposable> fresh);
+    bool reloadCameras(ReloadPass& pass);
+    bool reloadPropertyScript(ReloadPass& pass);
+    void reportReadAtStart(ReloadPass& pass);
     // Looks a named asset up; a missing one is logged and makes the result false.
     template <typename T>
     bool require(const char* kind, const std::string& name, T*& out);

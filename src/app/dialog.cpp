@@ -100,12 +100,73 @@ bool parseModeText(const std::string& text, SetupResult& out) {
     return true;
 }
 
+namespace {
+
+// The dialog's choices, kept from frame to frame.
+struct DialogChoices {
+    std::vector<std::string> entries;  // the display modes as the list shows them
+    int selected = -1;                 // none until the display's current mode or a click picks one
+    bool windowed = false;
+    bool verticalSync = true;
+};
+
+// The picture in the top band; a larger one is cut, as the dialog is made for exactly 400 x 150.
+void drawPicture(unsigned picture, int width, int height) {
+    if (!picture) return;
+    const float u = std::min(1.0f, static_cast<float>(kPictureWidth) / static_cast<float>(width));
+    const float v = std::min(1.0f, static_cast<float>(kPictureHeight) / static_cast<float>(height));
+    const float w = std::min(width, kPictureWidth), h = std::min(height, kPictureHeight);
+    ImGui::GetWindowDrawList()->AddImage(reinterpret_cast<ImTextureID>(static_cast<intptr_t>(picture)), ImVec2(0, 0),
+                                         ImVec2(w, h), ImVec2(0, 0), ImVec2(u, v));
+}
+
+// The mode list, "Start", "Quit" and the two boxes below the picture. True once "Start" (with a
+// mode that reads) or "Quit" is chosen; result.startFlag says which. Space activates the focused
+// button; on the first frame the focus goes to "Start".
+bool drawControls(DialogChoices& choices, bool firstFrame, bool spacePressed, SetupResult& result) {
+    bool done = false;
+    ImGui::SetCursorPos(ImVec2(8, kPictureHeight + 22));
+    ImGui::SetNextItemWidth(216);
+    const char* preview = choices.selected >= 0 ? choices.entries[choices.selected].c_str() : "";
+    if (ImGui::BeginCombo("##mode", preview)) {
+        for (int i = 0; i < static_cast<int>(choices.entries.size()); ++i) {
+            ImGui::PushID(i);
+            if (ImGui::Selectable(choices.entries[i].c_str(), i == choices.selected)) choices.selected = i;
+            if (i == choices.selected) ImGui::SetItemDefaultFocus();
+            ImGui::PopID();
+        }
+        ImGui::EndCombo();
+    }
+    ImGui::SetCursorPos(ImVec2(234, kPictureHeight + 22));
+    ImGui::BeginDisabled(choices.selected < 0);
+    if (firstFrame) ImGui::SetKeyboardFocusHere();
+    bool start = ImGui::Button("Start", ImVec2(75, 0));
+    start = start || (spacePressed && ImGui::IsItemFocused());
+    if (start && choices.selected >= 0 && parseModeText(choices.entries[choices.selected], result)) {
+        result.startFlag = 1;
+        done = true;
+    }
+    ImGui::EndDisabled();
+    ImGui::SetCursorPos(ImVec2(315, kPictureHeight + 22));
+    if (ImGui::Button("Quit", ImVec2(75, 0)) || (spacePressed && ImGui::IsItemFocused())) {
+        result.startFlag = 0;
+        done = true;
+    }
+    ImGui::SetCursorPos(ImVec2(8, kPictureHeight + 50));
+    ImGui::Checkbox("Windowed", &choices.windowed);
+    ImGui::SameLine(0.0f, 24.0f);
+    ImGui::Checkbox("Vertical sync", &choices.verticalSync);
+    return done;
+}
+
+}  // namespace
+
 bool runSetupDialog(SetupResult& result) {
     result = SetupResult();
-    const std::vector<std::string> entries = sortedModeTexts(platform::displayModes());
-    int selected = -1;
+    DialogChoices choices;
+    choices.entries = sortedModeTexts(platform::displayModes());
     platform::DisplayMode current;
-    if (platform::currentDisplayMode(current)) selected = currentModeEntry(entries, current);
+    if (platform::currentDisplayMode(current)) choices.selected = currentModeEntry(choices.entries, current);
 
     platform::WindowDesc desc;
     desc.title = "Voltaresca";
@@ -122,73 +183,30 @@ bool runSetupDialog(SetupResult& result) {
     const unsigned picture = loadPicture(pictureWidth, pictureHeight);
 
     bool done = false;
-    int frame = 0;
-    bool windowed = false, verticalSync = true;
-    while (!done) {
+    for (int frame = 0; !done; ++frame) {
         bool spacePressed = false;  // activates the focused button
         if (!platform::beginUiFrame(window, spacePressed)) {
             result.startFlag = 0;  // the window's close, or Ctrl+C
             break;
         }
-
         ImGui::SetNextWindowPos(ImVec2(0, 0));
         ImGui::SetNextWindowSize(ImVec2(static_cast<float>(kPictureWidth), static_cast<float>(kDialogHeight)));
         ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0, 0));
         ImGui::PushStyleColor(ImGuiCol_WindowBg, IM_COL32(0, 0, 0, 255));
         ImGui::Begin("setup", nullptr,
                      ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings);
-        ImDrawList* draw = ImGui::GetWindowDrawList();
-        if (picture) {
-            // A larger picture is cut, as the dialog is made for exactly 400 x 150.
-            const float u = std::min(1.0f, static_cast<float>(kPictureWidth) / static_cast<float>(pictureWidth));
-            const float v = std::min(1.0f, static_cast<float>(kPictureHeight) / static_cast<float>(pictureHeight));
-            const float w = std::min(pictureWidth, kPictureWidth), h = std::min(pictureHeight, kPictureHeight);
-            draw->AddImage(reinterpret_cast<ImTextureID>(static_cast<intptr_t>(picture)), ImVec2(0, 0), ImVec2(w, h),
-                           ImVec2(0, 0), ImVec2(u, v));
-        }
-
-        ImGui::SetCursorPos(ImVec2(8, kPictureHeight + 22));
-        ImGui::SetNextItemWidth(216);
-        const char* preview = selected >= 0 ? entries[selected].c_str() : "";
-        if (ImGui::BeginCombo("##mode", preview)) {
-            for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
-                ImGui::PushID(i);
-                if (ImGui::Selectable(entries[i].c_str(), i == selected)) selected = i;
-                if (i == selected) ImGui::SetItemDefaultFocus();
-                ImGui::PopID();
-            }
-            ImGui::EndCombo();
-        }
-        ImGui::SetCursorPos(ImVec2(234, kPictureHeight + 22));
-        ImGui::BeginDisabled(selected < 0);
-        if (frame == 0) ImGui::SetKeyboardFocusHere();  // focus starts on "Start": Space starts
-        bool start = ImGui::Button("Start", ImVec2(75, 0));
-        start = start || (spacePressed && ImGui::IsItemFocused());
-        if (start && selected >= 0 && parseModeText(entries[selected], result)) {
-            result.startFlag = 1;
-            done = true;
-        }
-        ImGui::EndDisabled();
-        ImGui::SetCursorPos(ImVec2(315, kPictureHeight + 22));
-        if (ImGui::Button("Quit", ImVec2(75, 0)) || (spacePressed && ImGui::IsItemFocused())) {
-            result.startFlag = 0;
-            done = true;
-        }
-        ImGui::SetCursorPos(ImVec2(8, kPictureHeight + 50));
-        ImGui::Checkbox("Windowed", &windowed);
-        ImGui::SameLine(0.0f, 24.0f);
-        ImGui::Checkbox("Vertical sync", &verticalSync);
+        drawPicture(picture, pictureWidth, pictureHeight);
+        done = drawControls(choices, frame == 0, spacePressed, result);
         ImGui::End();
         ImGui::PopStyleColor();
         ImGui::PopStyleVar();
 
         platform::endUiFrame(window);
-        ++frame;
         if (!done) platform::sleepMilliseconds(10);  // a dialog need not spin a core
     }
 
-    result.windowed = windowed;
-    result.verticalSync = verticalSync;
+    result.windowed = choices.windowed;
+    result.verticalSync = choices.verticalSync;
     if (picture) {
         const GLuint name = picture;
         glDeleteTextures(1, &name);

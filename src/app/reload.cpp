@@ -1,6 +1,5 @@
 // Live reload of the content that an author edits while the film runs.
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <set>
 
@@ -13,40 +12,16 @@
 
 namespace {
 
-// The error lines logged while it lives, without their time stamp and logger name.
-class ErrorLines : public ILogOutput {
-public:
-    // `folder`: the data folder, left out of the lines (the archive's names are what an author
-    // knows).
-    ErrorLines(Logger* logger, std::string folder) : logger_(logger), folder_(std::move(folder)) {
-        if (logger_) logger_->addOutput(this);
+// A step's failures joined for its report line, without the data folder `folder` (the archive's
+// names are what an author knows); "see the log" when the step gave none.
+std::string reasonText(const std::vector<std::string>& reasons, const std::string& folder) {
+    std::string text;
+    for (std::string reason : reasons) {
+        for (size_t at; !folder.empty() && (at = reason.find(folder)) != std::string::npos;) reason.erase(at, folder.size());
+        text += (text.empty() ? "" : "; ") + reason;
     }
-    ~ErrorLines() override {
-        if (logger_) logger_->removeOutput(this);
-    }
-    ErrorLines(const ErrorLines&) = delete;
-    ErrorLines& operator=(const ErrorLines&) = delete;
-
-    void write(const char* line) override {
-        const char* error = std::strstr(line, "error: ");
-        if (!error) return;
-        std::string text = error + 7;
-        for (size_t at; !folder_.empty() && (at = text.find(folder_)) != std::string::npos;) text.erase(at, folder_.size());
-        lines_.push_back(text);
-    }
-    // What was collected since the last call, joined; "see the log" when nothing was.
-    std::string take() {
-        std::string text;
-        for (const std::string& line : lines_) text += (text.empty() ? "" : "; ") + line;
-        lines_.clear();
-        return text.empty() ? "see the log" : text;
-    }
-
-private:
-    Logger* logger_;
-    std::string folder_;
-    std::vector<std::string> lines_;
-};
+    return text.empty() ? "see the log" : text;
+}
 
 bool sameBytes(const std::string& a, const std::string& b) {
     std::vector<unsigned char> x, y;
@@ -68,17 +43,50 @@ bool usable(AssetKind kind, IDisposable* asset) {
 
 }  // namespace
 
-std::vector<std::string> DemoController::reloadContent(const std::string& d, const std::string& previous) {
+// One reload: the fresh unpacking, the one it is compared with, and the report's lines.
+struct DemoController::ReloadPass {
+    std::string folder;    // the fresh unpacking
+    std::string previous;  // the unpacking the running content came from
+    std::string sep;
     std::vector<std::string> report;
-    if (!DemoContent::exists() || !frame_) return report;
-    const std::string sep = platform::pathSeparator();
-    DemoContent* content = DemoContent::instance();
-    ErrorLines errors(logger_, d);
+    // Replaced animation trees stay alive until the meshes and cameras are bound to the new ones.
+    std::vector<std::pair<std::string, std::unique_ptr<IDisposable>>> retired;
+    bool materialsChanged = false;
+    bool animationsChanged = false;
+
+    // Whether `file` (below the data folder) differs between the two unpackings.
+    bool differs(const std::string& file) const { return !sameBytes(previous + file, folder + file); }
+    std::string reasons(const std::vector<std::string>& list) const { return reasonText(list, folder); }
+};
+
+std::vector<std::string> DemoController::reloadContent(const std::string& d, const std::string& previous) {
+    if (!DemoContent::exists() || !frame_) return {};
+    ReloadPass pass;
+    pass.folder = d;
+    pass.previous = previous;
+    pass.sep = platform::pathSeparator();
+    bool changed = reloadAssets(pass);
+    if (pass.materialsChanged) {
+        std::vector<std::string> reasons;
+        if (!resolveMaterialTextures(&reasons) || !resolveMeshMaterials(&reasons))
+            pass.report.push_back("a reloaded material names a texture or is missing (" + pass.reasons(reasons) + ")");
+    }
+    changed = reloadCameras(pass) || changed;
+    changed = reloadPropertyScript(pass) || changed;
+    reportReadAtStart(pass);
+    if (changed) {
+        FailureReasons failures;
+        if (!prepare())
+            pass.report.push_back("the frame could not be prepared again: " + pass.reasons(failures.take()));
+    }
+    for (const std::string& line : pass.report) logger_->log("reload: " + line);
+    return std::move(pass.report);
+}
+
+bool DemoController::reloadAssets(ReloadPass& pass) {
     CgContextService cgService(cgContext_.get());
     ServiceProvider services;
     services.add(cgContextServiceKey(), static_cast<ICgContextService*>(&cgService));
-
-    bool changed = false, materialsChanged = false, animationsChanged = false;
     static const struct {
         AssetKind kind;
         const char* folder;
@@ -86,92 +94,105 @@ std::vector<std::string> DemoController::reloadContent(const std::string& d, con
     } kKinds[] = {{AssetKind::Effect, "effects", "cfx"},
                   {AssetKind::Material, "materials", "mat"},
                   {AssetKind::Animation, "animations", "ani"}};
-    // Replaced animation trees stay alive until the meshes and cameras are bound to the new ones.
-    std::vector<std::pair<std::string, std::unique_ptr<IDisposable>>> retired;
+    DemoContent* content = DemoContent::instance();
+    bool changed = false;
     for (const auto& k : kKinds) {
         AssetsManager* manager = content->manager(k.kind);
         if (!manager) continue;
-        const std::string folder = d + k.folder + sep, before = previous + k.folder + sep;
-        const std::set<std::string> now = filesOf(folder, k.extension), then = filesOf(before, k.extension);
+        const std::string sub = std::string(k.folder) + pass.sep;
+        const std::set<std::string> now = filesOf(pass.folder + sub, k.extension),
+                                    then = filesOf(pass.previous + sub, k.extension);
         for (const std::string& file : then)
             if (!now.count(file))
-                report.push_back(std::string(k.folder) + "/" + file +
-                                 " is gone from the archive; the film keeps its previous version");
+                pass.report.push_back(std::string(k.folder) + "/" + file +
+                                      " is gone from the archive; the film keeps its previous version");
         for (const std::string& file : now) {
-            if (sameBytes(before + file, folder + file)) continue;
+            if (!pass.differs(sub + file)) continue;
             const std::string label = std::string(k.folder) + "/" + file, name = assetName(file);
             IDisposable* existing = content->find(k.kind, name);
             if (!existing) {
-                report.push_back(label + " is new; it loads at the next start");
+                pass.report.push_back(label + " is new; it loads at the next start");
                 continue;
             }
-            std::unique_ptr<IDisposable> fresh(manager->loadDetached(folder + file, &services));
+            std::vector<std::string> reasons;
+            std::unique_ptr<IDisposable> fresh(manager->loadDetached(pass.folder + sub + file, &services, &reasons));
             if (!usable(k.kind, fresh.get())) {
-                report.push_back(label + " kept its previous version: " + errors.take());
+                pass.report.push_back(label + " kept its previous version: " + pass.reasons(reasons));
                 continue;
             }
-            if (k.kind == AssetKind::Effect) {
-                static_cast<Effect*>(existing)->takeOver(*static_cast<Effect*>(fresh.get()));
-            } else if (k.kind == AssetKind::Material) {
-                auto* material = static_cast<Material*>(existing);
-                const std::string keptName = material->name;
-                *material = *static_cast<Material*>(fresh.get());
-                material->name = keptName;  // the registry and the meshes know it by this name
-                materialsChanged = true;
-            } else {
-                retired.emplace_back(name, manager->replace(name, fresh.release()));
-                animationsChanged = true;
-            }
+            swapIn(pass, k.kind, name, existing, std::move(fresh));
             changed = true;
-            report.push_back(label + " reloaded");
+            pass.report.push_back(label + " reloaded");
         }
     }
-    if (materialsChanged && (!resolveMaterialTextures() || !resolveMeshMaterials()))
-        report.push_back("a reloaded material names a texture or is missing (" + errors.take() + ")");
+    return changed;
+}
 
-    const std::string cameraFile = d + "cameras" + sep + "cameras.cam";
-    if (animationsChanged || !sameBytes(previous + "cameras" + sep + "cameras.cam", cameraFile)) {
-        auto* tree = content->find<Animation>("cameras");
-        std::vector<std::unique_ptr<AnimCamera>> cameras;
-        if (tree) cameras = loadCameras(cameraFile, tree);
-        if (cameras.empty() && !cameraChanger_.cameras.empty()) {
-            // The shots stay as they were, looking through the tree they were made with.
-            report.push_back("cameras/cameras.cam gave no cameras; the film keeps its shots (" + errors.take() + ")");
-            for (auto& [name, old] : retired)
-                if (name == "cameras") {
-                    std::unique_ptr<IDisposable> fresh(content->manager(AssetKind::Animation)->replace(name, old.release()));
-                    report.push_back("animations/cameras.ani kept its previous version with them");
-                }
-        } else {
-            cameraChanger_.setCameras(std::move(cameras));
-            if (!animationsChanged) report.push_back("cameras/cameras.cam reloaded");
-        }
-        bindAnimations();
-        // The camera of the last frame may be gone: the next update picks the shot again.
-        camera_ = runMode_ == RunMode::Free && !filmCameras_ ? freeCamera_.get() : nullptr;
-        changed = true;
+void DemoController::swapIn(ReloadPass& pass, AssetKind kind, const std::string& name, IDisposable* existing,
+                            std::unique_ptr<IDisposable> fresh) {
+    if (kind == AssetKind::Effect) {
+        static_cast<Effect*>(existing)->takeOver(*static_cast<Effect*>(fresh.get()));
+    } else if (kind == AssetKind::Material) {
+        auto* material = static_cast<Material*>(existing);
+        const std::string keptName = material->name;
+        *material = *static_cast<Material*>(fresh.get());
+        material->name = keptName;  // the registry and the meshes know it by this name
+        pass.materialsChanged = true;
+    } else {
+        AssetsManager* manager = DemoContent::instance()->manager(kind);
+        pass.retired.emplace_back(name, manager->replace(name, fresh.release()));
+        pass.animationsChanged = true;
     }
-    const std::string script = d + "properties" + sep + "props.scr";
-    if (!sameBytes(previous + "properties" + sep + "props.scr", script)) {
-        if (properties_.reload(script)) {
-            report.push_back("properties/props.scr reloaded");
-            changed = true;
-        } else {
-            report.push_back("properties/props.scr kept its previous version: " + errors.take());
-        }
+}
+
+bool DemoController::reloadCameras(ReloadPass& pass) {
+    const std::string file = "cameras" + pass.sep + "cameras.cam";
+    if (!pass.animationsChanged && !pass.differs(file)) return false;
+    DemoContent* content = DemoContent::instance();
+    auto* tree = content->find<Animation>("cameras");
+    std::vector<std::unique_ptr<AnimCamera>> cameras;
+    std::vector<std::string> reasons;
+    if (tree) cameras = loadCameras(pass.folder + file, tree, &reasons);
+    if (cameras.empty() && !cameraChanger_.cameras.empty()) {
+        // The shots stay as they were, looking through the tree they were made with.
+        pass.report.push_back("cameras/cameras.cam gave no cameras; the film keeps its shots (" + pass.reasons(reasons) + ")");
+        for (auto& [name, old] : pass.retired)
+            if (name == "cameras") {
+                std::unique_ptr<IDisposable> fresh(content->manager(AssetKind::Animation)->replace(name, old.release()));
+                pass.report.push_back("animations/cameras.ani kept its previous version with them");
+            }
+    } else {
+        cameraChanger_.setCameras(std::move(cameras));
+        if (!pass.animationsChanged) pass.report.push_back("cameras/cameras.cam reloaded");
     }
+    bindAnimations();
+    // The camera of the last frame may be gone: the next update picks the shot again.
+    camera_ = runMode_ == RunMode::Free && !filmCameras_ ? freeCamera_.get() : nullptr;
+    return true;
+}
+
+bool DemoController::reloadPropertyScript(ReloadPass& pass) {
+    const std::string file = "properties" + pass.sep + "props.scr";
+    if (!pass.differs(file)) return false;
+    std::vector<std::string> reasons;
+    if (!properties_.reload(pass.folder + file, &reasons)) {
+        pass.report.push_back("properties/props.scr kept its previous version: " + pass.reasons(reasons));
+        return false;
+    }
+    pass.report.push_back("properties/props.scr reloaded");
+    return true;
+}
+
+void DemoController::reportReadAtStart(ReloadPass& pass) {
     // Pictures, models and the music are read once, at the start.
     static const struct {
         const char* folder;
         const char* extension;
     } kAtStart[] = {{"textures", "png"}, {"textures", "jpg"}, {"textures/credits", "jpg"}, {"models", "geo"}, {"music", "mp3"}};
     for (const auto& k : kAtStart) {
-        const std::string folder = d + k.folder + sep, before = previous + k.folder + sep;
-        for (const std::string& file : filesOf(folder, k.extension))
-            if (!sameBytes(before + file, folder + file))
-                report.push_back(std::string(k.folder) + "/" + file + " changed; it loads at the next start");
+        const std::string sub = std::string(k.folder) + pass.sep;
+        for (const std::string& file : filesOf(pass.folder + sub, k.extension))
+            if (pass.differs(sub + file))
+                pass.report.push_back(std::string(k.folder) + "/" + file + " changed; it loads at the next start");
     }
-    if (changed && !prepare()) report.push_back("the frame could not be prepared again: " + errors.take());
-    for (const std::string& line : report) logger_->log("reload: " + line);
-    return report;
 }

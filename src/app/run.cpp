@@ -9,9 +9,6 @@
 #include "base/log.h"
 #include "platform/platform.h"
 
-std::string dataDirectory;
-
-
 RunMode parseCommandLine(int argc, const char* const* argv) {
     if (argc < 2 || !argv || !argv[1]) return RunMode::Demo;
     return std::strcmp(argv[1], "free") == 0 ? RunMode::Free : RunMode::None;
@@ -175,7 +172,6 @@ int runDemo(RunMode mode) {
         log->log(reason);
         return 1;
     }
-    dataDirectory = run->dataDirectory();
     log->log("playing " + std::to_string(setup.width) + "x" + std::to_string(setup.height) +
              (desc.fullScreen ? " full screen" : " in a window") + (desc.verticalSync ? ", vertical sync" : ""));
     FrameTimer timer;
@@ -192,6 +188,5 @@ int runDemo(RunMode mode) {
                   seconds > 0 ? frames / seconds : 0.0);
     log->log(summary);
     run.reset();
-    dataDirectory.clear();
     return 0;
 }

@@ -32,10 +32,6 @@ private:
     double frequencyHz_ = 1.0;
 };
 
-// The data folder of this run (inside a private folder of the temporary folder), ending in a
-// separator; empty before the run sequence has made it.
-extern std::string dataDirectory;
-
 struct SetupResult;
 struct StartupDesc;
 // What the dialog's choices ask of the start-up: full screen in the chosen mode unless

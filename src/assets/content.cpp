@@ -96,8 +96,13 @@ bool AssetsManager::loadAll(bool report) {
     return loadFiles(report, files);
 }
 
-IDisposable* AssetsManager::loadDetached(const std::string& path, sm::IServiceProvider* services) const {
-    return loader_ ? loader_->load(path.c_str(), services) : nullptr;
+IDisposable* AssetsManager::loadDetached(const std::string& path, sm::IServiceProvider* services,
+                                         std::vector<std::string>* reasons) const {
+    if (!loader_) return nullptr;
+    FailureReasons failures;  // the loaders report through logError, from as deep as the effect compiler
+    IDisposable* asset = loader_->load(path.c_str(), services);
+    failures.takeInto(reasons);
+    return asset;
 }
 
 IDisposable* AssetsManager::replace(const std::string& name, IDisposable* asset) {
@@ -212,7 +217,16 @@ void DemoContent::onLoadEnd() {
 
 // ---- link steps ---------------------------------------------------------------------------
 
-bool resolveMaterialTextures() {
+namespace {
+
+void reportUnresolved(const std::string& reason, std::vector<std::string>* reasons) {
+    logError(reason);
+    if (reasons) reasons->push_back(reason);
+}
+
+}  // namespace
+
+bool resolveMaterialTextures(std::vector<std::string>* reasons) {
     DemoContent* content = DemoContent::instance();
     std::vector<Material*> materials;
     content->findAll(materials);
@@ -222,7 +236,7 @@ bool resolveMaterialTextures() {
             if (slot->file.empty()) continue;
             slot->texture = content->find<Texture>(slot->file);
             if (!slot->texture) {
-                logError("texture '" + slot->file + "' wasn't found");
+                reportUnresolved("texture '" + slot->file + "' wasn't found", reasons);
                 result = false;
             }
         }
@@ -230,7 +244,7 @@ bool resolveMaterialTextures() {
     return result;
 }
 
-bool resolveMeshMaterials() {
+bool resolveMeshMaterials(std::vector<std::string>* reasons) {
     DemoContent* content = DemoContent::instance();
     std::vector<Model*> models;
     content->findAll(models);
@@ -241,7 +255,7 @@ bool resolveMeshMaterials() {
                 if (part->materialName.empty()) continue;
                 part->material = content->find<Material>(part->materialName);
                 if (!part->material) {
-                    logError("material '" + part->materialName + "' wasn't found");
+                    reportUnresolved("material '" + part->materialName + "' wasn't found", reasons);
                     result = false;
                 }
             }

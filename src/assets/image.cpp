@@ -57,7 +57,7 @@ bool decodePng(const std::string& path, DecodedImage& out) {
         png_destroy_read_struct(&png, &info, nullptr);
         std::free(pixels);
         if (!warnings.first.empty())
-            controllerLog()->log("error: picture '" + path + "' can't be decoded (" + warnings.first + ")");
+            logError("picture '" + path + "' can't be decoded (" + warnings.first + ")");
         return false;
     }
     png_init_io(png, file.get());

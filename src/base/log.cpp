@@ -1,9 +1,9 @@
 #include "base/log.h"
 
 #include <algorithm>
-
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 #include "platform/platform.h"
 
@@ -65,4 +65,24 @@ void releaseLogger(const std::string& name) { registry().erase(name); }
 
 Logger* controllerLog() { return getLogger("DemoController"); }
 
-void logError(const std::string& message) { controllerLog()->log("error: " + message); }
+namespace {
+thread_local std::vector<FailureReasons*> t_failureReasons;
+}  // namespace
+
+void logError(const std::string& message) {
+    controllerLog()->log("error: " + message);
+    for (FailureReasons* reasons : t_failureReasons) reasons->reasons_.push_back(message);
+}
+
+FailureReasons::FailureReasons() { t_failureReasons.push_back(this); }
+
+FailureReasons::~FailureReasons() {
+    t_failureReasons.erase(std::find(t_failureReasons.begin(), t_failureReasons.end(), this));
+}
+
+std::vector<std::string> FailureReasons::take() { return std::exchange(reasons_, {}); }
+
+void FailureReasons::takeInto(std::vector<std::string>* out) {
+    if (!out) return;
+    for (std::string& reason : take()) out->push_back(std::move(reason));
+}

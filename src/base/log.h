@@ -64,5 +64,25 @@ std::string localTimeText();
 // The demo's own log, "DemoController": every room reports its errors there. It exists whenever
 // asked; its lines reach the console once the controller has attached its output.
 Logger* controllerLog();
-// controllerLog() with "error: " in front of the message.
+// controllerLog() with "error: " in front of the message; the message is also kept by every
+// FailureReasons living on this thread.
 void logError(const std::string& message);
+
+// While one lives, the message of every logError on its thread is also kept in it, in order: the
+// failures of a step as values, for a caller that reports them itself rather than only in the
+// log. Each one living on the thread gets every message.
+class FailureReasons {
+public:
+    FailureReasons();
+    ~FailureReasons();
+    FailureReasons(const FailureReasons&) = delete;
+    FailureReasons& operator=(const FailureReasons&) = delete;
+    // The messages kept since it was made or last taken.
+    std::vector<std::string> take();
+    // take() appended to `out`; nothing when `out` is null.
+    void takeInto(std::vector<std::string>* out);
+
+private:
+    friend void logError(const std::string& message);
+    std::vector<std::string> reasons_;
+};

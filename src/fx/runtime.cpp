@@ -22,9 +22,9 @@ const char* const kProbeFragment =
     "void main() { gl_FragColor = vec4(uv, shadow2D(s, vec3(uv, 0.5)).r, 1.0); }\n";
 
 void logError(const std::string& fileName, int line, const std::string& message) {
-    std::string text = "error: effect '" + fileName + "'";
+    std::string text = "effect '" + fileName + "'";
     if (line > 0) text += " line " + std::to_string(line);
-    controllerLog()->log(text + ": " + message);
+    ::logError(text + ": " + message);
 }
 
 std::uint32_t hashName(std::string_view name) {
@@ -218,9 +218,8 @@ Context* createContext() {
 void destroyContext(Context* context) {
     if (!context) return;
     if (context->liveEffects > 0)
-        controllerLog()->log("error: the effect context is destroyed while " +
-                                         std::to_string(context->liveEffects) +
-                                         " effects still live (release the content first)");
+        ::logError("the effect context is destroyed while " + std::to_string(context->liveEffects) +
+                   " effects still live (release the content first)");
     delete context;
 }
 

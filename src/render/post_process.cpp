@@ -4,7 +4,6 @@
 #include "gl/gl.h"
 #include "assets/content.h"
 #include "assets/effect.h"
-#include "assets/loading_screen.h"
 #include "fx/runtime.h"
 #include "render/blur.h"
 
