@@ -276,10 +276,10 @@ TEST_F(TextureTest, TextureWithoutNameDeletesNothing) {
     GLuint names[2] = {};
     glGenTextures(2, names);
     for (GLuint name : names) glBindTexture(GL_TEXTURE_2D, name);  // a name is a texture once bound
-    { Texture adopted(names[0], 4, 4, 32); }
+    { Texture adopted(GlTexture(names[0]), 4, 4, 32); }
     EXPECT_FALSE(glIsTexture(names[0]));
     EXPECT_TRUE(glIsTexture(names[1]));
-    { Texture nameless(0u, 4, 4, 32); }
+    { Texture nameless(GlTexture(), 4, 4, 32); }
     EXPECT_TRUE(glIsTexture(names[1]));
     glDeleteTextures(1, &names[1]);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
