@@ -75,7 +75,7 @@ void BM_FullScreenCopies(benchmark::State& state) {
     DemoController* c = scene.controller;
     for (auto _ : state) {
         for (int k = 0; k < kFullScreenPasses; ++k)
-            drawFullscreenTexture(c->frame()->sceneColorTexture()->glName, c->width(), c->height());
+            drawFullscreenTexture(c->frame()->sceneColorTexture()->glName(), c->width(), c->height());
         c->window()->swap();
         finishGl();
     }
@@ -155,7 +155,7 @@ void BM_FilmFramePasses(benchmark::State& state) {
     }
     c.frame()->setPassObserver(nullptr);
     const int64_t copies = platform::counter();
-    for (int k = 0; k < 20; ++k) drawFullscreenTexture(c.frame()->sceneColorTexture()->glName, c.width(), c.height());
+    for (int k = 0; k < 20; ++k) drawFullscreenTexture(c.frame()->sceneColorTexture()->glName(), c.width(), c.height());
     glFinish();
     state.counters["copy ms"] = static_cast<double>(platform::counter() - copies) / frequency * 1000.0 / 20.0;
     for (const auto& [pass, total] : seconds)

@@ -123,7 +123,7 @@ bool DemoController::loadContent(const std::string& dataDirectory) {
     found = require("model", "head_eyes", models_.headEyes) && found;
     if (!found) return false;
 
-    glBindTexture(GL_TEXTURE_2D, mask_->glName);
+    glBindTexture(GL_TEXTURE_2D, mask_->glName());
     setTextureSampling(GL_TEXTURE_2D, GL_NEAREST, GL_NEAREST, GL_CLAMP_TO_EDGE);
     glBindTexture(GL_TEXTURE_2D, 0);
 
@@ -279,10 +279,9 @@ float DemoController::filmLength() const {
 
 void DemoController::shutdown() {
     music_.close();
-    if (DemoContent::exists()) {
-        DemoContent::instance()->release();
-        DemoContent::destroyInstance();
-    }
+    // Every GL object goes while the context still exists (an owner of a GL name deletes it
+    // with itself); whatever is left when the window goes, goes with the context.
+    if (DemoContent::exists()) DemoContent::destroyInstance();
     // The content (and with it every effect) is released before this point.
     cgContext_.reset();
     models_ = SceneModels();
@@ -295,23 +294,12 @@ void DemoController::shutdown() {
     headEyesMeshes_.clear();
     creditsMeshes_.clear();
     mask_ = nullptr;
-    // Every GL object goes while the context still exists.
-    if (window_ && window_->handle()) {
-        if (frame_) frame_->release();
-        if (loadingScreen_) loadingScreen_->release();
-    }
+    frame_.reset();
+    loadingScreen_.reset();
     if (window_) {
         window_->destroy();
         window_.reset();
     }
-    // Without a context the GL objects went with it; only the records remain.
-    frame_.reset();
-    if (loadingScreen_) {
-        if (loadingScreen_->picture) loadingScreen_->picture->glName = 0;
-        delete loadingScreen_->picture;
-        loadingScreen_->picture = nullptr;
-    }
-    loadingScreen_.reset();
     if (logger_) {
         releaseLogger(logger_->name());
         logger_ = nullptr;

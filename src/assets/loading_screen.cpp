@@ -5,17 +5,14 @@
 #include "gl/window.h"
 #include "assets/texture.h"
 
-LoadingScreen::~LoadingScreen() { release(); }
+LoadingScreen::LoadingScreen(OpenGLWindow* window) : window_(window) {}
 
-void LoadingScreen::release() {
-    delete picture;
-    picture = nullptr;
-}
+LoadingScreen::~LoadingScreen() = default;
 
 void LoadingScreen::init(const std::string& dataDirectory) {
-    release();
+    picture.reset();
     TextureLoader loader;
-    picture = static_cast<Texture*>(loader.load((dataDirectory + "loader.jpg").c_str(), nullptr));
+    picture.reset(static_cast<Texture*>(loader.load((dataDirectory + "loader.jpg").c_str(), nullptr)));
     currentSize(width, height);
 }
 
@@ -48,7 +45,7 @@ void LoadingScreen::render(float, float, const float*, const float*, const float
     currentSize(w, h);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
-    if (picture) drawFullscreenTexture(picture->glName, width, height);
+    if (picture) drawFullscreenTexture(picture->glName(), width, height);
 
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();

@@ -2,6 +2,7 @@
 // left corner, redrawn and presented at every progress step.
 #pragma once
 
+#include <memory>
 #include <string>
 
 class OpenGLWindow;
@@ -19,7 +20,7 @@ class LoadingScreen : public IScene {
 public:
     // With a window the screen takes its size from it and presents each frame; without one
     // (off-screen use) it draws into the current viewport and presents nothing.
-    explicit LoadingScreen(OpenGLWindow* window = nullptr) : window_(window) {}
+    explicit LoadingScreen(OpenGLWindow* window = nullptr);
     ~LoadingScreen() override;
     LoadingScreen(const LoadingScreen&) = delete;
     LoadingScreen& operator=(const LoadingScreen&) = delete;
@@ -27,14 +28,12 @@ public:
     // Loads dataDirectory + "loader.jpg" (a missing picture leaves the bar alone) and takes
     // the current size.
     void init(const std::string& dataDirectory);
-    // Deletes the picture; the GL context must still be current.
-    void release();
 
     void update(float time, float timeStep) override {}
     void render(float time, float timeStep, const float* view, const float* projection,
                 const float* clearColour) override;
 
-    Texture* picture = nullptr;  // owned
+    std::unique_ptr<Texture> picture;
     int total = 0;
     int done = 0;
     int width = 0;

@@ -10,13 +10,6 @@
 #include "gl/gl.h"
 #include "assets/content.h"
 
-MeshPart::~MeshPart() {
-    if (buffer != 0 && glDeleteBuffersARB) {
-        glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
-        glDeleteBuffersARB(1, &buffer);
-    }
-}
-
 Mesh::Mesh() { sm::identity(matrix); }
 
 Mesh::~Mesh() {
@@ -88,8 +81,10 @@ MeshPart* readPart(ByteReader& in, const unsigned char*& data) {
 void uploadPart(MeshPart* part, const unsigned char* data) {
     constexpr size_t kBlock = 1024;
     const size_t count = static_cast<size_t>(part->vertexCount);
-    glGenBuffersARB(1, &part->buffer);
-    glBindBufferARB(GL_ARRAY_BUFFER_ARB, part->buffer);
+    GLuint name = 0;
+    glGenBuffersARB(1, &name);
+    part->buffer = GlBuffer(name);
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, name);
     glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(count * sizeof(MemoryVertex)), nullptr,
                     GL_STATIC_DRAW_ARB);
     float lowest[3] = {0.0f, 0.0f, 0.0f}, highest[3] = {0.0f, 0.0f, 0.0f};
@@ -207,7 +202,7 @@ void drawPart(const MeshPart* part) {
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glBindBufferARB(GL_ARRAY_BUFFER_ARB, part->buffer);
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, part->buffer.get());
     setVertexPointers();
     glDrawArrays(GL_TRIANGLES, 0, part->vertexCount);
     glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
@@ -221,7 +216,7 @@ void drawPart(const MeshPart* part) {
 
 void drawPartSurface(const MeshPart* part) {
     glEnableClientState(GL_VERTEX_ARRAY);
-    glBindBufferARB(GL_ARRAY_BUFFER_ARB, part->buffer);
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, part->buffer.get());
     glVertexPointer(3, GL_FLOAT, sizeof(MemoryVertex), reinterpret_cast<const void*>(offsetof(MemoryVertex, position)));
     glClientActiveTextureARB(GL_TEXTURE0_ARB);
     glTexCoordPointer(2, GL_FLOAT, sizeof(MemoryVertex), reinterpret_cast<const void*>(offsetof(MemoryVertex, uv)));

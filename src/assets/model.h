@@ -10,6 +10,7 @@
 #include "assets/asset.h"
 #include "assets/prefetch.h"
 #include "anim/transformable.h"
+#include "gl/gl_name.h"
 
 class IContentObserver;
 class Material;
@@ -37,12 +38,11 @@ static_assert(sizeof(MemoryVertex) == 60, "the vertex buffers use a 60-byte stri
 
 class MeshPart {
 public:
-    ~MeshPart();
     MeshPart() = default;
     MeshPart(const MeshPart&) = delete;
     MeshPart& operator=(const MeshPart&) = delete;
 
-    unsigned buffer = 0;  // GL buffer object name
+    GlBuffer buffer;  // the vertex buffer object
     Material* material = nullptr;
     int32_t vertexCount = 0;  // the vertices are in `buffer` only
     Mesh* mesh = nullptr;

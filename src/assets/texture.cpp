@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "gl/draw.h"
 #include "gl/gl.h"
@@ -93,10 +94,9 @@ void uploadMipmapChain(const unsigned char* chain, int width, int height, int ch
 
 Texture::Texture(int w, int h, int bpp, const void* pixels, int wrap, int minFilter, int magFilter, bool mipmaps,
                  const unsigned char* chain)
-    : width(w), height(h), bitsPerPixel(bpp) {
+    : width(w), height(h), bitsPerPixel(bpp), name_(makeGlTexture()) {
     const GLenum format = static_cast<GLenum>(textureFormat(bpp));
-    glGenTextures(1, &glName);
-    glBindTexture(GL_TEXTURE_2D, glName);
+    glBindTexture(GL_TEXTURE_2D, name_.get());
     setTextureSampling(GL_TEXTURE_2D, minFilter, magFilter, wrap);
     // Rows are tightly packed; an RGB picture of odd width would break the default alignment.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -112,11 +112,8 @@ Texture::Texture(int w, int h, int bpp, const void* pixels, int wrap, int minFil
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
 }
 
-Texture::Texture(unsigned name, int w, int h, int bpp) : glName(name), width(w), height(h), bitsPerPixel(bpp) {}
-
-Texture::~Texture() {
-    if (glName != 0) glDeleteTextures(1, &glName);
-}
+Texture::Texture(GlTexture name, int w, int h, int bpp)
+    : width(w), height(h), bitsPerPixel(bpp), name_(std::move(name)) {}
 
 IDisposable* TextureLoader::load(const char* path, sm::IServiceProvider*) {
     if (!path || !platform::fileExists(path)) return nullptr;

@@ -6,6 +6,7 @@
 
 #include "assets/asset.h"
 #include "assets/image.h"
+#include "gl/gl_name.h"
 
 class Texture : public IDisposable {
 public:
@@ -14,16 +15,19 @@ public:
     // below come from `chain` (as mipmapChain makes them), or are made here when it is null.
     Texture(int width, int height, int bitsPerPixel, const void* pixels, int wrap, int minFilter,
             int magFilter, bool mipmaps, const unsigned char* chain = nullptr);
-    // Adopts a GL texture made elsewhere (the off-screen colour targets).
-    Texture(unsigned glName, int width, int height, int bitsPerPixel);
-    ~Texture() override;
+    // Takes over a GL texture made elsewhere (the off-screen colour targets).
+    Texture(GlTexture name, int width, int height, int bitsPerPixel);
     Texture(const Texture&) = delete;
     Texture& operator=(const Texture&) = delete;
 
-    unsigned glName = 0;
+    // The GL texture, owned by this asset; others borrow the name.
+    unsigned glName() const { return name_.get(); }
     int width = 0;
     int height = 0;
     int bitsPerPixel = 0;
+
+private:
+    GlTexture name_;
 };
 
 // The next mipmap level of a tightly packed picture with `channels` bytes a pixel: max(1, w / 2)

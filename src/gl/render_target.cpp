@@ -12,28 +12,24 @@ std::unique_ptr<RenderTarget> createRenderTarget(int width, int height) {
     auto target = std::make_unique<RenderTarget>();
     target->width = width;
     target->height = height;
-    glGenRenderbuffersEXT(1, &target->depthRenderbuffer);
-    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, target->depthRenderbuffer);
+    GLuint name = 0;
+    glGenRenderbuffersEXT(1, &name);
+    target->depthRenderbuffer = GlRenderbuffer(name);
+    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, name);
     glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT, width, height);
     glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
-    glGenRenderbuffersEXT(1, &target->colorRenderbuffer);
-    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, target->colorRenderbuffer);
+    glGenRenderbuffersEXT(1, &name);
+    target->colorRenderbuffer = GlRenderbuffer(name);
+    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, name);
     glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_RGBA, width, height);
     glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
-    glGenFramebuffersEXT(1, &target->framebuffer);
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, target->framebuffer);
+    glGenFramebuffersEXT(1, &name);
+    target->framebuffer = GlFramebuffer(name);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, name);
     glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT,
-                                 target->depthRenderbuffer);
+                                 target->depthRenderbuffer.get());
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     return target;
-}
-
-void releaseRenderTarget(std::unique_ptr<RenderTarget>& target) {
-    if (!target) return;
-    if (target->depthRenderbuffer) glDeleteRenderbuffersEXT(1, &target->depthRenderbuffer);
-    if (target->colorRenderbuffer) glDeleteRenderbuffersEXT(1, &target->colorRenderbuffer);
-    if (target->framebuffer) glDeleteFramebuffersEXT(1, &target->framebuffer);
-    target.reset();
 }
 
 std::string framebufferStatusName(unsigned status) {
@@ -69,34 +65,33 @@ bool checkBound(const char* what) {
 }  // namespace
 
 bool bindRenderTarget(const RenderTarget& target, const char* what) {
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, target.framebuffer);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, target.framebuffer.get());
     return checkBound(what);
 }
 
 bool attachRenderTextures(const RenderTarget& target, unsigned colour, unsigned depth, const char* what) {
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, target.framebuffer);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, target.framebuffer.get());
     glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, colour, 0);
     if (depth) glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_TEXTURE_2D, depth, 0);
     return checkBound(what);
 }
 
-unsigned createColorTexture(int width, int height, int filter) {
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
+GlTexture createColorTexture(int width, int height, int filter) {
+    GlTexture texture = makeGlTexture();
+    glBindTexture(GL_TEXTURE_2D, texture.get());
     setTextureSampling(GL_TEXTURE_2D, filter, filter, GL_CLAMP_TO_EDGE);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    return name;
+    return texture;
 }
 
-unsigned createDepthTexture(int width, int height) {
-    GLuint name = 0;
-    glGenTextures(1, &name);
+GlTexture createDepthTexture(int width, int height) {
+    GlTexture texture = makeGlTexture();
+    const GLuint name = texture.get();
     glBindTexture(GL_TEXTURE_2D, name);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT32, width, height, 0, GL_DEPTH_COMPONENT, GL_FLOAT, nullptr);
     glBindTexture(GL_TEXTURE_2D, 0);
     glBindTexture(GL_TEXTURE_2D, name);
     setTextureSampling(GL_TEXTURE_2D, GL_NEAREST, GL_NEAREST, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_DEPTH_TEXTURE_MODE, GL_INTENSITY);
-    return name;
+    return texture;
 }

@@ -4,10 +4,13 @@
 #include <memory>
 #include <string>
 
+#include "gl/gl_name.h"
+
+// Its GL objects go with the record (see gl/gl_name.h).
 struct RenderTarget {
-    unsigned framebuffer = 0;
-    unsigned depthRenderbuffer = 0;
-    unsigned colorRenderbuffer = 0;
+    GlFramebuffer framebuffer;
+    GlRenderbuffer depthRenderbuffer;
+    GlRenderbuffer colorRenderbuffer;
     int width = 0;
     int height = 0;
     int bits = 32;
@@ -16,9 +19,6 @@ struct RenderTarget {
 // Allocates both renderbuffers and attaches the depth one; the colour renderbuffer is left
 // unattached (the passes attach textures instead). Leaves framebuffer 0 bound.
 std::unique_ptr<RenderTarget> createRenderTarget(int width, int height);
-// Deletes the GL objects that exist and the record; null is fine. Without a context, reset
-// the pointer instead: the objects went with the context.
-void releaseRenderTarget(std::unique_ptr<RenderTarget>& target);
 
 // Binds the target's framebuffer and checks it. An incomplete framebuffer draws nothing; it is
 // logged once per `what` and status, naming both ("the glow target: framebuffer incomplete,
@@ -31,6 +31,6 @@ bool attachRenderTextures(const RenderTarget& target, unsigned colour, unsigned 
 std::string framebufferStatusName(unsigned status);
 
 // A window-sized RGBA colour texture (no data) with the given filter and edge clamping.
-unsigned createColorTexture(int width, int height, int filter);
+GlTexture createColorTexture(int width, int height, int filter);
 // A GL_DEPTH_COMPONENT32 texture (no data), nearest filtering, compared as intensity.
-unsigned createDepthTexture(int width, int height);
+GlTexture createDepthTexture(int width, int height);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "gl/gl.h"
+#include "gl/gl_name.h"
 #include "base/log.h"
 #include "platform/platform.h"
 
@@ -38,6 +39,7 @@ bool OpenGLWindow::create(int width, int height, int bitsPerPixel, int frequency
 
 void OpenGLWindow::destroy() {
     if (window_) {
+        glContextEnds();  // its GL names go with it; their owners must not delete them later
         platform::destroyWindow(window_);
         window_ = nullptr;
     }

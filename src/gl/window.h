@@ -10,7 +10,8 @@ public:
     ~OpenGLWindow();
     // On false everything that was made is already torn down.
     bool create(int width, int height, int bitsPerPixel, int frequency, bool fullScreen);
-    // Tears down whatever exists; safe to repeat and on a half-created window.
+    // Tears down whatever exists; safe to repeat and on a half-created window. The GL names
+    // still owned then go with the context: their owners drop them without a GL call.
     void destroy();
     void swap();
     // Set before create: the window is never shown (frame capture draws off screen).

@@ -39,7 +39,10 @@ void quad(float x0, float y0, float x1, float y1, float x2, float y2, float x3, 
 int lettersShown(float letters) { return std::max(truncateToInt(letters), 0); }
 
 void BelieveScreen::create(DemoContent& content, PropertyRegistry& properties) {
-    release();
+    // The old objects go before the new ones are made.
+    target_.reset();
+    screenTexture_.reset();
+    depthTexture_.reset();
     model_ = content.find<Model>("believe_screen");
     for (int i = 0; i < kImages; ++i) images_[i] = content.find<Texture>(kImageNames[i]);
     letters_ = properties.findTrack("believe_screen.letters");
@@ -47,9 +50,9 @@ void BelieveScreen::create(DemoContent& content, PropertyRegistry& properties) {
     screenTexture_ = createColorTexture(kWidth, kHeight, GL_LINEAR);
     depthTexture_ = createDepthTexture(kWidth, kHeight);
     target_ = createRenderTarget(kWidth, kHeight);
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, target_->framebuffer);
-    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, screenTexture_, 0);
-    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_TEXTURE_2D, depthTexture_, 0);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, target_->framebuffer.get());
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, screenTexture_.get(), 0);
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_TEXTURE_2D, depthTexture_.get(), 0);
     // A dark monitor until the first picture: a texture made without pixels holds anything.
     glPushAttrib(GL_COLOR_BUFFER_BIT | GL_VIEWPORT_BIT);
     glViewport(0, 0, kWidth, kHeight);
@@ -58,17 +61,6 @@ void BelieveScreen::create(DemoContent& content, PropertyRegistry& properties) {
     glPopAttrib();
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     cursor_ = CursorBlink();
-}
-
-void BelieveScreen::release() {
-    releaseRenderTarget(target_);
-    if (screenTexture_) glDeleteTextures(1, &screenTexture_), screenTexture_ = 0;
-    if (depthTexture_) glDeleteTextures(1, &depthTexture_), depthTexture_ = 0;
-}
-
-void BelieveScreen::forget() {
-    target_.reset();
-    screenTexture_ = depthTexture_ = 0;
 }
 
 void BelieveScreen::drawScreenPicture(float t, float dt) {
@@ -96,7 +88,7 @@ void BelieveScreen::drawScreenPicture(float t, float dt) {
     glColor3f(1.0f, 1.0f, 1.0f);
     if (images_[index]) {
         // Turned by 180 degrees here; the monitor's texture coordinates turn it back.
-        glBindTexture(GL_TEXTURE_2D, images_[index]->glName);
+        glBindTexture(GL_TEXTURE_2D, images_[index]->glName());
         glBegin(GL_QUADS);
         glTexCoord2i(0, 1), glVertex2f(800.0f, 0.0f);
         glTexCoord2i(0, 0), glVertex2f(800.0f, 600.0f);
@@ -138,7 +130,7 @@ void BelieveScreen::drawScreenModel(const float* view, const float* projection) 
     glLoadMatrixf(projection);
     glMatrixMode(GL_MODELVIEW);
     glLoadMatrixf(view);
-    glBindTexture(GL_TEXTURE_2D, screenTexture_);
+    glBindTexture(GL_TEXTURE_2D, screenTexture_.get());
     glColor3f(1.0f, 1.0f, 1.0f);
     // The model's vertices are world coordinates: its mesh transform is not applied.
     for (Mesh* mesh : model_->meshes)

@@ -36,17 +36,15 @@ public:
     static constexpr int kImages = 5;
 
     // Finds the model, the five images and the two properties, and makes the picture's texture
-    // and target. Anything missing is left out of the drawing.
+    // and target (a second call replaces them). Anything missing is left out of the drawing.
     void create(DemoContent& content, PropertyRegistry& properties);
-    void release();
-    void forget();  // the context is gone: drop the names only
 
     // Redraws the picture at t (ms); the frame calls it only inside the believe window.
     void drawScreenPicture(float t, float dt);
     // Draws the monitor with the picture; the matrices stay loaded afterwards.
     void drawScreenModel(const float* view, const float* projection);
 
-    unsigned screenTexture() const { return screenTexture_; }
+    unsigned screenTexture() const { return screenTexture_.get(); }
     const CursorBlink& cursor() const { return cursor_; }
     void rewind() { cursor_ = CursorBlink(); }
 
@@ -55,8 +53,8 @@ private:
     Texture* images_[kImages] = {};
     AnimProperty* letters_ = nullptr;
     AnimProperty* index_ = nullptr;
-    unsigned screenTexture_ = 0;
-    unsigned depthTexture_ = 0;
+    GlTexture screenTexture_;
+    GlTexture depthTexture_;
     std::unique_ptr<RenderTarget> target_;
     CursorBlink cursor_;
 };

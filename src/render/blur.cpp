@@ -20,21 +20,7 @@ Blur::Blur(Effect* effect, int width, int height)
     : effect_(effect), width_(std::max(width, 1)), height_(std::max(height, 1)) {
     target_ = createRenderTarget(width_, height_);
     scratch_ = createColorTexture(width_, height_, GL_LINEAR);
-    for (unsigned& result : results_) result = createColorTexture(width_, height_, GL_LINEAR);
-}
-
-
-void Blur::release() {
-    for (unsigned& result : results_)
-        if (result) glDeleteTextures(1, &result), result = 0;
-    if (scratch_) glDeleteTextures(1, &scratch_), scratch_ = 0;
-    releaseRenderTarget(target_);
-}
-
-void Blur::forget() {
-    for (unsigned& result : results_) result = 0;
-    scratch_ = 0;
-    target_.reset();
+    for (GlTexture& result : results_) result = createColorTexture(width_, height_, GL_LINEAR);
 }
 
 void Blur::run(unsigned source, bool glow) {
@@ -50,12 +36,12 @@ void Blur::run(unsigned source, bool glow) {
         pixelOrtho(mvp, width_, height_);
         effect_->setMatrix("mvp", mvp);
     }
-    for (unsigned& result : results_) {
+    for (const GlTexture& result : results_) {
         if (effect_) effect_->setFloat2("scanStep", 1.0f / static_cast<float>(width_), 0.0f);
-        pass(scratch_, source, glow);
+        pass(scratch_.get(), source, glow);
         if (effect_) effect_->setFloat2("scanStep", 0.0f, 1.0f / static_cast<float>(height_));
-        pass(result, scratch_, glow);
-        source = result;
+        pass(result.get(), scratch_.get(), glow);
+        source = result.get();
     }
     glPopAttrib();
     glDepthMask(GL_TRUE);

@@ -17,7 +17,6 @@ public:
     // Sizes below 1 are raised to 1 so that a tiny window still has a texel to step over.
     // `effect` is not owned; null draws nothing.
     Blur(Effect* effect, int width, int height);
-    ~Blur() { forget(); }  // no GL call: release() first while the context exists
     Blur(const Blur&) = delete;
     Blur& operator=(const Blur&) = delete;
 
@@ -25,14 +24,10 @@ public:
     // "BlurDofTech". Viewport, enables, current colour and depth writes are as before.
     void run(unsigned source, bool glow);
     // The GL name of the finished blur (always the third result texture).
-    unsigned result() const { return results_[kIterations - 1]; }
-    unsigned resultTexture(int i) const { return results_[i]; }
+    unsigned result() const { return results_[kIterations - 1].get(); }
+    unsigned resultTexture(int i) const { return results_[i].get(); }
     int width() const { return width_; }
     int height() const { return height_; }
-
-    // Frees the GL objects; safe twice. Without a context use forget() instead.
-    void release();
-    void forget();
 
 private:
     void pass(unsigned target, unsigned source, bool glow);
@@ -40,6 +35,6 @@ private:
     Effect* effect_;
     int width_, height_;
     std::unique_ptr<RenderTarget> target_;
-    unsigned scratch_ = 0;
-    unsigned results_[kIterations] = {0, 0, 0};
+    GlTexture scratch_;
+    GlTexture results_[kIterations];
 };

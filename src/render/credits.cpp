@@ -43,19 +43,21 @@ void CreditsSchedule::update(float t, float dt, int pictures) {
     noiseFrame = (truncateToInt(noisePhase) % 3 + 3) % 3;
 }
 
-Credits::~Credits() { forget(); }
+Credits::Credits() = default;
+Credits::~Credits() = default;
 
 void Credits::create(const std::string& dataDirectory, DemoContent& content) {
-    release();
+    pictures_.clear();
     schedule_ = CreditsSchedule();
     const std::string folder = dataDirectory + "textures/credits/";
     TextureLoader loader;
     for (const std::string& name : platform::listFiles(folder + "*.jpg")) {
         const std::string path = folder + name;
-        auto* picture = dynamic_cast<Texture*>(loader.load(path.c_str(), nullptr));
+        std::unique_ptr<Texture> picture(static_cast<Texture*>(loader.load(path.c_str(), nullptr)));
         // A picture that fails keeps its place, so that every later cue still shows its own.
-        pictures_.push_back(picture);
-        if (!picture)
+        const bool read = picture != nullptr;
+        pictures_.push_back(std::move(picture));
+        if (!read)
             logError("credits picture '" + path + "' could not be read; its monitor shows black (is it a JPEG?)");
     }
     const char* const noiseNames[3] = {"tv_noise1", "tv_noise2", "tv_noise3"};
@@ -63,19 +65,6 @@ void Credits::create(const std::string& dataDirectory, DemoContent& content) {
     screens_.clear();
     if (Model* screens = content.find<Model>("screens")) collectParts(screens_, screens->meshes);
     effect_ = content.find<Effect>("std_lighting_screens");
-}
-
-void Credits::release() {
-    for (Texture* picture : pictures_) delete picture;
-    pictures_.clear();
-}
-
-void Credits::forget() {
-    for (Texture* picture : pictures_) {
-        if (picture) picture->glName = 0;
-        delete picture;
-    }
-    pictures_.clear();
 }
 
 void Credits::drawScreens(const float* view, const sm::Vec3& eye, const float* projection) {
@@ -93,10 +82,10 @@ void Credits::drawScreens(const float* view, const sm::Vec3& eye, const float* p
     effect_->selectTechnique("DiffTexTech");
     const CreditsSchedule& s = schedule_;
     Texture* noise = noise_[s.noiseFrame];
-    effect_->setTexture("noiseTex", noise ? noise->glName : 0);
+    effect_->setTexture("noiseTex", noise ? noise->glName() : 0);
     const bool picture = s.pictureIndex >= 0 && s.pictureIndex < static_cast<int>(pictures_.size());
-    const Texture* shown = picture ? pictures_[static_cast<size_t>(s.pictureIndex)] : nullptr;
-    effect_->setTexture("creditsTex", shown ? shown->glName : 0);
+    const Texture* shown = picture ? pictures_[static_cast<size_t>(s.pictureIndex)].get() : nullptr;
+    effect_->setTexture("creditsTex", shown ? shown->glName() : 0);
     const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     float mvp[16];
     modelViewProjection(mvp, projection, view, identity);

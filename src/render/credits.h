@@ -2,6 +2,7 @@
 // the other over TV noise, following a fixed schedule of which monitor is active.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,7 @@ struct CreditsSchedule {
 
 class Credits {
 public:
-    Credits() = default;
+    Credits();
     ~Credits();
     Credits(const Credits&) = delete;
     Credits& operator=(const Credits&) = delete;
@@ -44,9 +45,8 @@ public:
     // Loads "textures/credits/*.jpg" below `dataDirectory` in listing order (a picture that
     // does not decode is logged and keeps its place as a null entry: its monitor shows black)
     // and finds the noise frames, the "screens" model and the "std_lighting_screens" effect.
+    // A second call replaces the pictures.
     void create(const std::string& dataDirectory, DemoContent& content);
-    void release();
-    void forget();  // the context is gone: drop the records only
 
     // Back to the schedule's start (a jump back in time).
     void rewind() { schedule_ = CreditsSchedule(); }
@@ -56,11 +56,11 @@ public:
 
     Effect* effect() const { return effect_; }
     const CreditsSchedule& schedule() const { return schedule_; }
-    const std::vector<Texture*>& pictures() const { return pictures_; }
+    const std::vector<std::unique_ptr<Texture>>& pictures() const { return pictures_; }
 
 private:
     CreditsSchedule schedule_;
-    std::vector<Texture*> pictures_;  // owned
+    std::vector<std::unique_ptr<Texture>> pictures_;
     Texture* noise_[3] = {};
     PartList screens_;
     Effect* effect_ = nullptr;

@@ -15,8 +15,6 @@ FrameEffects::FrameEffects() {
     buildElectroRangeTrack(electroRangeTrack_);
 }
 
-FrameEffects::~FrameEffects() { forget(); }
-
 void FrameEffects::load(const std::string& dataDirectory) {
     credits_.create(dataDirectory, *DemoContent::instance());
 }
@@ -24,8 +22,6 @@ void FrameEffects::load(const std::string& dataDirectory) {
 void FrameEffects::prepare(const FrameInputs& inputs) {
     in_ = inputs;
     // A second prepare replaces the blurs: their GL objects go first.
-    if (glowBlur_) glowBlur_->release();
-    if (dofBlur_) dofBlur_->release();
     glowBlur_.reset();
     dofBlur_.reset();
     if (Effect* blur = DemoContent::instance()->find<Effect>("blur")) {
@@ -34,33 +30,14 @@ void FrameEffects::prepare(const FrameInputs& inputs) {
     }
     if (in_.properties) believe_.create(*DemoContent::instance(), *in_.properties);
     if (!blackTexture_) {
-        glGenTextures(1, &blackTexture_);
-        glBindTexture(GL_TEXTURE_2D, blackTexture_);
+        blackTexture_ = makeGlTexture();
+        glBindTexture(GL_TEXTURE_2D, blackTexture_.get());
         const unsigned char black[4] = {0, 0, 0, 255};
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, black);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
         glBindTexture(GL_TEXTURE_2D, 0);
     }
-}
-
-void FrameEffects::release() {
-    if (glowBlur_) glowBlur_->release();
-    if (dofBlur_) dofBlur_->release();
-    glowBlur_.reset();
-    dofBlur_.reset();
-    believe_.release();
-    credits_.release();
-    if (blackTexture_) glDeleteTextures(1, &blackTexture_);
-    blackTexture_ = 0;
-}
-
-void FrameEffects::forget() {
-    glowBlur_.reset();  // a Blur's destructor makes no GL call
-    dofBlur_.reset();
-    believe_.forget();
-    credits_.forget();
-    blackTexture_ = 0;
 }
 
 void FrameEffects::trackValues(float t, float& eyeGlow, float& electroRange) {
@@ -99,7 +76,7 @@ void FrameEffects::renderGlow(float, const sm::Vec3& eye, const float* view, con
 
 void FrameEffects::carryGlow(float eyeGlow) { ::carryGlow(glowScene(), eyeGlow); }
 
-unsigned FrameEffects::glowResult() const { return glowBlur_ ? glowBlur_->result() : blackTexture_; }
+unsigned FrameEffects::glowResult() const { return glowBlur_ ? glowBlur_->result() : blackTexture_.get(); }
 
 void FrameEffects::finish(unsigned sceneColor, float fade, float noiseStrength, bool steadyNoise) {
     unsigned blurred = sceneColor;

@@ -42,15 +42,11 @@ class FrameEffects {
 public:
     // Builds the two electro tracks.
     FrameEffects();
-    ~FrameEffects();
 
     // The credits content, during the content load.
     void load(const std::string& dataDirectory);
-    // The blurs and the believe screen, once the part lists exist.
+    // The blurs and the believe screen, once the part lists exist; a second call replaces them.
     void prepare(const FrameInputs& inputs);
-    void release();
-    // The context is gone: drop the records without GL calls.
-    void forget();
 
     // Eye glow and electro range of the code-built tracks at t (milliseconds).
     void trackValues(float t, float& eyeGlow, float& electroRange);
@@ -87,5 +83,5 @@ private:
     std::unique_ptr<Blur> dofBlur_;   // a quarter of the window
     BelieveScreen believe_;
     Credits credits_;
-    unsigned blackTexture_ = 0;  // the glow without the blur effect
+    GlTexture blackTexture_;  // the glow without the blur effect
 };

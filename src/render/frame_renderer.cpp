@@ -45,7 +45,7 @@ std::unique_ptr<FrameRenderer> FrameRenderer::create(const FrameDesc& desc) {
     return frame;
 }
 
-FrameRenderer::~FrameRenderer() { forget(); }
+FrameRenderer::~FrameRenderer() = default;
 
 void FrameRenderer::load(const std::string& dataDirectory) {
     effects_.load(dataDirectory);
@@ -58,9 +58,9 @@ void FrameRenderer::createNoiseTexture() {
     const int count = height_ / 4;
     std::vector<float> texels(static_cast<size_t>(count > 0 ? count : 0));
     for (float& texel : texels) texel = static_cast<float>(random.next() % 200 - 100) / 100.0f;
-    if (noiseTexture_) glDeleteTextures(1, &noiseTexture_);
-    glGenTextures(1, &noiseTexture_);
-    glBindTexture(GL_TEXTURE_1D, noiseTexture_);
+    noiseTexture_.reset();
+    noiseTexture_ = makeGlTexture();
+    glBindTexture(GL_TEXTURE_1D, noiseTexture_.get());
     setTextureSampling(GL_TEXTURE_1D, GL_LINEAR, GL_LINEAR, GL_CLAMP_TO_EDGE);
     glTexImage1D(GL_TEXTURE_1D, 0, 1, count, 0, GL_LUMINANCE, GL_FLOAT, texels.data());
     glBindTexture(GL_TEXTURE_1D, 0);
@@ -102,7 +102,7 @@ bool FrameRenderer::prepare(const FrameScene& scene) {
     collectParts(eyeParts_, scene.headEyesMeshes);
     collectParts(creditsParts_, scene.creditsMeshes);
 
-    if (shadowMap_) shadowMap_->release();
+    shadowMap_.reset();  // the old objects go before the new ones are made
     shadowMap_ = std::make_unique<ShadowMap>();
     shadowMap_->create(width_, height_, lists_.opaque, shadowMapping);
 
@@ -110,9 +110,9 @@ bool FrameRenderer::prepare(const FrameScene& scene) {
     inputs.width = width_;
     inputs.height = height_;
     inputs.glowTarget = glowTarget_.get();
-    inputs.glowTexture = glowTexture_ ? glowTexture_->glName : 0;
-    inputs.sceneDepthTexture = sceneDepthTexture_;
-    inputs.noiseTexture = noiseTexture_;
+    inputs.glowTexture = glowTexture_ ? glowTexture_->glName() : 0;
+    inputs.sceneDepthTexture = sceneDepthTexture_.get();
+    inputs.noiseTexture = noiseTexture_.get();
     inputs.lists = &lists_;
     inputs.eyeParts = &eyeParts_;
     inputs.headParts = &headParts_;
@@ -164,13 +164,13 @@ void FrameRenderer::drawEndAndMask(float t) {
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_COLOR, GL_ONE_MINUS_SRC_ALPHA);
         glColor4f(v, v, v, v);  // stays current: the mask below is modulated by it too
-        drawFullscreenTexture(endTexture_->glName, width_, height_);
+        drawFullscreenTexture(endTexture_->glName(), width_, height_);
     }
     checkGl("the end image");
     if (scene_.mask) {
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        drawFullscreenTexture(scene_.mask->glName, width_, height_);
+        drawFullscreenTexture(scene_.mask->glName(), width_, height_);
         glDisable(GL_BLEND);
     }
     checkGl("the mask");
@@ -216,7 +216,7 @@ void FrameRenderer::render(float t, float dt) {
     shadowMap_->render(projectionMatrix_, lightView, lightFrustum);
     checkGl("the shadow pass");
 
-    attachRenderTextures(*sceneTarget_, sceneColorTexture_->glName, sceneDepthTexture_, "the scene target");
+    attachRenderTextures(*sceneTarget_, sceneColorTexture_->glName(), sceneDepthTexture_.get(), "the scene target");
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     const unsigned shadow = shadowMap_->depthTexture();
     lighting_->drawLitGlowShadow(lists_.opaque, projectionMatrix_, viewMatrix_, eye, eye, lightView,
@@ -250,7 +250,7 @@ void FrameRenderer::render(float t, float dt) {
     checkGl("the glow");
 
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-    effects_.finish(sceneColorTexture_->glName, lastFade_, noiseStrength_, steadyNoise_);
+    effects_.finish(sceneColorTexture_->glName(), lastFade_, noiseStrength_, steadyNoise_);
     checkGl("the post-processing");
 
     drawEndAndMask(t);
@@ -282,35 +282,4 @@ void FrameRenderer::rewind() {
     lastTime_ = 0.0f;
     camera_ = nullptr;
     effects_.rewind();
-}
-
-void FrameRenderer::release() {
-    if (shadowMap_) shadowMap_->release();
-    effects_.release();
-    releaseRenderTarget(sceneTarget_);
-    releaseRenderTarget(glowTarget_);
-    if (sceneDepthTexture_) glDeleteTextures(1, &sceneDepthTexture_);
-    if (noiseTexture_) glDeleteTextures(1, &noiseTexture_);
-    sceneDepthTexture_ = 0;
-    noiseTexture_ = 0;
-    glowTexture_.reset();
-    sceneColorTexture_.reset();
-}
-
-void FrameRenderer::forget() {
-    if (shadowMap_) shadowMap_->forget();
-    effects_.forget();
-    shadowMap_.reset();
-    lighting_.reset();
-    for (std::unique_ptr<Texture>* texture : {&glowTexture_, &sceneColorTexture_}) {
-        if (*texture) (*texture)->glName = 0;
-        texture->reset();
-    }
-    sceneTarget_.reset();
-    glowTarget_.reset();
-    sceneDepthTexture_ = 0;
-    noiseTexture_ = 0;
-    camera_ = nullptr;
-    scene_ = FrameScene();
-    endTexture_ = nullptr;
 }

@@ -51,7 +51,7 @@ public:
     // The off-screen targets of a frame of that size: the scene's colour and depth textures,
     // the glow texture and their framebuffers. Needs a current context with the entry points.
     static std::unique_ptr<FrameRenderer> create(const FrameDesc& desc);
-    // Drops the records; the GL objects must be gone already (release, or the context's end).
+    // Deletes the GL objects while the context lives; after its end only the records go.
     ~FrameRenderer();
     FrameRenderer(const FrameRenderer&) = delete;
     FrameRenderer& operator=(const FrameRenderer&) = delete;
@@ -73,10 +73,6 @@ public:
     // Everything a frame carries to the next one, back to what it was before the first frame:
     // a jump replays the film from its start through advance. The overlay stays as it was.
     void rewind();
-    // Deletes every GL object while the context exists; safe to repeat.
-    void release();
-    // The context is gone: drop the records without GL calls.
-    void forget();
 
     int width() const { return width_; }
     int height() const { return height_; }
@@ -97,8 +93,8 @@ public:
     RenderTarget* glowTarget() const { return glowTarget_.get(); }
     Texture* sceneColorTexture() const { return sceneColorTexture_.get(); }
     Texture* glowTexture() const { return glowTexture_.get(); }
-    unsigned sceneDepthTexture() const { return sceneDepthTexture_; }
-    unsigned noiseTexture() const { return noiseTexture_; }
+    unsigned sceneDepthTexture() const { return sceneDepthTexture_.get(); }
+    unsigned noiseTexture() const { return noiseTexture_.get(); }
 
     // Test builds: look for a GL error after every pass; the first one is kept with its pass.
     void setGlErrorChecks(bool on) { glErrorChecks_ = on; }
@@ -126,8 +122,8 @@ private:
     std::unique_ptr<RenderTarget> glowTarget_;
     std::unique_ptr<Texture> sceneColorTexture_;
     std::unique_ptr<Texture> glowTexture_;
-    unsigned sceneDepthTexture_ = 0;
-    unsigned noiseTexture_ = 0;
+    GlTexture sceneDepthTexture_;
+    GlTexture noiseTexture_;
 
     // Set-up (prepare).
     FrameScene scene_;

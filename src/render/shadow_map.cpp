@@ -7,13 +7,16 @@
 #include "render/frame.h"
 
 void ShadowMap::create(int width, int height, const PartList& casters, Effect* effect) {
-    release();
+    // The old objects go before the new ones are made.
+    target_.reset();
+    colorTexture_.reset();
+    depthTexture_.reset();
     width_ = width;
     height_ = height;
     casters_ = casters;
 
-    glGenTextures(1, &depthTexture_);
-    glBindTexture(GL_TEXTURE_2D, depthTexture_);
+    depthTexture_ = makeGlTexture();
+    glBindTexture(GL_TEXTURE_2D, depthTexture_.get());
     glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT32, width, height, 0, GL_DEPTH_COMPONENT, GL_FLOAT, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
@@ -28,9 +31,9 @@ void ShadowMap::create(int width, int height, const PartList& casters, Effect* e
     glBindTexture(GL_TEXTURE_2D, 0);
 
     target_ = createRenderTarget(width, height);
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, target_->framebuffer);
-    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_TEXTURE_2D, depthTexture_, 0);
-    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, colorTexture_, 0);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, target_->framebuffer.get());
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_TEXTURE_2D, depthTexture_.get(), 0);
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, colorTexture_.get(), 0);
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     effect_ = effect;
 }
@@ -57,20 +60,4 @@ void ShadowMap::render(const float* projection, const float* lightView, const sm
     glDisable(GL_POLYGON_OFFSET_FILL);
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     glPopAttrib();
-}
-
-void ShadowMap::release() {
-    releaseRenderTarget(target_);
-    if (colorTexture_) glDeleteTextures(1, &colorTexture_);
-    if (depthTexture_) glDeleteTextures(1, &depthTexture_);
-    colorTexture_ = depthTexture_ = 0;
-    casters_.clear();
-    effect_ = nullptr;
-}
-
-void ShadowMap::forget() {
-    target_.reset();
-    colorTexture_ = depthTexture_ = 0;
-    casters_.clear();
-    effect_ = nullptr;
 }

@@ -13,31 +13,26 @@ class Effect;
 class ShadowMap {
 public:
     ShadowMap() = default;
-    ~ShadowMap() { release(); }
     ShadowMap(const ShadowMap&) = delete;
     ShadowMap& operator=(const ShadowMap&) = delete;
 
     // The depth texture, the colour texture that completes the frame buffer, and the target
-    // with both attached. `effect` ("shadow_mapping") is not owned; null draws no casters.
+    // with both attached (a second call replaces them). `effect` ("shadow_mapping") is not
+    // owned; null draws no casters.
     void create(int width, int height, const PartList& casters, Effect* effect);
     // One frame's depth pass from the light camera (projection P, view L) with the casters
     // that camera may see (`lightFrustum`, whether or not the viewer sees them: a caster just
     // out of the picture still throws its shadow into it). The viewport and the bound frame
     // buffer are restored to what they were: (0, 0, window) and the default.
     void render(const float* projection, const float* lightView, const sm::Frustum& lightFrustum);
-    // Deletes the GL objects; safe to repeat. Needs the GL context.
-    void release();
-    // Forgets the GL objects without deleting them (the context went first).
-    void forget();
-
-    unsigned depthTexture() const { return depthTexture_; }
+    unsigned depthTexture() const { return depthTexture_.get(); }
     const PartList& casters() const { return casters_; }
 
 private:
     PartList casters_;
     Effect* effect_ = nullptr;
-    unsigned depthTexture_ = 0;
-    unsigned colorTexture_ = 0;
+    GlTexture depthTexture_;
+    GlTexture colorTexture_;
     std::unique_ptr<RenderTarget> target_;
     int width_ = 0;
     int height_ = 0;

@@ -52,8 +52,8 @@ void bindLitMaterial(Effect* effect, const Material* m, const char* suffix) {
     if (!m) return;
     const std::string b = lightingTechnique(m);
     if (b == "BlendTexTech" || b == "DiffTexTech" || b == "DiffTexBumpTech")
-        effect->setTexture("diffTex", m->diffuseMap.texture->glName);
-    if (b == "BumpTech" || b == "DiffTexBumpTech") effect->setTexture("normTex", m->bumpMap.texture->glName);
+        effect->setTexture("diffTex", m->diffuseMap.texture->glName());
+    if (b == "BumpTech" || b == "DiffTexBumpTech") effect->setTexture("normTex", m->bumpMap.texture->glName());
 }
 
 }  // namespace
@@ -118,7 +118,7 @@ void StdLighting::bindMaterialSimple(const Material* material, Effect* effect) {
     pushMaterialAttributes();
     setMaterialValues(effect, material);
     effect->selectTechnique(simpleTechnique(material));
-    if (diffuseMap(material)) effect->setTexture("diffTex", material->diffuseMap.texture->glName);
+    if (diffuseMap(material)) effect->setTexture("diffTex", material->diffuseMap.texture->glName());
     glPopAttrib();
 }
 

@@ -109,7 +109,7 @@ TEST_F(ControllerTest, LoadsAnArchiveEndToEnd) {
 
     ASSERT_EQ(controller->maskTexture(), DemoContent::instance()->find<Texture>("mask"));
     GLint filter = 0, width = 0;
-    glBindTexture(GL_TEXTURE_2D, controller->maskTexture()->glName);
+    glBindTexture(GL_TEXTURE_2D, controller->maskTexture()->glName());
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
     EXPECT_EQ(filter, GL_NEAREST);
     glBindTexture(GL_TEXTURE_1D, controller->frame()->noiseTexture());
@@ -163,7 +163,7 @@ TEST_F(ControllerTest, InitMakesTheOffscreenTargets) {
     EXPECT_EQ(controller->frame()->glowTarget()->height, 192);
     EXPECT_EQ(controller->frame()->glowTexture()->width, 341);
     EXPECT_EQ(controller->frame()->sceneColorTexture()->height, 768);
-    EXPECT_TRUE(glIsFramebufferEXT(controller->frame()->glowTarget()->framebuffer));
+    EXPECT_TRUE(glIsFramebufferEXT(controller->frame()->glowTarget()->framebuffer.get()));
     GLint format = 0;
     glBindTexture(GL_TEXTURE_2D, controller->frame()->sceneDepthTexture());
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);

@@ -2,12 +2,83 @@
 
 #include <cstring>
 
+#include <memory>
+#include <utility>
+
 #include "gl/gl.h"
+#include "gl/gl_name.h"
+#include "gl/render_target.h"
 #include "gl/window.h"
 #include "app/gl_setup.h"
 #include "platform/platform.h"
 
 namespace {
+
+void openWindow(OpenGLWindow& window) {
+    ASSERT_TRUE(window.create(320, 200, 32, 60, false)) << platform::lastError();
+    ASSERT_TRUE(loadGLExtensions());
+}
+
+// The owner of a GL name deletes it once, when it goes; a moved-from owner holds nothing.
+TEST(GlName, DeletesItsNameOnce) {
+    OpenGLWindow window;
+    openWindow(window);
+    GlTexture held = createColorTexture(4, 4, GL_NEAREST);
+    const unsigned name = held.get();
+    ASSERT_TRUE(glIsTexture(name));
+    {
+        GlTexture moved = std::move(held);
+        held.reset();
+        EXPECT_TRUE(glIsTexture(name)) << "the moved-from owner deleted the name";
+        EXPECT_EQ(moved.get(), name);
+    }
+    EXPECT_FALSE(glIsTexture(name)) << "the owner left its name behind";
+    std::unique_ptr<RenderTarget> target = createRenderTarget(4, 4);
+    const unsigned framebuffer = target->framebuffer.get();
+    const unsigned depth = target->depthRenderbuffer.get();
+    ASSERT_TRUE(glIsFramebufferEXT(framebuffer));
+    target.reset();
+    EXPECT_FALSE(glIsFramebufferEXT(framebuffer));
+    EXPECT_FALSE(glIsRenderbufferEXT(depth));
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// Once told that the context has ended, an owner drops its name without a GL call: the
+// context here stays, so a deletion would show.
+TEST(GlName, MakesNoGlCallAfterItsContextEnded) {
+    OpenGLWindow window;
+    openWindow(window);
+    unsigned texture = 0, framebuffer = 0;
+    {
+        GlTexture owned = createColorTexture(4, 4, GL_NEAREST);
+        std::unique_ptr<RenderTarget> target = createRenderTarget(4, 4);
+        texture = owned.get();
+        framebuffer = target->framebuffer.get();
+        glContextEnds();
+    }
+    EXPECT_TRUE(glIsTexture(texture)) << "a texture was deleted after its context ended";
+    EXPECT_TRUE(glIsFramebufferEXT(framebuffer)) << "a framebuffer was deleted after its context ended";
+    // Names taken from now on belong to the living context and are deleted again.
+    GlTexture(texture).reset();
+    EXPECT_FALSE(glIsTexture(texture));
+}
+
+// An owner that outlives its window never touches the names of the next window's context,
+// even where they have the same number.
+TEST(GlName, OutlivingItsWindowLeavesTheNextContextAlone) {
+    GlTexture stale;
+    {
+        OpenGLWindow first;
+        openWindow(first);
+        stale = createColorTexture(4, 4, GL_NEAREST);
+    }
+    OpenGLWindow second;
+    openWindow(second);
+    GlTexture fresh = createColorTexture(4, 4, GL_NEAREST);
+    ASSERT_TRUE(glIsTexture(fresh.get()));
+    stale.reset();
+    EXPECT_TRUE(glIsTexture(fresh.get())) << "the first window's owner deleted texture " << fresh.get();
+}
 
 TEST(OpenGLWindow, CreateAndDestroyTwice) {
     for (int round = 0; round < 2; ++round) {

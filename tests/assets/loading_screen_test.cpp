@@ -22,7 +22,7 @@ protected:
         glClearColor(0, 0, 0, 1);
     }
     void TearDown() override {
-        screen.release();
+        screen.picture.reset();
         target.reset();
         glViewport(0, 0, kWidth, kHeight);
         GLTest::TearDown();

@@ -62,9 +62,9 @@ TEST_F(ModelTest, ReadsWhatTheWriterWrites) {
     EXPECT_EQ(part.mesh, &body);
     EXPECT_EQ(part.materialName, "steel");
     EXPECT_EQ(part.vertexCount, 3);
-    EXPECT_NE(part.buffer, 0u);
+    EXPECT_NE(part.buffer.get(), 0u);
     MemoryVertex v;
-    glBindBufferARB(GL_ARRAY_BUFFER_ARB, part.buffer);
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, part.buffer.get());
     glGetBufferSubDataARB(GL_ARRAY_BUFFER_ARB, sizeof v, sizeof v, &v);
     glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
     const float expected[15] = {4, 5, 6, 1, 0, 0, 1, 1, 0.5f, 0.25f, 0.125f, 1, 0.75f, 0.5f, 1};

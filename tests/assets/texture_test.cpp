@@ -22,14 +22,14 @@ protected:
     }
     static GLint internalFormat(const Texture& texture) {
         GLint format = 0;
-        glBindTexture(GL_TEXTURE_2D, texture.glName);
+        glBindTexture(GL_TEXTURE_2D, texture.glName());
         glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
         return format;
     }
     // Level 0 read back as RGBA, bottom row first.
     static std::vector<unsigned char> level0(const Texture& texture) {
         std::vector<unsigned char> pixels(static_cast<size_t>(texture.width) * texture.height * 4);
-        glBindTexture(GL_TEXTURE_2D, texture.glName);
+        glBindTexture(GL_TEXTURE_2D, texture.glName());
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
         return pixels;
@@ -276,10 +276,10 @@ TEST_F(TextureTest, TextureWithoutNameDeletesNothing) {
     GLuint names[2] = {};
     glGenTextures(2, names);
     for (GLuint name : names) glBindTexture(GL_TEXTURE_2D, name);  // a name is a texture once bound
-    { Texture adopted(names[0], 4, 4, 32); }
+    { Texture adopted(GlTexture(names[0]), 4, 4, 32); }
     EXPECT_FALSE(glIsTexture(names[0]));
     EXPECT_TRUE(glIsTexture(names[1]));
-    { Texture nameless(0u, 4, 4, 32); }
+    { Texture nameless(GlTexture(), 4, 4, 32); }
     EXPECT_TRUE(glIsTexture(names[1]));
     glDeleteTextures(1, &names[1]);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));

@@ -188,8 +188,8 @@ TEST_F(EffectsTest, GlowBrightensAroundItsPartAndIsBlackedOutByAPartInFront) {
     c->update(100.0f, 50.0f);
     c->render(100.0f, 50.0f);
     const int gw = kW / 4, gh = kH / 4;
-    const std::vector<unsigned char> glow = texels(c->frame()->glowTexture()->glName, gw, gh);
-    const std::vector<unsigned char> withLamp = texels(c->frame()->sceneColorTexture()->glName, kW, kH);
+    const std::vector<unsigned char> glow = texels(c->frame()->glowTexture()->glName(), gw, gh);
+    const std::vector<unsigned char> withLamp = texels(c->frame()->sceneColorTexture()->glName(), kW, kH);
     // The lamp's brightest texel in the glow texture.
     size_t lamp = 0;
     for (size_t i = 0; i < glow.size(); i += 4)
@@ -201,7 +201,7 @@ TEST_F(EffectsTest, GlowBrightensAroundItsPartAndIsBlackedOutByAPartInFront) {
     MeshPart* lampPart = c->frame()->partLists().glow.front();
     lampPart->visible = false;
     c->render(100.0f, 50.0f);
-    const std::vector<unsigned char> withoutLamp = texels(c->frame()->sceneColorTexture()->glName, kW, kH);
+    const std::vector<unsigned char> withoutLamp = texels(c->frame()->sceneColorTexture()->glName(), kW, kH);
     int brighter = 0;
     for (int dy = -24; dy <= 24; dy += 4)
         for (int dx = -24; dx <= 24; dx += 4) {
@@ -221,7 +221,7 @@ TEST_F(EffectsTest, GlowBrightensAroundItsPartAndIsBlackedOutByAPartInFront) {
     const float occluder[16] = {2, 0, 0, 0, 0, 6, 0, 0, 0, 0, 2, 0, 1.75f, 5.25f - 15.0f, 4.25f, 1};
     std::copy(occluder, occluder + 16, crate->matrix);
     c->render(100.0f, 50.0f);
-    const std::vector<unsigned char> hidden = texels(c->frame()->glowTexture()->glName, gw, gh);
+    const std::vector<unsigned char> hidden = texels(c->frame()->glowTexture()->glName(), gw, gh);
     EXPECT_LT(hidden[lamp] + hidden[lamp + 1], 10) << "a non-glow part in front blacks the glow out";
     EXPECT_EQ(c->frame()->firstGlError(), "");
 }
@@ -242,7 +242,7 @@ TEST_F(EffectsTest, MaterialsTheLightAddsNothingToDrawTheSameUnlit) {
         const float dt = c->seek(100.0f);
         c->update(100.0f, dt);
         c->render(100.0f, dt);
-        return texels(c->frame()->sceneColorTexture()->glName, kW, kH);
+        return texels(c->frame()->sceneColorTexture()->glName(), kW, kH);
     };
     const std::vector<unsigned char> lit = frame();
     for (Material* m : {glass, floor}) {

@@ -29,7 +29,7 @@ class SceneTest : public SceneFixture {
 protected:
     // The lit scene before post-processing, bottom row first.
     static std::vector<unsigned char> sceneColour(DemoController* c) {
-        return texels(c->frame()->sceneColorTexture()->glName, kW, kH);
+        return texels(c->frame()->sceneColorTexture()->glName(), kW, kH);
     }
 
     static MeshPart* partOf(Model* model, const std::string& mesh) {

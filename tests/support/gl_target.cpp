@@ -7,19 +7,14 @@ GlTarget::GlTarget(int width, int height, bool depthTexture) : target_(createRen
     colour_ = createColorTexture(width, height, GL_NEAREST);
     if (depthTexture) depth_ = createDepthTexture(width, height);
     glBindTexture(GL_TEXTURE_2D, 0);
-    EXPECT_TRUE(attachRenderTextures(*target_, colour_, depth_, "the test target"));
+    EXPECT_TRUE(attachRenderTextures(*target_, colour_.get(), depth_.get(), "the test target"));
     clear(0, 0, 0, 0);
 }
 
-GlTarget::~GlTarget() {
-    unbind();
-    releaseRenderTarget(target_);
-    glDeleteTextures(1, &colour_);
-    if (depth_) glDeleteTextures(1, &depth_);
-}
+GlTarget::~GlTarget() { unbind(); }
 
 void GlTarget::bind() const {
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, target_->framebuffer);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, target_->framebuffer.get());
     glViewport(0, 0, width(), height());
 }
 

@@ -31,11 +31,11 @@ public:
 
     int width() const { return target_->width; }
     int height() const { return target_->height; }
-    unsigned colourTexture() const { return colour_; }
-    unsigned depthTexture() const { return depth_; }
+    unsigned colourTexture() const { return colour_.get(); }
+    unsigned depthTexture() const { return depth_.get(); }
 
 private:
     std::unique_ptr<RenderTarget> target_;
-    unsigned colour_ = 0;
-    unsigned depth_ = 0;
+    GlTexture colour_;
+    GlTexture depth_;
 };

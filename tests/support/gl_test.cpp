@@ -1,6 +1,7 @@
 #include "support/gl_test.h"
 
 #include "app/controller.h"
+#include "gl/gl_name.h"
 #include "platform/platform.h"
 
 platform::Window* GLTest::window_ = nullptr;
@@ -16,6 +17,7 @@ void GLTest::SetUpTestSuite() {
 }
 
 void GLTest::TearDownTestSuite() {
+    if (window_) glContextEnds();
     platform::destroyWindow(window_);
     window_ = nullptr;
 }
