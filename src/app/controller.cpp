@@ -60,8 +60,6 @@ bool DemoController::init(RunMode mode, int width, int height, int bitsPerPixel,
     FrameDesc desc;
     desc.width = width;
     desc.height = height;
-    desc.freeMode = mode == RunMode::Free;
-    desc.headless = headless_;
     frame_ = FrameRenderer::create(desc);
     initGLState(width, height, frame_->fieldOfView(), frame_->projectionMatrix());
     if (mode == RunMode::Free) {
@@ -70,6 +68,11 @@ bool DemoController::init(RunMode mode, int width, int height, int bitsPerPixel,
     }
     loadingScreen_ = std::make_unique<LoadingScreen>(window_.get());
     return true;
+}
+
+const std::vector<Mesh*>& DemoController::meshesOf(const Model* model) {
+    static const std::vector<Mesh*> none;
+    return model ? model->meshes : none;
 }
 
 template <typename T>
@@ -104,32 +107,27 @@ bool DemoController::loadContent(const std::string& dataDirectory) {
     // A track that cannot be opened leaves the demo silent; it is no failure.
     if (!headless_) music_.open(d + "music" + sep + "demotune.mp3");
 
-    // Animations and the electro effect are optional: without them the scene stands still, no
-    // scripted camera exists and the head is not drawn.
-    DemoContent* registry = DemoContent::instance();
-    electro_ = registry->find<Effect>("electro");
+    // Animations are optional: without them the scene stands still and no scripted camera exists.
+    scene_ = FrameScene();
+    scene_.properties = &properties_;
     bool found = true;
-    found = require("model", "factory", models_.factory) && found;
-    found = require("model", "credits", models_.credits) && found;
-    found = require("model", "wheels", models_.wheels) && found;
-    found = require("model", "winda", models_.winda) && found;
+    found = require("model", "factory", scene_.factory) && found;
+    found = require("model", "credits", scene_.credits) && found;
+    found = require("model", "wheels", scene_.wheels) && found;
+    found = require("model", "winda", scene_.winda) && found;
     if (found) {
         bindAnimations();
         if (animations_.cameras)
             cameraChanger_.setCameras(loadCameras(d + "cameras" + sep + "cameras.cam", animations_.cameras));
     }
-    found = require("texture", width_ > 1024 ? "mask_big" : "mask", mask_) && found;
-    found = require("model", "head_body", models_.headBody) && found;
-    found = require("model", "head_eyes", models_.headEyes) && found;
+    found = require("texture", width_ > 1024 ? "mask_big" : "mask", scene_.mask) && found;
+    found = require("model", "head_body", scene_.headBody) && found;
+    found = require("model", "head_eyes", scene_.headEyes) && found;
     if (!found) return false;
 
-    glBindTexture(GL_TEXTURE_2D, mask_->glName());
+    glBindTexture(GL_TEXTURE_2D, scene_.mask->glName());
     setTextureSampling(GL_TEXTURE_2D, GL_NEAREST, GL_NEAREST, GL_CLAMP_TO_EDGE);
     glBindTexture(GL_TEXTURE_2D, 0);
-
-    headBodyMeshes_ = models_.headBody->meshes;
-    headEyesMeshes_ = models_.headEyes->meshes;
-    creditsMeshes_ = models_.credits->meshes;
 
     frame_->load(d);
     return true;
@@ -142,11 +140,11 @@ void DemoController::bindAnimations() {
     animations_.wheels = registry->find<Animation>("wheels");
     animations_.cameras = registry->find<Animation>("cameras");
     if (animations_.factory) {
-        animations_.factory->bindMeshes(models_.factory->meshes);
-        animations_.factory->bindMeshes(models_.credits->meshes);
+        animations_.factory->bindMeshes(scene_.factory->meshes);
+        animations_.factory->bindMeshes(scene_.credits->meshes);
     }
-    if (animations_.wheels) animations_.wheels->bindMeshes(models_.wheels->meshes);
-    if (animations_.winda) animations_.winda->bindMeshes(models_.winda->meshes);
+    if (animations_.wheels) animations_.wheels->bindMeshes(scene_.wheels->meshes);
+    if (animations_.winda) animations_.winda->bindMeshes(scene_.winda->meshes);
 }
 
 void DemoController::redrawLoadingScreen() {
@@ -184,18 +182,7 @@ void DemoController::onLoadEnd() {}
 
 bool DemoController::prepare() {
     if (!frame_) return false;
-    FrameScene scene;
-    scene.factory = models_.factory;
-    scene.wheels = models_.wheels;
-    scene.winda = models_.winda;
-    scene.headBody = models_.headBody;
-    scene.headBodyMeshes = headBodyMeshes_;
-    scene.headEyesMeshes = headEyesMeshes_;
-    scene.creditsMeshes = creditsMeshes_;
-    scene.electro = electro_;
-    scene.mask = mask_;
-    scene.properties = &properties_;
-    return frame_->prepare(scene);
+    return frame_->prepare(scene_);
 }
 
 bool DemoController::update(float t, float dt) {
@@ -284,16 +271,11 @@ void DemoController::shutdown() {
     if (DemoContent::exists()) DemoContent::destroyInstance();
     // The content (and with it every effect) is released before this point.
     cgContext_.reset();
-    models_ = SceneModels();
+    scene_ = FrameScene();
     animations_ = SceneAnimations();
-    electro_ = nullptr;
     cameraChanger_.setCameras({});
     camera_ = nullptr;
     freeCamera_.reset();
-    headBodyMeshes_.clear();
-    headEyesMeshes_.clear();
-    creditsMeshes_.clear();
-    mask_ = nullptr;
     frame_.reset();
     loadingScreen_.reset();
     if (window_) {

@@ -111,20 +111,13 @@ public:
     // The frame renderer made by init; null before init and after shutdown.
     FrameRenderer* frame() const { return frame_.get(); }
 
-    // Scene assets found by loadContent (not owned).
-    struct SceneModels {
-        Model* winda = nullptr;
-        Model* factory = nullptr;
-        Model* wheels = nullptr;
-        Model* headBody = nullptr;
-        Model* headEyes = nullptr;
-        Model* credits = nullptr;
-    };
-    const SceneModels& models() const { return models_; }
-    const std::vector<Mesh*>& headBodyMeshes() const { return headBodyMeshes_; }
-    const std::vector<Mesh*>& creditsMeshes() const { return creditsMeshes_; }
-    const std::vector<Mesh*>& headEyesMeshes() const { return headEyesMeshes_; }
-    Texture* maskTexture() const { return mask_; }
+    // The scene's models and mask found by loadContent (not owned); the frame finds the rest
+    // of what it draws with when it is prepared.
+    const FrameScene& models() const { return scene_; }
+    const std::vector<Mesh*>& headBodyMeshes() const { return meshesOf(scene_.headBody); }
+    const std::vector<Mesh*>& creditsMeshes() const { return meshesOf(scene_.credits); }
+    const std::vector<Mesh*>& headEyesMeshes() const { return meshesOf(scene_.headEyes); }
+    Texture* maskTexture() const { return scene_.mask; }
 
 private:
     struct ContextDeleter {
@@ -149,13 +142,11 @@ private:
     template <typename T>
     bool require(const char* kind, const std::string& name, T*& out);
 
-    SceneModels models_;
-    std::vector<Mesh*> headBodyMeshes_;
-    std::vector<Mesh*> creditsMeshes_;
-    std::vector<Mesh*> headEyesMeshes_;
+    static const std::vector<Mesh*>& meshesOf(const Model* model);
+
+    FrameScene scene_;
     Logger* logger_ = nullptr;
     std::unique_ptr<ConsoleOutput> logOutput_;
-    Texture* mask_ = nullptr;
     RunMode runMode_ = RunMode::Demo;
     std::unique_ptr<OpenGLWindow> window_;
     std::unique_ptr<fx::Context, ContextDeleter> cgContext_;  // outlives every effect
@@ -178,7 +169,6 @@ private:
     CameraChanger cameraChanger_;
     ICamera* camera_ = nullptr;
     std::unique_ptr<ManCam> freeCamera_;  // Free mode only
-    Effect* electro_ = nullptr;
     bool freeCameraPlaced_ = false;
     bool filmCameras_ = false;
     bool replaying_ = false;  // seek: the free camera holds still

@@ -111,6 +111,7 @@ int runMainLoop(DemoController& controller, FrameTimer& timer, const LoopOptions
             if (shown < lines.size()) reloadNotes += "\n... and " + std::to_string(lines.size() - shown) + " more (see the log)";
         }
         const bool jumped = !reload && player && applyPlayerKeys(transport, controller, pressed);
+        if (player && pressed(platform::Key::F1) && controller.frame()) controller.frame()->toggleOverlay();
         if (reload || jumped) {
             const int64_t begin = platform::counter();
             frame.t = transport.time();

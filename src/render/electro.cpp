@@ -44,32 +44,38 @@ void buildElectroRangeTrack(TCBInterpolator<float>& track) {
     }
 }
 
-void carryGlow(const GlowScene& s, float eyeGlow) {
-    if (!s.target || !s.lighting || !s.eyes || s.eyes->empty()) return;
-    float* mask = s.eyes->front()->mesh->colorMask;
+void setEyeMask(const FrameScene& scene, float eyeGlow, float previous[4]) {
+    if (scene.eyeParts.empty()) return;
+    float* mask = scene.eyeParts.front()->mesh->colorMask;
+    std::copy(mask, mask + 4, previous);
     mask[0] = mask[1] = mask[2] = eyeGlow;
     mask[3] = 1.0f;
 }
 
-void renderGlow(const GlowScene& s, const sm::Vec3& eye, const float* view, const float* projection, float eyeGlow,
-                float electroRange) {
-    if (!s.target || !s.lighting) {
+void renderGlow(const GlowPass& p, const FrameScene& s, const float eyeMask[4], const sm::Vec3& eye,
+                const float* view, const float* projection, float electroRange) {
+    if (!p.target || !p.lighting) {
         glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-        glViewport(0, 0, s.width, s.height);
+        glViewport(0, 0, p.width, p.height);
         return;
     }
-    attachRenderTextures(*s.target, s.texture, 0, "the glow target");
-    glViewport(0, 0, s.width / 4, s.height / 4);
+    attachRenderTextures(*p.target, p.texture, 0, "the glow target");
+    glViewport(0, 0, p.width / 4, p.height / 4);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
-    StdLighting& lighting = *s.lighting;
-    if (s.glow) lighting.drawLit(*s.glow, projection, view, eye, eye);
+    StdLighting& lighting = *p.lighting;
+    lighting.drawLit(s.lists.glow, projection, view, eye, eye);
     // Below full opacity the credits take the blended techniques and glow faintly.
-    if (s.credits) withOpacity(*s.credits, 0.2f, [&] { lighting.drawLit(*s.credits, projection, view, eye, eye); });
-    if (s.eyes && !s.eyes->empty()) {
-        // The mask set below reaches the eyes in the next frame's glow pass.
-        lighting.drawLit(*s.eyes, projection, view, eye, eye);
-        carryGlow(s, eyeGlow);
+    withOpacity(s.creditsParts, 0.2f, [&] { lighting.drawLit(s.creditsParts, projection, view, eye, eye); });
+    if (!s.eyeParts.empty()) {
+        // The carry step has already set this frame's mask, which the lit eyes of the main pass
+        // show; the glow shows the previous frame's, so it is put back for this draw alone.
+        float* mask = s.eyeParts.front()->mesh->colorMask;
+        float current[4];
+        std::copy(mask, mask + 4, current);
+        std::copy(eyeMask, eyeMask + 4, mask);
+        lighting.drawLit(s.eyeParts, projection, view, eye, eye);
+        std::copy(current, current + 4, mask);
     }
     if (s.electro) {
         s.electro->setFloat4("electroSource", kElectroSource[0], kElectroSource[1], kElectroSource[2],
@@ -78,12 +84,12 @@ void renderGlow(const GlowScene& s, const sm::Vec3& eye, const float* view, cons
         s.electro->setFloat("electroRangeTail", std::max(electroRange - kTailLag, 0.0f));
         StdLighting::drawModelSimple(s.electro, s.headBody, projection, view, eye, eye);
     }
-    if (s.nonGlow) drawBlack(*s.nonGlow, projection, view);
-    if (s.head) drawBlack(*s.head, projection, view);
+    drawBlack(s.lists.nonGlow, projection, view);
+    drawBlack(s.headParts, projection, view);
 
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-    glViewport(0, 0, s.width, s.height);
-    if (s.blur) s.blur->run(s.texture, true);
+    glViewport(0, 0, p.width, p.height);
+    if (p.blur) p.blur->run(p.texture, true);
 }
 
 void drawBlack(const PartList& parts, const float* projection, const float* view) {

@@ -6,11 +6,10 @@
 
 #include "anim/keyframes.h"
 #include "anim/math.h"
+#include "render/frame_scene.h"
 #include "render/std_lighting.h"
 
 class Blur;
-class Effect;
-class Model;
 class Random;
 struct RenderTarget;
 
@@ -23,31 +22,24 @@ void buildEyeGlowTrack(TCBInterpolator<float>& track, Random& random);
 // The discharge's range: a sawtooth from 0 up to 6 between pulses, back to 0 at each pulse.
 void buildElectroRangeTrack(TCBInterpolator<float>& track);
 
-// What the glow pass draws with; pointers are not owned.
-struct GlowScene {
+// The glow pass's own objects; nothing is owned.
+struct GlowPass {
     int width = 0, height = 0;  // the window; the pass runs at a quarter of it
     RenderTarget* target = nullptr;
     unsigned texture = 0;
     StdLighting* lighting = nullptr;
-    const PartList* glow = nullptr;
-    const PartList* nonGlow = nullptr;
-    const PartList* credits = nullptr;
-    const PartList* eyes = nullptr;
-    const PartList* head = nullptr;
-    Model* headBody = nullptr;
-    Effect* electro = nullptr;
-    Blur* blur = nullptr;
+    Blur* blur = nullptr;  // may be null: the glow is not blurred
 };
 
-// What the glow pass leaves for the next frame: the eyes' colour mask, set to this frame's eye
-// glow. renderGlow calls it; a frame that is not drawn calls it alone, so that the next drawn
-// frame finds what it would have found.
-void carryGlow(const GlowScene& scene, float eyeGlow);
+// The eyes' colour mask (it rides on the first eye mesh), set to this frame's eye glow by the
+// frame's carry step; `previous` gets the mask it replaces.
+void setEyeMask(const FrameScene& scene, float eyeGlow, float previous[4]);
 
 // The glow pass of one frame into the glow texture, ending with the glow blur, the default
-// frame buffer bound and the window viewport.
-void renderGlow(const GlowScene& scene, const sm::Vec3& eye, const float* view, const float* projection,
-                float eyeGlow, float electroRange);
+// frame buffer bound and the window viewport. The eyes glow with `eyeMask`, the mask the
+// previous frame left: the glow reaches them a frame late.
+void renderGlow(const GlowPass& pass, const FrameScene& scene, const float eyeMask[4], const sm::Vec3& eye,
+                const float* view, const float* projection, float electroRange);
 
 // Draws the visible parts in flat black with depth, without any effect, so that they hide
 // the glowing things behind them. Matrices and state are as before afterwards.

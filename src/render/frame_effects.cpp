@@ -19,16 +19,18 @@ void FrameEffects::load(const std::string& dataDirectory) {
     credits_.create(dataDirectory, *DemoContent::instance());
 }
 
-void FrameEffects::prepare(const FrameInputs& inputs) {
-    in_ = inputs;
+void FrameEffects::prepare(const FrameScene& scene, const FrameTargets& targets, StdLighting* lighting) {
+    scene_ = &scene;
+    targets_ = targets;
+    lighting_ = lighting;
     // A second prepare replaces the blurs: their GL objects go first.
     glowBlur_.reset();
     dofBlur_.reset();
-    if (Effect* blur = DemoContent::instance()->find<Effect>("blur")) {
-        glowBlur_ = std::make_unique<Blur>(blur, in_.width / 8, in_.height / 8);
-        dofBlur_ = std::make_unique<Blur>(blur, in_.width / 4, in_.height / 4);
+    if (Effect* blur = scene.blur) {
+        glowBlur_ = std::make_unique<Blur>(blur, targets.width / 8, targets.height / 8);
+        dofBlur_ = std::make_unique<Blur>(blur, targets.width / 4, targets.height / 4);
     }
-    if (in_.properties) believe_.create(*DemoContent::instance(), *in_.properties);
+    if (scene.properties) believe_.create(*DemoContent::instance(), *scene.properties);
     if (!blackTexture_) {
         blackTexture_ = makeGlTexture();
         glBindTexture(GL_TEXTURE_2D, blackTexture_.get());
@@ -49,32 +51,26 @@ void FrameEffects::trackValues(float t, float& eyeGlow, float& electroRange) {
 
 void FrameEffects::updateCredits(float t, float dt) { credits_.updateCredits(t, dt); }
 
-GlowScene FrameEffects::glowScene() const {
-    GlowScene scene;
-    scene.width = in_.width;
-    scene.height = in_.height;
-    scene.target = in_.glowTarget;
-    scene.texture = in_.glowTexture;
-    scene.lighting = in_.lighting;
-    if (in_.lists) {
-        scene.glow = &in_.lists->glow;
-        scene.nonGlow = &in_.lists->nonGlow;
-    }
-    scene.credits = in_.creditsParts;
-    scene.eyes = in_.eyeParts;
-    scene.head = in_.headParts;
-    scene.headBody = in_.headBody;
-    scene.electro = in_.electro;
-    scene.blur = glowBlur_.get();
-    return scene;
+GlowPass FrameEffects::glowPass() const {
+    GlowPass pass;
+    pass.width = targets_.width;
+    pass.height = targets_.height;
+    pass.target = targets_.glowTarget;
+    pass.texture = targets_.glowTexture;
+    pass.lighting = lighting_;
+    pass.blur = glowBlur_.get();
+    return pass;
 }
 
-void FrameEffects::renderGlow(float, const sm::Vec3& eye, const float* view, const float* projection, float eyeGlow,
-                              float electroRange) {
-    ::renderGlow(glowScene(), eye, view, projection, eyeGlow, electroRange);
+void FrameEffects::renderGlow(const sm::Vec3& eye, const float* view, const float* projection, float electroRange) {
+    if (!scene_) return;
+    ::renderGlow(glowPass(), *scene_, glowEyeMask_, eye, view, projection, electroRange);
 }
 
-void FrameEffects::carryGlow(float eyeGlow) { ::carryGlow(glowScene(), eyeGlow); }
+void FrameEffects::carryGlow(float eyeGlow) {
+    if (!scene_ || !targets_.glowTarget || !lighting_) return;
+    setEyeMask(*scene_, eyeGlow, glowEyeMask_);
+}
 
 unsigned FrameEffects::glowResult() const { return glowBlur_ ? glowBlur_->result() : blackTexture_.get(); }
 
@@ -85,10 +81,11 @@ void FrameEffects::finish(unsigned sceneColor, float fade, float noiseStrength, 
         blurred = dofBlur_->result();
     }
     PostProcessInputs inputs;
-    inputs.width = in_.width;
-    inputs.height = in_.height;
-    inputs.depthTexture = in_.sceneDepthTexture;
-    inputs.noiseTexture = in_.noiseTexture;
+    inputs.effect = scene_ ? scene_->postProcess : nullptr;
+    inputs.width = targets_.width;
+    inputs.height = targets_.height;
+    inputs.depthTexture = targets_.sceneDepthTexture;
+    inputs.noiseTexture = targets_.noiseTexture;
     inputs.noiseStrength = noiseStrength;
     inputs.steadyNoise = steadyNoise;
     postProcess(sceneColor, blurred, fade, inputs);

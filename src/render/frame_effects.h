@@ -14,28 +14,18 @@
 #include "render/credits.h"
 #include "render/electro.h"
 #include "render/frame.h"
+#include "render/frame_scene.h"
 
-class Effect;
-class Model;
-class PropertyRegistry;
 class StdLighting;
 struct RenderTarget;
 
-// What the special passes read from the controller; pointers are not owned.
-struct FrameInputs {
-    int width = 0, height = 0;
+// The frame's own off-screen objects that the special passes draw into or read; not owned.
+struct FrameTargets {
+    int width = 0, height = 0;  // the window
     RenderTarget* glowTarget = nullptr;
     unsigned glowTexture = 0;
     unsigned sceneDepthTexture = 0;
     unsigned noiseTexture = 0;
-    const PartLists* lists = nullptr;
-    const PartList* eyeParts = nullptr;
-    const PartList* headParts = nullptr;
-    const PartList* creditsParts = nullptr;
-    Model* headBody = nullptr;
-    Effect* electro = nullptr;
-    StdLighting* lighting = nullptr;
-    PropertyRegistry* properties = nullptr;
 };
 
 class FrameEffects {
@@ -46,7 +36,8 @@ public:
     // The credits content, during the content load.
     void load(const std::string& dataDirectory);
     // The blurs and the believe screen, once the part lists exist; a second call replaces them.
-    void prepare(const FrameInputs& inputs);
+    // The scene and the lighting are the frame's and must outlive this.
+    void prepare(const FrameScene& scene, const FrameTargets& targets, StdLighting* lighting);
 
     // Eye glow and electro range of the code-built tracks at t (milliseconds).
     void trackValues(float t, float& eyeGlow, float& electroRange);
@@ -55,9 +46,9 @@ public:
     void rewind();
 
     // Into the glow texture; ends with the default frame buffer bound and the window viewport.
-    void renderGlow(float dt, const sm::Vec3& eye, const float* view, const float* projection, float eyeGlow,
-                    float electroRange);
-    // A frame that is not drawn: what the glow pass would leave for the next frame.
+    void renderGlow(const sm::Vec3& eye, const float* view, const float* projection, float electroRange);
+    // The frame's carry step: the eyes' mask for this frame's eye glow (the glow pass shows the
+    // one it replaces).
     void carryGlow(float eyeGlow);
     // The blurred glow, added onto the scene.
     unsigned glowResult() const;
@@ -75,9 +66,12 @@ public:
     Credits& credits() { return credits_; }
 
 private:
-    GlowScene glowScene() const;
+    GlowPass glowPass() const;
 
-    FrameInputs in_;
+    const FrameScene* scene_ = nullptr;
+    FrameTargets targets_;
+    StdLighting* lighting_ = nullptr;
+    float glowEyeMask_[4] = {};  // the mask the glow pass draws the eyes with
     TCBInterpolator<float> eyeGlowTrack_, electroRangeTrack_;  // seconds
     std::unique_ptr<Blur> glowBlur_;  // an eighth of the window
     std::unique_ptr<Blur> dofBlur_;   // a quarter of the window

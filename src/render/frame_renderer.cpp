@@ -26,8 +26,6 @@ std::unique_ptr<FrameRenderer> FrameRenderer::create(const FrameDesc& desc) {
     std::unique_ptr<FrameRenderer> frame(new FrameRenderer);
     frame->width_ = desc.width;
     frame->height_ = desc.height;
-    frame->freeMode_ = desc.freeMode;
-    frame->headless_ = desc.headless;
     sm::identity(frame->viewMatrix_);
     sm::perspective(frame->projectionMatrix_, frame->fieldOfView_,
                     static_cast<float>(desc.width) / static_cast<float>(desc.height), kNear, kFar);
@@ -79,59 +77,36 @@ void FrameRenderer::checkGl(const char* pass) {
 
 bool FrameRenderer::prepare(const FrameScene& scene) {
     scene_ = scene;
-    DemoContent* content = DemoContent::instance();
-    Effect* lighting = content->find<Effect>("std_lighting");
-    if (!lighting) {
-        logError("effect 'std_lighting' wasn't found");
+    std::vector<std::string> notes;
+    const std::vector<std::string> missing = findFrameAssets(*DemoContent::instance(), scene_, notes);
+    if (!missing.empty()) {
+        for (const std::string& reason : missing) logError(reason);
         return false;
     }
-    Effect* glowShadow = content->find<Effect>("std_lighting_glow_shadow");
-    Effect* shadowMapping = content->find<Effect>("shadow_mapping");
-    if (!glowShadow) logError("effect 'std_lighting_glow_shadow' wasn't found");
-    if (!shadowMapping) logError("effect 'shadow_mapping' wasn't found");
-    if (!glowShadow || !shadowMapping) return false;
-    // Not drawn with by any pass; kept with the pair when the content has it.
-    Effect* earlyZ = content->find<Effect>("early_z_effect");
-    lighting_ = std::make_unique<StdLighting>(lighting, glowShadow, earlyZ);
-
-    lists_ = buildPartLists(scene.factory, scene.wheels, scene.winda);
-    headParts_.clear();
-    eyeParts_.clear();
-    creditsParts_.clear();
-    collectParts(headParts_, scene.headBodyMeshes);
-    collectParts(eyeParts_, scene.headEyesMeshes);
-    collectParts(creditsParts_, scene.creditsMeshes);
+    lighting_ = std::make_unique<StdLighting>(scene_.lighting, scene_.glowShadow, scene_.earlyZ);
+    buildPartLists(scene_);
 
     shadowMap_.reset();  // the old objects go before the new ones are made
     shadowMap_ = std::make_unique<ShadowMap>();
-    shadowMap_->create(width_, height_, lists_.opaque, shadowMapping);
+    shadowMap_->create(width_, height_, scene_.lists.opaque, scene_.shadowMapping);
 
-    FrameInputs inputs;
-    inputs.width = width_;
-    inputs.height = height_;
-    inputs.glowTarget = glowTarget_.get();
-    inputs.glowTexture = glowTexture_ ? glowTexture_->glName() : 0;
-    inputs.sceneDepthTexture = sceneDepthTexture_.get();
-    inputs.noiseTexture = noiseTexture_.get();
-    inputs.lists = &lists_;
-    inputs.eyeParts = &eyeParts_;
-    inputs.headParts = &headParts_;
-    inputs.creditsParts = &creditsParts_;
-    inputs.headBody = scene.headBody;
-    inputs.electro = scene.electro;
-    inputs.lighting = lighting_.get();
-    inputs.properties = scene.properties;
-    effects_.prepare(inputs);
+    FrameTargets targets;
+    targets.width = width_;
+    targets.height = height_;
+    targets.glowTarget = glowTarget_.get();
+    targets.glowTexture = glowTexture_ ? glowTexture_->glName() : 0;
+    targets.sceneDepthTexture = sceneDepthTexture_.get();
+    targets.noiseTexture = noiseTexture_.get();
+    effects_.prepare(scene_, targets, lighting_.get());
 
-    PropertyRegistry* properties = scene.properties;
+    PropertyRegistry* properties = scene_.properties;
     shakeProperty_ = PropertyValue(properties ? properties->find("shake") : nullptr);
     electroNoiseProperty_ = PropertyValue(properties ? properties->find("electro_noise") : nullptr);
     // Without them the end image is never laid over the frame.
-    endTexture_ = content->find<Texture>("end");
     AnimProperty* end = properties ? properties->findTrack("images.end") : nullptr;
     endProperty_ = PropertyValue(end);
-    if (!endTexture_) logError("texture 'end' wasn't found; the end image is left out");
-    if (!end) logError("property 'images.end' wasn't found; the end image is left out");
+    if (!end) notes.push_back("property 'images.end' wasn't found; the end image is left out");
+    for (const std::string& note : notes) logError(note);
     return true;
 }
 
@@ -139,14 +114,13 @@ void FrameRenderer::update(float t, float dt, ICamera* camera) {
     shake_ = shakeProperty_.at(t);
     noiseStrength_ = electroNoiseProperty_.at(t);
     effects_.trackValues(t, eyeGlow_, electroRange_);
-    effects_.updateCredits(t, dt);
 
     camera_ = camera;
     if (!camera_) return;  // nothing to look through: render draws no scene
 
     float cameraView[16];
     camera_->getViewMatrix(cameraView);
-    shakeView(viewMatrix_, cameraView, shake_, shakeRandom_);
+    shakeView(viewMatrix_, cameraView, shake_, carried_.shakeRandom);
 
     const float fov = sm::toDegrees(camera_->fieldOfView(t));
     const float aspect = static_cast<float>(width_) / static_cast<float>(height_);
@@ -155,16 +129,16 @@ void FrameRenderer::update(float t, float dt, ICamera* camera) {
         sm::perspective(projectionMatrix_, fieldOfView_, aspect, kNear, kFar);
     }
     sm::frustumFromView(viewMatrix_, frustum_, kNear, kFar, fieldOfView_, aspect);
-    cullParts(lists_.scene, frustum_);
+    cullParts(scene_.lists.scene, frustum_);
 }
 
 void FrameRenderer::drawEndAndMask(float t) {
     const float v = endProperty_.at(t);
-    if (v > 0.0f && endTexture_) {
+    if (v > 0.0f && scene_.end) {
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_COLOR, GL_ONE_MINUS_SRC_ALPHA);
         glColor4f(v, v, v, v);  // stays current: the mask below is modulated by it too
-        drawFullscreenTexture(endTexture_->glName(), width_, height_);
+        drawFullscreenTexture(scene_.end->glName(), width_, height_);
     }
     checkGl("the end image");
     if (scene_.mask) {
@@ -177,18 +151,38 @@ void FrameRenderer::drawEndAndMask(float t) {
 }
 
 void FrameRenderer::drawOverlay() {
-    if (freeMode_ && !headless_ && platform::keyPressed(platform::Key::F1)) overlayShown_ = !overlayShown_;
     if (!overlayShown_) return;
     const sm::Vec3 eye = cameraFrame(viewMatrix_).eye;
-    std::string text = overlayText(lastTime_, frameRate_.perSecond(), eye);
+    std::string text = overlayText(carried_.lastTime, carried_.frameRate.perSecond(), eye);
     if (!overlayNotes_.empty()) text += "\n" + overlayNotes_;
     ::drawOverlay(text, width_, height_);
     checkGl("the overlay");
 }
 
 void FrameRenderer::render(float t, float dt) {
-    lastTime_ = t;
-    frameRate_.tick(dt);
+    carry(t, dt);
+    draw(t);
+}
+
+void FrameRenderer::advance(float t, float dt) { carry(t, dt); }
+
+bool FrameRenderer::carry(float t, float dt) {
+    carried_.lastTime = t;
+    carried_.frameRate.tick(dt);
+    effects_.updateCredits(t, dt);
+    if (!camera_ || !lighting_ || !sceneTarget_) return false;
+    // The believe monitor shows the last picture drawn into its texture, so the picture is drawn
+    // on every frame inside its window, shown or not (one small quad pass); so does the cursor's
+    // blink move.
+    if (inBelieveWindow(t)) effects_.drawBelievePicture(t, dt);
+    checkGl("the believe picture");
+    auto* shot = dynamic_cast<AnimCamera*>(camera_);
+    carried_.lastFade = carried_.fade.step(shot != nullptr, shot ? shot->endTime : 0.0f, t, dt);
+    effects_.carryGlow(eyeGlow_);
+    return true;
+}
+
+void FrameRenderer::draw(float t) {
     if (!camera_ || !lighting_ || !sceneTarget_) {
         // No shot to show: an empty frame with the end image and the mask.
         glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
@@ -198,14 +192,8 @@ void FrameRenderer::render(float t, float dt) {
         return;
     }
 
-    if (inBelieveWindow(t)) effects_.drawBelievePicture(t, dt);
-    checkGl("the believe picture");
-
-    auto* shot = dynamic_cast<AnimCamera*>(camera_);
-    lastFade_ = fade_.step(shot != nullptr, shot ? shot->endTime : 0.0f, t, dt);
-
     const sm::Vec3 eye = cameraFrame(viewMatrix_).eye;  // the light sits at the eye
-    effects_.renderGlow(dt, eye, viewMatrix_, projectionMatrix_, eyeGlow_, electroRange_);
+    effects_.renderGlow(eye, viewMatrix_, projectionMatrix_, electroRange_);
     checkGl("the glow pass");
 
     float lightView[16];
@@ -216,14 +204,15 @@ void FrameRenderer::render(float t, float dt) {
     shadowMap_->render(projectionMatrix_, lightView, lightFrustum);
     checkGl("the shadow pass");
 
+    const PartLists& lists = scene_.lists;
     attachRenderTextures(*sceneTarget_, sceneColorTexture_->glName(), sceneDepthTexture_.get(), "the scene target");
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     const unsigned shadow = shadowMap_->depthTexture();
-    lighting_->drawLitGlowShadow(lists_.opaque, projectionMatrix_, viewMatrix_, eye, eye, lightView,
+    lighting_->drawLitGlowShadow(lists.opaque, projectionMatrix_, viewMatrix_, eye, eye, lightView,
                                  projectionMatrix_, shadow);
     checkGl("the opaque parts");
-    withOpacity(creditsParts_, 1.0f, [&] {
-        lighting_->drawLitGlowShadow(creditsParts_, projectionMatrix_, viewMatrix_, eye, eye, lightView,
+    withOpacity(scene_.creditsParts, 1.0f, [&] {
+        lighting_->drawLitGlowShadow(scene_.creditsParts, projectionMatrix_, viewMatrix_, eye, eye, lightView,
                                      projectionMatrix_, shadow);
     });
     checkGl("the credits parts");
@@ -233,10 +222,10 @@ void FrameRenderer::render(float t, float dt) {
         electro->setFloat4("minIntensity", 0.0f, 0.0f, 0.0f, 0.0f);
     }
     checkGl("the head");
-    lighting_->drawLitGlowShadow(lists_.transparent, projectionMatrix_, viewMatrix_, eye, eye, lightView,
+    lighting_->drawLitGlowShadow(lists.transparent, projectionMatrix_, viewMatrix_, eye, eye, lightView,
                                  projectionMatrix_, shadow);
     checkGl("the transparent parts");
-    lighting_->drawLit(eyeParts_, projectionMatrix_, viewMatrix_, eye, eye);
+    lighting_->drawLit(scene_.eyeParts, projectionMatrix_, viewMatrix_, eye, eye);
     checkGl("the eyes");
     effects_.drawScreens(viewMatrix_, eye, projectionMatrix_);
     checkGl("the screens");
@@ -250,24 +239,11 @@ void FrameRenderer::render(float t, float dt) {
     checkGl("the glow");
 
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-    effects_.finish(sceneColorTexture_->glName(), lastFade_, noiseStrength_, steadyNoise_);
+    effects_.finish(sceneColorTexture_->glName(), carried_.lastFade, noiseStrength_, steadyNoise_);
     checkGl("the post-processing");
 
     drawEndAndMask(t);
     drawOverlay();
-}
-
-void FrameRenderer::advance(float t, float dt) {
-    // Keep in step with render: these are the pieces of it that outlive the frame.
-    lastTime_ = t;
-    frameRate_.tick(dt);
-    if (!camera_ || !lighting_ || !sceneTarget_) return;
-    // The believe monitor shows the last picture drawn into its texture, so the picture is drawn
-    // on skipped frames too (one small quad pass); so does the cursor's blink move.
-    if (inBelieveWindow(t)) effects_.drawBelievePicture(t, dt);
-    auto* shot = dynamic_cast<AnimCamera*>(camera_);
-    lastFade_ = fade_.step(shot != nullptr, shot ? shot->endTime : 0.0f, t, dt);
-    effects_.carryGlow(eyeGlow_);
 }
 
 void FrameRenderer::rewind() {
@@ -275,11 +251,7 @@ void FrameRenderer::rewind() {
     noiseStrength_ = 0.0f;
     eyeGlow_ = 0.0f;
     electroRange_ = 0.0f;
-    fade_ = CameraCutFade();
-    lastFade_ = 0.0f;
-    shakeRandom_ = Random();
-    frameRate_ = FrameRate();
-    lastTime_ = 0.0f;
     camera_ = nullptr;
+    carried_ = Carried();
     effects_.rewind();
 }

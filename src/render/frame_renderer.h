@@ -15,12 +15,10 @@
 #include "gl/render_target.h"
 #include "render/frame.h"
 #include "render/frame_effects.h"
+#include "render/frame_scene.h"
 #include "render/overlay.h"
 
-class Effect;
 class ICamera;
-class Mesh;
-class Model;
 class ShadowMap;
 class StdLighting;
 class Texture;
@@ -28,22 +26,6 @@ class Texture;
 struct FrameDesc {
     int width = 0;
     int height = 0;
-    bool freeMode = false;   // the F1 overlay can be shown
-    bool headless = false;   // no keyboard: the overlay stays hidden
-};
-
-// What the frame draws, found in the content by the controller; nothing here is owned.
-struct FrameScene {
-    Model* factory = nullptr;
-    Model* wheels = nullptr;
-    Model* winda = nullptr;
-    Model* headBody = nullptr;
-    std::vector<Mesh*> headBodyMeshes;
-    std::vector<Mesh*> headEyesMeshes;
-    std::vector<Mesh*> creditsMeshes;
-    Effect* electro = nullptr;  // may be null: the head is not drawn
-    Texture* mask = nullptr;    // may be null: no mask
-    PropertyRegistry* properties = nullptr;
 };
 
 class FrameRenderer {
@@ -58,34 +40,39 @@ public:
 
     // During the content load: the credits content and the noise texture.
     void load(const std::string& dataDirectory);
-    // After loading: part lists, lighting, shadow map, blurs, believe screen, the end image.
+    // After loading, and again after a reload: the rest of the scene found in the content once
+    // (findFrameAssets), part lists, lighting, shadow map, blurs, believe screen, the end image.
     // False with an error line when an effect the frame cannot do without is missing.
     bool prepare(const FrameScene& scene);
     // The frame's values at t (milliseconds) and the view through `camera` (null: nothing to
     // look through, the frame draws no scene) with the shake, projection and culling.
     void update(float t, float dt, ICamera* camera);
-    // Draws the frame into the window's back buffer, the overlay included.
+    // A frame after update is two steps: carry moves everything a frame carries to the next one
+    // (the time, the frame rate, the fade, the eyes' glow mask, the believe picture and its
+    // cursor, the credits' phase; the shake generator moved in update), draw draws. render is
+    // both; advance, for a frame that is not shown (a seek), is carry alone, so that the next
+    // rendered frame is byte for byte the one that drawing every frame would give; rewind puts
+    // back what carry and update move. Anything new that outlives a frame belongs in carry
+    // (and in Carried, which rewind resets), never in draw.
     void render(float t, float dt);
-    // A frame that is not shown (a seek): everything render would carry to the next frame moves
-    // the same way, and nothing else is drawn. The next rendered frame is then byte for byte the
-    // one that drawing every frame would give.
     void advance(float t, float dt);
-    // Everything a frame carries to the next one, back to what it was before the first frame:
-    // a jump replays the film from its start through advance. The overlay stays as it was.
     void rewind();
+    // The F1 overlay on or off (the player's key); the film never shows it by itself.
+    void toggleOverlay() { overlayShown_ = !overlayShown_; }
 
     int width() const { return width_; }
     int height() const { return height_; }
     float fieldOfView() const { return fieldOfView_; }
     float* projectionMatrix() { return projectionMatrix_; }
     const float* viewMatrix() const { return viewMatrix_; }
-    const PartLists& partLists() const { return lists_; }
+    const PartLists& partLists() const { return scene_.lists; }
     const sm::Frustum& frustum() const { return frustum_; }
-    float lastFade() const { return lastFade_; }
-    const CameraCutFade& fadeState() const { return fade_; }
+    float lastFade() const { return carried_.lastFade; }
+    const CameraCutFade& fadeState() const { return carried_.fade; }
     ShadowMap* shadowMap() const { return shadowMap_.get(); }
     StdLighting* lighting() const { return lighting_.get(); }
     FrameEffects& effects() { return effects_; }
+    const FrameScene& scene() const { return scene_; }
     bool overlayShown() const { return overlayShown_; }
     // Lines shown under the overlay's first one (the player's keys and state).
     void setOverlayNotes(std::string notes) { overlayNotes_ = std::move(notes); }
@@ -109,13 +96,14 @@ private:
     FrameRenderer() = default;
     void createNoiseTexture();
     void checkGl(const char* pass);
+    // The first step of a frame; false when there is no shot to show.
+    bool carry(float t, float dt);
+    void draw(float t);
     void drawEndAndMask(float t);
     void drawOverlay();
 
     int width_ = 0;
     int height_ = 0;
-    bool freeMode_ = false;
-    bool headless_ = false;
 
     // Off-screen resources (owned).
     std::unique_ptr<RenderTarget> sceneTarget_;
@@ -130,29 +118,32 @@ private:
     std::unique_ptr<StdLighting> lighting_;
     std::unique_ptr<ShadowMap> shadowMap_;
     FrameEffects effects_;
-    PartLists lists_;
-    PartList headParts_, eyeParts_, creditsParts_;
     PropertyValue shakeProperty_, electroNoiseProperty_, endProperty_;
-    Texture* endTexture_ = nullptr;  // not owned
 
-    // Carried from frame to frame.
-    ICamera* camera_ = nullptr;  // borrowed, set by update
+    // The frame's values at its time, set by update from the tracks and the camera.
+    ICamera* camera_ = nullptr;  // borrowed
     float viewMatrix_[16];
     float projectionMatrix_[16];
     float fieldOfView_ = 60.0f;
     float shake_ = 0.0f;
     float noiseStrength_ = 0.0f;
-    bool steadyNoise_ = false;
     float eyeGlow_ = 0.0f;
     float electroRange_ = 0.0f;
-    CameraCutFade fade_;
-    float lastFade_ = 0.0f;
     sm::Frustum frustum_;
-    Random shakeRandom_;
+
+    // What a frame carries to the next one (the special passes keep their own: the believe
+    // cursor, the credits' phase); rewind starts it afresh.
+    struct Carried {
+        float lastTime = 0.0f;
+        FrameRate frameRate;
+        CameraCutFade fade;
+        float lastFade = 0.0f;
+        Random shakeRandom;
+    } carried_;
+
+    bool steadyNoise_ = false;
     bool overlayShown_ = false;
     std::string overlayNotes_;
-    FrameRate frameRate_;
-    float lastTime_ = 0.0f;
 
     bool glErrorChecks_ = false;
     std::string firstGlError_;

@@ -2,7 +2,6 @@
 
 #include "gl/draw.h"
 #include "gl/gl.h"
-#include "assets/content.h"
 #include "assets/effect.h"
 #include "fx/runtime.h"
 #include "render/blur.h"
@@ -15,7 +14,7 @@ constexpr float kFocalFalloff = 0.00007f;
 }  // namespace
 
 void postProcess(unsigned sharp, unsigned blurred, float fade, const PostProcessInputs& in) {
-    Effect* effect = DemoContent::exists() ? DemoContent::instance()->find<Effect>("post_process") : nullptr;
+    Effect* effect = in.effect;
     float mvp[16];
     pixelOrtho(mvp, in.width, in.height);
     glBindTexture(GL_TEXTURE_2D, 0);
