@@ -11,7 +11,6 @@
 #include "base/log.h"
 #include "gl/draw.h"
 #include "gl/gl.h"
-#include "platform/platform.h"
 #include "render/shadow_map.h"
 #include "render/std_lighting.h"
 
