@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include <exception>
+
 #include "app/archive.h"
 #include "base/log.h"
 #include "platform/platform.h"
@@ -81,7 +83,17 @@ int withPlatform(const std::function<int()>& work, const std::function<int(const
     if (!platform::init()) {
         status = failed(platform::lastError());
     } else {
-        status = work();
+        // An exception that reaches here has unwound through the work's DemoStart, so the private
+        // folder is gone; uncaught, it would end the program with the folder left behind.
+        try {
+            status = work();
+        } catch (const std::exception& e) {
+            getLogger("Voltaresca")->log(std::string("stopped by an unexpected failure: ") + e.what());
+            status = 1;
+        } catch (...) {
+            getLogger("Voltaresca")->log("stopped by an unexpected failure");
+            status = 1;
+        }
         platform::quit();
     }
     releaseLogger("Voltaresca");

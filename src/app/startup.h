@@ -59,5 +59,6 @@ std::unique_ptr<DemoStart> startDemo(const StartupDesc& desc, std::string& reaso
 // What both programs do around their work: the application log "Voltaresca" with its console
 // output for the whole call, and the platform layer started before `work` and ended after it.
 // When the platform cannot start, `work` does not run and `failed` gets the reason; its result
-// is returned.
+// is returned. An exception out of `work` is logged and returns 1, once it has unwound through
+// whatever `work` held (a DemoStart deletes its private folder on the way).
 int withPlatform(const std::function<int()>& work, const std::function<int(const std::string& reason)>& failed);

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,9 +17,12 @@
 
 namespace {
 
+// Written as the pictures are (a link planted under the probe's name is replaced, never
+// written through), then removed.
 bool folderWritable(const std::string& folder) {
     const std::string probe = folder + "/.voltaresca-capture-probe";
-    bool ok = static_cast<bool>(std::ofstream(probe));
+    std::string cause;
+    const bool ok = platform::replaceFile(probe, {}, cause);
     std::remove(probe.c_str());
     return ok && platform::isDirectory(folder);
 }
@@ -124,6 +126,9 @@ public:
         return !failed_;
     }
 
+    // After finish: the pictures written whole, of the `played` ones handed over.
+    size_t complete(size_t played) { return pictures_ ? pictures_->written() : played; }
+
 private:
     const CaptureOptions& options_;
     VideoWriter* video_;
@@ -189,6 +194,12 @@ int capture(CaptureOptions options) {
     if (video)
         if (const int status = openVideo(options, *run, writer)) return status;
 
+    // The video's end may have come from the music: the schedule's size is checked again.
+    if (captureFrameCount(options) > kMostScheduleFrames) {
+        std::fprintf(stderr, "voltaresca-capture: too many frames: more than %zu at --fps %g; lower --fps or give --to\n",
+                     kMostScheduleFrames, static_cast<double>(options.fps));
+        return 2;
+    }
     const std::vector<CaptureFrame> frames = captureSchedule(options);
     if (writer)
         for (const CaptureFrame& frame : frames)
@@ -200,20 +211,27 @@ int capture(CaptureOptions options) {
     controller.setBeforeSwap([&output] { output.readBack(); });
     const Played played = playFrames(options, frames, controller, output);
     controller.setBeforeSwap(nullptr);
-    std::string writeError;
-    const bool written = output.finish(writeError);
+    CaptureEnd end;
+    end.video = video;
+    end.where = video ? options.video : options.out;
+    end.interrupted = played.interrupted;
+    end.finished = output.finish(end.error);
+    end.complete = output.complete(played.written);
+    return reportEnd(end, stderr);
+}
 
-    const char* what = video ? "frames" : "pictures";
-    const std::string where = video ? options.video : options.out;
-    if (played.interrupted) {
-        std::fprintf(stderr, "\nvoltaresca-capture: interrupted; %zu %s in '%s' are complete\n", played.written, what,
-                     where.c_str());
-        return 1;
+int reportEnd(const CaptureEnd& end, std::FILE* out) {
+    const char* what = end.video ? "frames" : "pictures";
+    if (end.interrupted) {
+        if (end.video && !end.finished)
+            std::fprintf(out, "\nvoltaresca-capture: interrupted; the video '%s' could not be finished\n", end.where.c_str());
+        else
+            std::fprintf(out, "\nvoltaresca-capture: interrupted; %zu %s in '%s' are complete\n", end.complete, what,
+                         end.where.c_str());
     }
-    if (!written) {
-        std::fprintf(stderr, "voltaresca-capture: %s\n", writeError.empty() ? "encoding failed" : writeError.c_str());
-        return 1;
-    }
-    std::fprintf(stderr, "voltaresca-capture: %zu %s in '%s'\n", played.written, what, where.c_str());
+    if (!end.finished)
+        std::fprintf(out, "voltaresca-capture: %s\n", end.error.empty() ? "encoding failed" : end.error.c_str());
+    if (end.interrupted || !end.finished) return 1;
+    std::fprintf(out, "voltaresca-capture: %zu %s in '%s'\n", end.complete, what, end.where.c_str());
     return 0;
 }

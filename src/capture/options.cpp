@@ -1,10 +1,14 @@
 #include "capture/options.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
+
+// What a moment of the film may be: kLatestScheduleMoment, in the messages' words.
+const char* const kMoments = "milliseconds from 0 to 3600000 (an hour)";
 
 bool parseNumber(const std::string& text, float& out) {
     if (text.empty()) return false;
@@ -16,6 +20,12 @@ bool parseNumber(const std::string& text, float& out) {
 }
 
 bool applyOption(const std::string& option, const std::string& value, CaptureOptions& out, std::string& error) {
+    // An empty name would land in the current folder or look for the default archive unasked.
+    if (value.empty() && (option == "archive" || option == "video" || option == "out")) {
+        error = "empty value for --" + option + ": give " +
+                (option == "out" ? "a folder" : option == "video" ? "a file name, e.g. film.mp4" : "an archive file");
+        return false;
+    }
     if (option == "archive") {
         out.archive = value;
     } else if (option == "video") {
@@ -43,8 +53,8 @@ bool applyOption(const std::string& option, const std::string& value, CaptureOpt
             size_t comma = value.find(',', start);
             if (comma == std::string::npos) comma = value.size();
             float t = 0.0f;
-            if (!parseNumber(value.substr(start, comma - start), t) || t < 0.0f) {
-                error = "bad time list '" + value + "': give milliseconds, e.g. --at 1000,2500";
+            if (!parseNumber(value.substr(start, comma - start), t) || t < 0.0f || t > kLatestScheduleMoment) {
+                error = "bad time list '" + value + "' for --at: give " + kMoments + ", e.g. --at 1000,2500";
                 return false;
             }
             out.at.push_back(t);
@@ -54,6 +64,10 @@ bool applyOption(const std::string& option, const std::string& value, CaptureOpt
         float v = 0.0f;
         if (!parseNumber(value, v) || v < 0.0f || (option == "fps" && (v <= 0.0f || v > 1000.0f))) {
             error = "bad value '" + value + "' for --" + option;
+            return false;
+        }
+        if (option != "fps" && v > kLatestScheduleMoment) {
+            error = "bad value '" + value + "' for --" + option + ": give " + kMoments;
             return false;
         }
         (option == "fps" ? out.fps : option == "from" ? out.from : out.to) = v;
@@ -92,7 +106,29 @@ const LongOption* findOption(const std::string& name) {
     return found;
 }
 
+// The schedule's size, before anything is made of it.
+bool checkFrameCount(const CaptureOptions& out, std::string& error) {
+    const size_t frames = captureFrameCount(out);
+    if (frames <= kMostScheduleFrames) return true;
+    char text[200];
+    std::snprintf(text, sizeof text, "too many frames: %s at --fps %g plays more than %zu; lower --fps or end earlier",
+                  out.at.empty() ? "--to" : "--at", static_cast<double>(out.fps), kMostScheduleFrames);
+    error = text;
+    return false;
+}
+
+// Each --at moment needs a picture name of its own.
+bool checkMomentNames(const CaptureOptions& out, std::string& error) {
+    std::vector<float> moments = out.at;
+    std::sort(moments.begin(), moments.end());
+    moments.erase(std::unique(moments.begin(), moments.end()), moments.end());
+    if (momentNames(moments).size() == moments.size()) return true;
+    error = "--at holds moments less than a millionth of a millisecond apart: their pictures can't be named apart";
+    return false;
+}
+
 bool checkCombination(const CaptureOptions& out, std::string& error) {
+    if (!checkFrameCount(out, error) || !checkMomentNames(out, error)) return false;
     if (!out.video.empty()) {
         if (!out.at.empty()) {
             error = "--video makes a sequence: give --from and --to (or neither: the whole film), not --at";

@@ -1,8 +1,35 @@
 #include "capture/picture_writer.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "base/png_file.h"
+#include "platform/platform.h"
+
+namespace {
+
+// The capture's PNG: RGBA, bottom row first, no colour-space chunk, zlib's fastest level (a
+// rendered frame with film grain hardly compresses better at the slow ones). False with `error`
+// naming the file and the cause.
+bool writePicture(const std::string& path, int width, int height, const unsigned char* pixels, std::string& error) {
+    PngPicture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.format = PngFormat::Rgba;
+    picture.pixels = pixels;
+    picture.bottomRowFirst = true;
+    picture.srgb = false;
+    picture.compressionLevel = 1;
+    std::vector<unsigned char> bytes;
+    std::string cause;
+    if (!encodePng(picture, bytes, cause) || !platform::replaceFile(path, bytes, cause)) {
+        error = "can't write '" + path + "': " + cause;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 PictureWriter::PictureWriter() {
     const unsigned cores = std::thread::hardware_concurrency();
@@ -19,6 +46,11 @@ bool PictureWriter::write(std::string path, int width, int height, std::vector<u
     jobs_.push_back({std::move(path), width, height, std::move(pixels)});
     ready_.notify_one();
     return true;
+}
+
+size_t PictureWriter::written() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return written_;
 }
 
 bool PictureWriter::failed() {
@@ -50,8 +82,16 @@ void PictureWriter::work() {
         }
         room_.notify_one();
         std::string error;
-        if (!writePng(job.path, job.width, job.height, job.pixels.data(), error)) {
-            std::lock_guard<std::mutex> lock(mutex_);
+        bool ok = false;
+        try {
+            ok = writePicture(job.path, job.width, job.height, job.pixels.data(), error);
+        } catch (const std::exception& e) {  // out of memory: this picture fails, the capture stops cleanly
+            error = "can't write '" + job.path + "': " + e.what();
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (ok) {
+            ++written_;
+        } else {
             if (error_.empty()) error_ = error;
             room_.notify_all();
         }

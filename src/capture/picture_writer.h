@@ -1,6 +1,8 @@
 // PNG compression on worker threads, so that drawing goes on while pictures are written: a
-// queue of a few read-back frames, each picture written whole by one worker. The first failure
-// is kept and stops the capture; finish() writes what is queued.
+// queue of a few read-back frames, each picture written whole by one worker. A picture goes
+// into a new file beside its name that then replaces it (platform::replaceFile), so a file is
+// never half-written and a link in its place is never written through. The first failure is
+// kept and stops the capture; finish() writes what is queued.
 #pragma once
 
 #include <condition_variable>
@@ -23,6 +25,8 @@ public:
     bool failed();
     // Writes what is queued and ends the workers; the first error, empty when none.
     std::string finish();
+    // The pictures written whole so far (all of them once finish() returned).
+    size_t written();
 
 private:
     struct Job {
@@ -37,5 +41,6 @@ private:
     std::deque<Job> jobs_;
     std::vector<std::thread> workers_;
     std::string error_;
+    size_t written_ = 0;
     bool done_ = false;
 };

@@ -30,6 +30,109 @@ std::string describe(int code) {
 // the caller through the messages built here.
 void quietLibraries() { av_log_set_level(AV_LOG_ERROR); }
 
+// The most music a video takes: ten minutes, near three times the film's (220 s), held as two
+// planes of floats at kSampleRate (212 MB). Longer music is refused before more is decoded.
+constexpr double kLongestMusicSeconds = 600.0;
+
+// Converts decoded frames into two planes of float samples at kSampleRate. Each frame goes by
+// its own channel layout, rate and sample format: an MP3 may change them from one frame to the
+// next (two files joined), and a converter set up for one layout would read planes that a frame
+// of another does not have. A change drains the old converter and sets up a new one.
+class MusicConverter {
+public:
+    MusicConverter(const std::string& path, std::vector<float> (&planes)[2]) : path_(path), planes_(planes) {}
+    ~MusicConverter() {
+        swr_free(&resampler_);
+        av_channel_layout_uninit(&layout_);
+    }
+    MusicConverter(const MusicConverter&) = delete;
+    MusicConverter& operator=(const MusicConverter&) = delete;
+
+    // False with `error` set when the frame can't be converted or the music grows too long.
+    bool take(const AVFrame* frame, std::string& error) {
+        if (frame->nb_samples <= 0) return true;
+        if (!readable(frame)) {
+            error = "can't decode the music '" + path_ + "': a frame without its channels";
+            return false;
+        }
+        if (!sameAs(frame) && (!drain(error) || !setUp(frame, error))) return false;
+        return convert(const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples, error);
+    }
+
+    // What the converter still holds, at the end.
+    bool drain(std::string& error) { return !resampler_ || convert(nullptr, 0, error); }
+
+private:
+    // A frame whose planes are all there: one per channel when planar, else one.
+    static bool readable(const AVFrame* frame) {
+        const int channels = frame->ch_layout.nb_channels;
+        if (channels <= 0 || channels > 64 || frame->sample_rate <= 0 || !frame->extended_data) return false;
+        const AVSampleFormat format = static_cast<AVSampleFormat>(frame->format);
+        if (format <= AV_SAMPLE_FMT_NONE || format >= AV_SAMPLE_FMT_NB) return false;
+        const int planes = av_sample_fmt_is_planar(format) ? channels : 1;
+        for (int p = 0; p < planes; ++p)
+            if (!frame->extended_data[p]) return false;
+        return true;
+    }
+
+    bool sameAs(const AVFrame* frame) const {
+        return resampler_ && frame->sample_rate == rate_ && frame->format == format_ &&
+               av_channel_layout_compare(&frame->ch_layout, &layout_) == 0;
+    }
+
+    bool setUp(const AVFrame* frame, std::string& error) {
+        swr_free(&resampler_);
+        av_channel_layout_uninit(&layout_);
+        rate_ = frame->sample_rate;
+        format_ = frame->format;
+        AVChannelLayout input = {};
+        // A count of channels without their meaning: the usual layout for that count.
+        if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) av_channel_layout_default(&input, frame->ch_layout.nb_channels);
+        else av_channel_layout_copy(&input, &frame->ch_layout);
+        AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+        const bool ok = av_channel_layout_copy(&layout_, &frame->ch_layout) >= 0 &&
+                        swr_alloc_set_opts2(&resampler_, &stereo, AV_SAMPLE_FMT_FLTP, kSampleRate, &input,
+                                            static_cast<AVSampleFormat>(format_), rate_, 0, nullptr) >= 0 &&
+                        swr_init(resampler_) >= 0;
+        av_channel_layout_uninit(&input);
+        if (ok) return true;
+        swr_free(&resampler_);
+        const char* name = av_get_sample_fmt_name(static_cast<AVSampleFormat>(format_));
+        error = "can't convert the music '" + path_ + "' from " + std::to_string(frame->ch_layout.nb_channels) +
+                " channels of " + (name ? name : "unknown") + " samples at " + std::to_string(rate_) + " Hz";
+        return false;
+    }
+
+    // Null input: what the converter holds.
+    bool convert(const uint8_t** input, int count, std::string& error) {
+        const int room = swr_get_out_samples(resampler_, count);
+        if (room <= 0) return true;
+        out_[0].resize(static_cast<size_t>(room));
+        out_[1].resize(static_cast<size_t>(room));
+        uint8_t* targets[2] = {reinterpret_cast<uint8_t*>(out_[0].data()), reinterpret_cast<uint8_t*>(out_[1].data())};
+        const int got = swr_convert(resampler_, targets, room, input, count);
+        if (got < 0) {
+            error = "can't convert the music '" + path_ + "': " + describe(got);
+            return false;
+        }
+        if (static_cast<double>(planes_[0].size() + static_cast<size_t>(got)) > kLongestMusicSeconds * kSampleRate) {
+            error = "the music '" + path_ + "' is longer than " + std::to_string(static_cast<int>(kLongestMusicSeconds / 60)) +
+                    " minutes, more than a video takes";
+            return false;
+        }
+        for (int c = 0; c < 2; ++c) planes_[c].insert(planes_[c].end(), out_[c].begin(), out_[c].begin() + got);
+        return true;
+    }
+
+    std::string path_;
+    std::vector<float> (&planes_)[2];
+    std::vector<float> out_[2];
+    SwrContext* resampler_ = nullptr;
+    AVChannelLayout layout_ = {};  // what the resampler was set up for
+    int rate_ = 0;
+    int format_ = -1;
+};
+
 // The music as two planes of float samples at kSampleRate.
 bool decodeMusic(const std::string& path, std::vector<float> (&planes)[2], std::string& error) {
     quietLibraries();
@@ -41,34 +144,19 @@ bool decodeMusic(const std::string& path, std::vector<float> (&planes)[2], std::
     }
     const AVCodec* codec = nullptr;
     AVCodecContext* decoder = nullptr;
-    SwrContext* resampler = nullptr;
     AVPacket* packet = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
-    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
     int stream = -1;
     bool ok = avformat_find_stream_info(input, nullptr) >= 0 &&
               (stream = av_find_best_stream(input, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0)) >= 0 &&
               (decoder = avcodec_alloc_context3(codec)) != nullptr &&
               avcodec_parameters_to_context(decoder, input->streams[stream]->codecpar) >= 0 &&
-              avcodec_open2(decoder, codec, nullptr) >= 0 &&
-              swr_alloc_set_opts2(&resampler, &stereo, AV_SAMPLE_FMT_FLTP, kSampleRate, &decoder->ch_layout,
-                                  decoder->sample_fmt, decoder->sample_rate, 0, nullptr) >= 0 &&
-              swr_init(resampler) >= 0 && packet && frame;
+              avcodec_open2(decoder, codec, nullptr) >= 0 && packet && frame;
     if (!ok) error = "can't decode the music '" + path + "' (no audio stream FFmpeg can read)";
-    std::vector<float> out[2];
-    const auto convert = [&](const AVFrame* in) {
-        const int room = swr_get_out_samples(resampler, in ? in->nb_samples : 0);
-        if (room <= 0) return;
-        out[0].resize(static_cast<size_t>(room));
-        out[1].resize(static_cast<size_t>(room));
-        uint8_t* targets[2] = {reinterpret_cast<uint8_t*>(out[0].data()), reinterpret_cast<uint8_t*>(out[1].data())};
-        const int got = swr_convert(resampler, targets, room, in ? const_cast<const uint8_t**>(in->extended_data) : nullptr,
-                                    in ? in->nb_samples : 0);
-        for (int c = 0; c < 2 && got > 0; ++c) planes[c].insert(planes[c].end(), out[c].begin(), out[c].begin() + got);
-    };
+    MusicConverter converter(path, planes);
     const auto drain = [&] {
-        while (avcodec_receive_frame(decoder, frame) >= 0) {
-            convert(frame);
+        while (ok && avcodec_receive_frame(decoder, frame) >= 0) {
+            ok = converter.take(frame, error);
             av_frame_unref(frame);
         }
     };
@@ -79,15 +167,14 @@ bool decodeMusic(const std::string& path, std::vector<float> (&planes)[2], std::
     if (ok) {
         avcodec_send_packet(decoder, nullptr);
         drain();
-        convert(nullptr);
-        if (planes[0].empty()) {
-            error = "the music '" + path + "' holds no samples";
-            ok = false;
-        }
+    }
+    if (ok) ok = converter.drain(error);
+    if (ok && planes[0].empty()) {
+        error = "the music '" + path + "' holds no samples";
+        ok = false;
     }
     av_frame_free(&frame);
     av_packet_free(&packet);
-    swr_free(&resampler);
     avcodec_free_context(&decoder);
     avformat_close_input(&input);
     return ok;

@@ -120,6 +120,12 @@ std::vector<std::string> listFiles(const std::string& pattern);
 bool removeTree(const std::string& path);
 bool isDirectory(const std::string& path);
 bool fileExists(const std::string& path);
+// Writes `bytes` as the file `path` without writing through whatever stands there: they go into
+// a new file beside it, "<path>.partial" (created exclusively, so a link in its place is refused;
+// a leftover one is deleted first), which then takes the name, replacing a file or link at `path`
+// (never what a link points to). A reader sees the old file or the whole new one. False with
+// `error` set to the system's cause, and no ".partial" file left.
+bool replaceFile(const std::string& path, const std::vector<unsigned char>& bytes, std::string& error);
 // Size and modification time of a file folded into one number; 0 when it cannot be read.
 // Equal stamps mean "probably unchanged" (a watcher compares them, never orders them).
 uint64_t fileStamp(const std::string& path);

@@ -3,11 +3,14 @@
 #include "platform/platform.h"
 
 #include <SDL.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
@@ -110,6 +113,29 @@ bool isDirectory(const std::string& path) {
 bool fileExists(const std::string& path) {
     std::error_code ec;
     return fs::is_regular_file(fs::path(path), ec);
+}
+
+bool replaceFile(const std::string& path, const std::vector<unsigned char>& bytes, std::string& error) {
+    const std::string partial = path + ".partial";
+    unlink(partial.c_str());  // unlink removes a link itself, never its target
+    const int file = open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (file < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    int cause = 0;
+    for (size_t done = 0; done < bytes.size() && !cause;) {
+        const ssize_t wrote = write(file, bytes.data() + done, bytes.size() - done);
+        if (wrote > 0) done += static_cast<size_t>(wrote);
+        else if (wrote == 0) cause = EIO;
+        else if (errno != EINTR) cause = errno;
+    }
+    if (close(file) != 0 && !cause) cause = errno;  // a full disk may show only here
+    if (!cause && rename(partial.c_str(), path.c_str()) != 0) cause = errno;
+    if (!cause) return true;
+    unlink(partial.c_str());
+    error = std::strerror(cause);
+    return false;
 }
 
 uint64_t fileStamp(const std::string& path) {

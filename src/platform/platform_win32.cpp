@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <random>
+#include <system_error>
 #include <vector>
 
 #include "platform/wildcard.h"
@@ -225,6 +226,32 @@ bool isDirectory(const std::string& path) {
 bool fileExists(const std::string& path) {
     const DWORD attributes = attributesOf(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool replaceFile(const std::string& path, const std::vector<unsigned char>& bytes, std::string& error) {
+    const std::string partial = path + ".partial";
+    DeleteFileA(partial.c_str());  // a link is deleted as a link
+    // CREATE_NEW refuses a name that exists, a link included.
+    HANDLE file = CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = std::system_category().message(static_cast<int>(GetLastError()));
+        return false;
+    }
+    DWORD cause = 0;
+    for (size_t done = 0; done < bytes.size() && !cause;) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+        DWORD wrote = 0;
+        if (!WriteFile(file, bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0)
+            cause = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+        done += wrote;
+    }
+    if (!CloseHandle(file) && !cause) cause = GetLastError();
+    // MoveFileEx replaces a link at `path` itself, as rename does.
+    if (!cause && !MoveFileExA(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) cause = GetLastError();
+    if (!cause) return true;
+    DeleteFileA(partial.c_str());
+    error = std::system_category().message(static_cast<int>(cause));
+    return false;
 }
 
 uint64_t fileStamp(const std::string& path) {

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,10 @@ extern "C" {
 
 #include "capture/video_writer.h"
 #include "assets/image.h"
+#include "content/audio/music.h"
+#include "support/process.h"
 #include "support/temp_dir.h"
+#include "support/test_scene.h"
 
 namespace {
 
@@ -26,6 +30,8 @@ struct Decoded {
     int frames = 0, width = 0, height = 0;
     double rate = 0.0, videoSeconds = 0.0, audioSeconds = 0.0;
     double decodedAudioSeconds = 0.0;  // what a player hears: every decoded sample counted
+    int sampleRate = 0;
+    std::vector<float> left, right;  // the decoded sound
     std::vector<unsigned char> firstY, lastY;
 };
 
@@ -68,7 +74,15 @@ Decoded decode(const std::string& path) {
     };
     int64_t samples = 0;
     const auto hear = [&] {
-        while (sound && avcodec_receive_frame(sound, frame) >= 0) samples += frame->nb_samples;
+        while (sound && avcodec_receive_frame(sound, frame) >= 0) {
+            samples += frame->nb_samples;
+            // AAC decodes to planar floats.
+            if (frame->format != AV_SAMPLE_FMT_FLTP || frame->ch_layout.nb_channels != 2) continue;
+            const auto* l = reinterpret_cast<const float*>(frame->extended_data[0]);
+            const auto* r = reinterpret_cast<const float*>(frame->extended_data[1]);
+            d.left.insert(d.left.end(), l, l + frame->nb_samples);
+            d.right.insert(d.right.end(), r, r + frame->nb_samples);
+        }
     };
     while (av_read_frame(input, packet) >= 0) {
         if (packet->stream_index == video && avcodec_send_packet(decoder, packet) >= 0) take();
@@ -81,6 +95,7 @@ Decoded decode(const std::string& path) {
         avcodec_send_packet(sound, nullptr);
         hear();
         d.decodedAudioSeconds = static_cast<double>(samples) / sound->sample_rate;
+        d.sampleRate = sound->sample_rate;
     }
     avcodec_free_context(&sound);
     d.videoSeconds = d.frames / (d.rate > 0 ? d.rate : 1.0);
@@ -103,6 +118,26 @@ double psnr(const std::vector<unsigned char>& y, const std::string& png) {
     for (size_t i = 0; i < y.size(); ++i) error += (y[i] - expected[i]) * double(y[i] - expected[i]);
     error /= static_cast<double>(y.size());
     return error == 0.0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / error);
+}
+
+// The loudness (RMS) of one channel of the decoded sound from `from` to `to` seconds.
+double loudness(const Decoded& d, const std::vector<float>& channel, double from, double to) {
+    const auto first = static_cast<size_t>(from * d.sampleRate), last = static_cast<size_t>(to * d.sampleRate);
+    if (last > channel.size() || first >= last) return -1.0;
+    double sum = 0.0;
+    for (size_t i = first; i < last; ++i) sum += channel[i] * static_cast<double>(channel[i]);
+    return std::sqrt(sum / static_cast<double>(last - first));
+}
+
+// A 440 Hz tone as 16-bit samples: one channel, or two interleaved at their own loudness.
+std::vector<int16_t> tone(double seconds, int rate, bool mono, double left, double right = 0.0) {
+    std::vector<int16_t> samples;
+    for (int i = 0; i < static_cast<int>(seconds * rate); ++i) {
+        const double wave = 16000.0 * std::sin(2.0 * M_PI * 440.0 * i / rate);
+        samples.push_back(static_cast<int16_t>(wave * left));
+        if (!mono) samples.push_back(static_cast<int16_t>(wave * right));
+    }
+    return samples;
 }
 
 int capture(const std::string& arguments) {
@@ -142,6 +177,44 @@ TEST(Video, DecodesToTheFramesAskedForWithItsSoundAndTheCapturedPictures) {
     EXPECT_EQ(capture(common + " --from 900 --to 500 --video " + dir.path() + "x.mp4"), 2);
     EXPECT_EQ(capture("--archive " + archive + " --size 161x90 --to 500 --video " + dir.path() + "x.mp4"), 2);
     EXPECT_EQ(capture("--archive " + archive + " --size 9000x90 --to 500 --video " + dir.path() + "x.mp4"), 2);
+}
+
+// Music whose MP3 frames change their channel layout and rate on the way (files joined): each
+// stretch is converted by its own, the video's sound lasts as long as the music, mono is heard
+// on both sides and a right-only stretch stays on the right. Afterwards the private folder is gone.
+TEST(Video, MusicThatChangesLayoutAndRateOnTheWayIsConvertedByEachFrame) {
+    TempDir dir;
+    const std::string tmp = dir.path() + "tmp", err = dir.path() + "err.txt", film = dir.path() + "film.mp4";
+    std::filesystem::create_directory(tmp);
+    // Half a second of stereo, a second of mono, a second of right-only stereo at half the rate.
+    std::vector<unsigned char> mp3 = content::encodeMp3(tone(0.5, 44100, false, 1.0, 1.0), 44100, 128);
+    for (const auto& more : {content::encodeMp3(tone(1.0, 44100, true, 1.0), 44100, 64, true),
+                             content::encodeMp3(tone(1.0, 22050, false, 0.0, 1.0), 22050, 64)})
+        mp3.insert(mp3.end(), more.begin(), more.end());
+    TestSceneOptions scene;
+    scene.music = true;
+    ZipEntries entries = testSceneEntries(scene);
+    for (auto& entry : entries)
+        if (entry.first == "voltaresca_data/music/demotune.mp3") entry.second.assign(mp3.begin(), mp3.end());
+    ASSERT_TRUE(writeZip(dir.path() + "joined.zip", entries));
+
+    // Without --to the video ends with the music.
+    ASSERT_EQ(runProgram(VOLTARESCA_CAPTURE, {"--archive", dir.path() + "joined.zip", "--size", "32x18", "--fps", "10",
+                                              "--video", film},
+                         {tmp, err}),
+              0)
+        << readFile(err);
+    const Decoded d = decode(film);
+    // 2.5 s and each joined file's encoder delay and padding.
+    EXPECT_NEAR(d.videoSeconds, 2.65, 0.2) << "the music's length, each stretch at its own rate";
+    EXPECT_NEAR(d.audioSeconds, d.videoSeconds, 0.1);
+    EXPECT_GT(loudness(d, d.left, 0.1, 0.4), 0.1) << "stereo";
+    EXPECT_GT(loudness(d, d.right, 0.1, 0.4), 0.1);
+    EXPECT_GT(loudness(d, d.left, 0.8, 1.3), 0.1) << "mono on both sides";
+    EXPECT_GT(loudness(d, d.right, 0.8, 1.3), 0.1);
+    EXPECT_LT(loudness(d, d.left, 1.8, 2.3), 0.02) << "the right-only stretch";
+    EXPECT_GT(loudness(d, d.right, 1.8, 2.3), 0.1);
+    EXPECT_TRUE(std::filesystem::is_empty(tmp)) << "a data folder was left";
 }
 
 // SIGTERM in the middle: the video written so far is finished and plays, the private data

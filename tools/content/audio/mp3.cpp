@@ -11,16 +11,17 @@
 namespace content {
 
 std::vector<unsigned char> encodeMp3(const std::vector<int16_t>& interleavedStereo, int sampleRate,
-                                     int kbps) {
-    if (interleavedStereo.size() % 2 != 0)
+                                     int kbps, bool mono) {
+    const size_t channels = mono ? 1 : 2;
+    if (interleavedStereo.size() % channels != 0)
         throw std::invalid_argument("encodeMp3: " + std::to_string(interleavedStereo.size()) +
                                     " samples is not a whole number of stereo frames");
     std::unique_ptr<lame_global_flags, int (*)(lame_global_flags*)> lame(lame_init(), lame_close);
     if (!lame) throw std::runtime_error("encodeMp3: lame_init failed (out of memory?)");
     lame_set_in_samplerate(lame.get(), sampleRate);
     lame_set_out_samplerate(lame.get(), sampleRate);
-    lame_set_num_channels(lame.get(), 2);
-    lame_set_mode(lame.get(), JOINT_STEREO);
+    lame_set_num_channels(lame.get(), static_cast<int>(channels));
+    lame_set_mode(lame.get(), mono ? MONO : JOINT_STEREO);
     lame_set_VBR(lame.get(), vbr_off);
     lame_set_brate(lame.get(), kbps);
     lame_set_quality(lame.get(), 7);
@@ -33,16 +34,19 @@ std::vector<unsigned char> encodeMp3(const std::vector<int16_t>& interleavedSter
                                  " kbit/s; MP3 needs a standard rate (e.g. 44100) and bitrate (e.g. 128)");
 
     constexpr size_t kChunkFrames = 8192;
-    std::vector<short> chunk(kChunkFrames * 2);
+    std::vector<short> chunk(kChunkFrames * channels);
     std::vector<unsigned char> buffer(kChunkFrames * 5 / 4 + 7200);
     std::vector<unsigned char> mp3;
-    const size_t frames = interleavedStereo.size() / 2;
+    const size_t frames = interleavedStereo.size() / channels;
     for (size_t first = 0; first < frames; first += kChunkFrames) {
         size_t count = std::min(kChunkFrames, frames - first);
-        std::copy_n(interleavedStereo.begin() + static_cast<std::ptrdiff_t>(2 * first), 2 * count,
+        std::copy_n(interleavedStereo.begin() + static_cast<std::ptrdiff_t>(channels * first), channels * count,
                     chunk.begin());
-        int written = lame_encode_buffer_interleaved(lame.get(), chunk.data(), static_cast<int>(count),
-                                                     buffer.data(), static_cast<int>(buffer.size()));
+        // One channel goes in as both sides' buffer; LAME reads the left alone.
+        int written = mono ? lame_encode_buffer(lame.get(), chunk.data(), chunk.data(), static_cast<int>(count),
+                                                buffer.data(), static_cast<int>(buffer.size()))
+                           : lame_encode_buffer_interleaved(lame.get(), chunk.data(), static_cast<int>(count),
+                                                            buffer.data(), static_cast<int>(buffer.size()));
         if (written < 0)
             throw std::runtime_error("encodeMp3: lame_encode_buffer_interleaved failed with " +
                                      std::to_string(written));
