@@ -38,15 +38,21 @@ std::vector<CaptureFrame> captureSchedule(const ScheduleDesc& o) {
     wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
     size_t next = 0;
     float previous = 0.0f;
+    bool previousOnGrid = false;
     for (long k = 0; next < wanted.size(); ++k) {
         const float grid = static_cast<float>(k * step);
         // Requested moments before this grid frame get frames of their own.
         while (next < wanted.size() && wanted[next] < grid) {
             frames.push_back({wanted[next], frames.empty() ? 0.0f : wanted[next] - previous, momentName(wanted[next])});
             previous = wanted[next++];
+            previousOnGrid = false;
         }
         if (next >= wanted.size()) break;
-        CaptureFrame f{grid, frames.empty() ? 0.0f : grid - previous, ""};
+        // From grid frame to grid frame the step the sequence takes, not the difference of the two
+        // rounded times: the film sums its steps, and a moment must look the same however it is
+        // asked for (a sequence, a single moment, a seek).
+        CaptureFrame f{grid, frames.empty() ? 0.0f : previousOnGrid ? static_cast<float>(step) : grid - previous, ""};
+        previousOnGrid = true;
         if (wanted[next] == grid) f.file = momentName(wanted[next++]);
         frames.push_back(f);
         previous = grid;
