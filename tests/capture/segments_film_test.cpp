@@ -140,7 +140,10 @@ TEST(Join, RefusesASegmentMissingCutShortOrMadeOtherwiseAndWritesNothing) {
     ASSERT_EQ(segment(1, "s1.mp4"), 0);
     ASSERT_EQ(segment(2, "s2.mp4"), 0);
     ASSERT_EQ(segment(3, "s3.mp4"), 0);
+    // Other settings: another quality (the encoder's parameters differ), no grain (only the
+    // segment's own record says so).
     ASSERT_EQ(segment(2, "other.mp4", {"--crf", "30"}), 0);
+    ASSERT_EQ(segment(2, "plain.mp4", {"--no-grain"}), 0);
     const std::string whole = readFile(dir.path() + "s2.mp4");
     dir.write("short.mp4", whole.substr(0, whole.size() / 2));
 
@@ -150,7 +153,8 @@ TEST(Join, RefusesASegmentMissingCutShortOrMadeOtherwiseAndWritesNothing) {
                                     dir.path() + "s3.mp4"});
     };
     for (const auto& bad : std::vector<std::pair<std::string, std::string>>{
-             {"missing.mp4", "is missing"}, {"short.mp4", "is damaged"}, {"other.mp4", "was made with other settings"}}) {
+             {"missing.mp4", "is missing"}, {"short.mp4", "is damaged"}, {"other.mp4", "was made with other settings"},
+             {"plain.mp4", "was made with other settings"}}) {
         SCOPED_TRACE(bad.first);
         const Outcome run = join(bad.first);
         EXPECT_EQ(run.status, 1);
