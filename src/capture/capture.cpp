@@ -10,6 +10,8 @@
 #include "app/startup.h"
 #include "capture/picture_writer.h"
 #include "capture/progress.h"
+#include "capture/segment_tags.h"
+#include "capture/segments.h"
 #include "capture/video_writer.h"
 #include "gl/gl.h"
 #include "platform/platform.h"
@@ -53,6 +55,7 @@ int openVideo(CaptureOptions& options, const DemoStart& run, std::unique_ptr<Vid
     v.height = options.height;
     v.fps = options.fps;
     v.crf = options.crf;
+    v.sound = !options.noSound;
     v.music = run.dataDirectory() + "music" + platform::pathSeparator() + "demotune.mp3";
     if (!platform::fileExists(v.music)) {
         std::fprintf(stderr, "voltaresca-capture: the archive has no music; the video is silent\n");
@@ -200,7 +203,13 @@ int capture(CaptureOptions options) {
                      kMostScheduleFrames, static_cast<double>(options.fps));
         return 2;
     }
-    const std::vector<CaptureFrame> frames = captureSchedule(options);
+    std::vector<CaptureFrame> frames = captureSchedule(options);
+    if (options.segment)
+        if (const int status = takeSegment(options, frames, *writer)) {
+            writer.reset();  // no segment after all: the file just begun goes
+            std::remove(options.video.c_str());
+            return status;
+        }
     if (writer)
         for (const CaptureFrame& frame : frames)
             if (!frame.file.empty()) {

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "capture/segments.h"
+
 namespace {
 
 // What a moment of the film may be: kLatestScheduleMoment, in the messages' words.
@@ -36,6 +38,13 @@ bool applyOption(const std::string& option, const std::string& value, CaptureOpt
             error = "bad quality '" + value + "' for --crf: give 0 (lossless) to 51";
             return false;
         }
+    } else if (option == "segment") {
+        if (!parseSegment(value, out.segment, out.segments)) {
+            error = "bad segment '" + value + "' for --segment: give K/N, the K-th of N, e.g. 2/8";
+            return false;
+        }
+    } else if (option == "join") {
+        out.join = value;
     } else if (option == "out") {
         out.out = value;
     } else if (option == "size") {
@@ -79,6 +88,7 @@ void applyFlag(const std::string& flag, CaptureOptions& out) {
     if (flag == "help") out.help = true;
     else if (flag == "draw-every-frame") out.drawEveryFrame = true;
     else if (flag == "no-grain") out.noGrain = true;
+    else if (flag == "no-sound") out.noSound = true;
 }
 
 struct LongOption {
@@ -89,7 +99,8 @@ const LongOption kOptions[] = {{"archive", true}, {"out", true},   {"size", true
                                {"at", true},      {"fps", true},   {"from", true},
                                {"to", true},      {"video", true}, {"crf", true},
                                {"draw-every-frame", false},        {"no-grain", false},
-                               {"help", false}};
+                               {"help", false},   {"segment", true}, {"no-sound", false},
+                               {"join", true}};
 
 // The option `name` stands for: its full name, or a prefix of names. A prefix of several value
 // options means the first of them in the table ("--f" is --fps); one that also begins a flag is
@@ -128,7 +139,22 @@ bool checkMomentNames(const CaptureOptions& out, std::string& error) {
 }
 
 bool checkCombination(const CaptureOptions& out, std::string& error) {
+    if (!out.join.empty()) {
+        if (!out.video.empty() || !out.at.empty() || out.segment) {
+            error = "--join puts finished segments together: give it no --video, --at or --segment";
+            return false;
+        }
+        if (out.joinSegments.empty()) {
+            error = "--join FILE.mp4 needs the segment files after the options";
+            return false;
+        }
+        return true;
+    }
     if (!checkFrameCount(out, error) || !checkMomentNames(out, error)) return false;
+    if ((out.segment || out.noSound) && out.video.empty()) {
+        error = "--segment and --no-sound are for a video: give --video FILE.mp4";
+        return false;
+    }
     if (!out.video.empty()) {
         if (!out.at.empty()) {
             error = "--video makes a sequence: give --from and --to (or neither: the whole film), not --at";
@@ -196,6 +222,8 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& out,
         }
         if (!applyOption(option->name, value, out, error)) return false;
     }
+    if (!out.join.empty())
+        while (next < argc) out.joinSegments.emplace_back(argv[next++]);
     if (next < argc) {
         error = std::string("unexpected word '") + argv[next] + "' (options start with --)";
         return false;

@@ -233,6 +233,8 @@ struct VideoWriter::Impl {
     int64_t musicStart = 0;       // the sample the sound starts at
     int64_t samplesWritten = 0;   // sound samples handed to the encoder
     int64_t framesEncoded = 0;
+    AVRational frameTime{1, 30};  // how long a frame lasts
+    AVRational copyTimeBase{0, 1};  // a copied stream's packets: their time base
 
     std::thread worker;
     std::mutex lock;
@@ -270,6 +272,9 @@ struct VideoWriter::Impl {
         video->time_base = av_inv_q(rate);
         video->pix_fmt = AV_PIX_FMT_YUV420P;
         video->gop_size = std::max(1, static_cast<int>(desc.fps * 2.0));
+        // No frame refers across a keyframe, so that videos of consecutive segments join by
+        // copying their streams.
+        video->flags |= AV_CODEC_FLAG_CLOSED_GOP;
         video->color_primaries = AVCOL_PRI_BT709;
         video->color_trc = AVCOL_TRC_BT709;
         video->colorspace = AVCOL_SPC_BT709;
@@ -358,7 +363,12 @@ struct VideoWriter::Impl {
             error = "can't write '" + desc.path + "': " + describe(status);
             return false;
         }
-        status = avformat_write_header(output, nullptr);
+        // Keys of the program's own (tag()) are kept; the MP4 muxer writes the metadata with the
+        // index at the end.
+        AVDictionary* options = nullptr;
+        av_dict_set(&options, "movflags", "use_metadata_tags", 0);
+        status = avformat_write_header(output, &options);
+        av_dict_free(&options);
         if (status < 0) {
             error = "can't start '" + desc.path + "': " + describe(status);
             return false;
@@ -414,7 +424,7 @@ struct VideoWriter::Impl {
         picture->pts = framesEncoded++;
         if (!encode(video, videoStream, picture)) return false;
         // The sound follows the pictures, so that the two streams interleave in the file.
-        return encodeSound(av_rescale_q(framesEncoded, video->time_base, AVRational{1, kSampleRate}));
+        return encodeSound(av_rescale_q(framesEncoded, frameTime, AVRational{1, kSampleRate}));
     }
 
     void run() {
@@ -459,6 +469,10 @@ void VideoWriter::startSoundAt(double seconds) {
     w.musicStart = static_cast<int64_t>(seconds * kSampleRate + 0.5) % length;
 }
 
+void VideoWriter::tag(const std::string& key, const std::string& value) {
+    av_dict_set(&impl_->output->metadata, key.c_str(), value.c_str(), 0);
+}
+
 bool VideoWriter::available(std::string&) { return true; }
 
 std::unique_ptr<VideoWriter> VideoWriter::open(const VideoDesc& desc, std::string& error) {
@@ -476,10 +490,62 @@ std::unique_ptr<VideoWriter> VideoWriter::open(const VideoDesc& desc, std::strin
         error = "can't make an MP4 file: " + describe(status);
         return nullptr;
     }
-    if (!w.openVideo(error) || (!w.music[0].empty() && !w.openAudio(error)) || !w.makePicture(error) ||
+    w.frameTime = av_inv_q(av_d2q(desc.fps, 100000));
+    if (!w.openVideo(error) || (!w.music[0].empty() && desc.sound && !w.openAudio(error)) || !w.makePicture(error) ||
         !w.startFile(error))
         return nullptr;
     return std::unique_ptr<VideoWriter>(new VideoWriter(std::move(impl)));
+}
+
+std::unique_ptr<VideoWriter> VideoWriter::openCopy(const VideoDesc& desc, const AVCodecParameters& video,
+                                                   int timeBaseNum, int timeBaseDen, std::string& error) {
+    quietLibraries();
+    auto impl = std::make_unique<Impl>();
+    Impl& w = *impl;
+    w.desc = desc;
+    w.frameTime = av_inv_q(av_d2q(desc.fps, 100000));
+    w.copyTimeBase = AVRational{timeBaseNum, timeBaseDen};
+    if (!desc.music.empty() && !decodeMusic(desc.music, w.music, error)) return nullptr;
+    const int status = avformat_alloc_output_context2(&w.output, nullptr, "mp4", desc.path.c_str());
+    if (status < 0 || !w.output) {
+        error = "can't make an MP4 file: " + describe(status);
+        return nullptr;
+    }
+    w.videoStream = avformat_new_stream(w.output, nullptr);
+    if (!w.videoStream || avcodec_parameters_copy(w.videoStream->codecpar, &video) < 0) {
+        error = "can't add the video stream";
+        return nullptr;
+    }
+    w.videoStream->codecpar->codec_tag = 0;  // the muxer picks the tag for MP4
+    w.videoStream->time_base = w.copyTimeBase;
+    w.videoStream->avg_frame_rate = av_inv_q(w.frameTime);
+    w.videoStream->r_frame_rate = w.videoStream->avg_frame_rate;
+    w.packet = av_packet_alloc();
+    if (!w.packet) {
+        error = "out of memory for the video";
+        return nullptr;
+    }
+    if ((!w.music[0].empty() && !w.openAudio(error)) || !w.startFile(error)) return nullptr;
+    return std::unique_ptr<VideoWriter>(new VideoWriter(std::move(impl)));
+}
+
+bool VideoWriter::addPacket(AVPacket& packet) {
+    Impl& w = *impl_;
+    {
+        std::lock_guard<std::mutex> guard(w.lock);
+        if (!w.failure.empty()) return false;
+    }
+    av_packet_rescale_ts(&packet, w.copyTimeBase, w.videoStream->time_base);
+    packet.stream_index = w.videoStream->index;
+    packet.pos = -1;
+    const int status = av_interleaved_write_frame(w.output, &packet);
+    if (status < 0) {
+        w.fail("writing failed: " + describe(status) + " (is the disk full?)");
+        return false;
+    }
+    ++w.framesEncoded;
+    // The sound follows the pictures, as for an encoded film.
+    return w.encodeSound(av_rescale_q(w.framesEncoded, w.frameTime, AVRational{1, kSampleRate}));
 }
 
 bool VideoWriter::addFrame(std::vector<unsigned char> rgba) {
@@ -508,8 +574,8 @@ bool VideoWriter::finish(std::string& error) {
     if (w.worker.joinable()) w.worker.join();
     // The sound ends with the last picture; then both encoders give out what they hold.
     if (w.failure.empty()) {
-        w.encodeSound(av_rescale_q(w.framesEncoded, w.video->time_base, AVRational{1, kSampleRate}), true);
-        w.encode(w.video, w.videoStream, nullptr);
+        w.encodeSound(av_rescale_q(w.framesEncoded, w.frameTime, AVRational{1, kSampleRate}), true);
+        if (w.video) w.encode(w.video, w.videoStream, nullptr);
         if (w.audio) w.encode(w.audio, w.audioStream, nullptr);
     }
     if (w.headerWritten) {

@@ -22,7 +22,13 @@ VideoWriter::VideoWriter(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 VideoWriter::~VideoWriter() = default;
 double VideoWriter::musicSeconds() const { return 0.0; }
 void VideoWriter::startSoundAt(double) {}
+void VideoWriter::tag(const std::string&, const std::string&) {}
 bool VideoWriter::addFrame(std::vector<unsigned char>) { return false; }
+std::unique_ptr<VideoWriter> VideoWriter::openCopy(const VideoDesc&, const AVCodecParameters&, int, int, std::string& error) {
+    available(error);
+    return nullptr;
+}
+bool VideoWriter::addPacket(AVPacket&) { return false; }
 bool VideoWriter::finish(std::string& error) {
     available(error);
     return false;

@@ -100,15 +100,21 @@ std::vector<CaptureFrame> captureSchedule(const ScheduleDesc& o) {
     if (names.size() != wanted.size()) names.assign(wanted.size(), "");
     size_t next = 0;
     float previous = 0.0f;
+    bool previousOnGrid = false;
     for (long k = 0; next < wanted.size(); ++k) {
         const float grid = gridTime(k, step);
         // Requested moments before this grid frame get frames of their own.
         while (next < wanted.size() && wanted[next] < grid) {
             frames.push_back({wanted[next], frames.empty() ? 0.0f : wanted[next] - previous, names[next]});
             previous = wanted[next++];
+            previousOnGrid = false;
         }
         if (next >= wanted.size()) break;
-        CaptureFrame f{grid, frames.empty() ? 0.0f : grid - previous, ""};
+        // From grid frame to grid frame the step the sequence takes, not the difference of the two
+        // rounded times: the film sums its steps, and a moment must look the same however it is
+        // asked for (a sequence, a single moment, a seek).
+        CaptureFrame f{grid, frames.empty() ? 0.0f : previousOnGrid ? static_cast<float>(step) : grid - previous, ""};
+        previousOnGrid = true;
         if (wanted[next] == grid) f.file = names[next++];
         frames.push_back(f);
         previous = grid;

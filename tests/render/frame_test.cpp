@@ -158,4 +158,20 @@ TEST(CaptureSchedule, PlaysEveryFrameUpToTheLastMomentAndNamesTheRequestedOnes) 
     EXPECT_EQ(sequence[4].dt, 250.0f);
 }
 
+// A moment on the grid asked alone plays the very steps a sequence plays up to it (the film sums
+// its steps, so a step off by the rounding of two frame times shows in the picture).
+TEST(CaptureSchedule, AMomentOnTheGridPlaysTheStepsOfTheSequence) {
+    ScheduleDesc single;
+    single.at = {static_cast<float>(90 * (1000.0 / 30.0))};
+    ScheduleDesc sequence;
+    sequence.to = single.at[0];
+    const std::vector<CaptureFrame> a = captureSchedule(single), b = captureSchedule(sequence);
+    ASSERT_EQ(a.size(), 91u);
+    ASSERT_EQ(b.size(), 91u);
+    for (size_t k = 0; k < a.size(); ++k) {
+        EXPECT_EQ(a[k].t, b[k].t) << "frame " << k;
+        EXPECT_EQ(a[k].dt, b[k].dt) << "frame " << k;
+    }
+}
+
 }  // namespace

@@ -1,0 +1,89 @@
+#include "film_reading.h"
+
+#include <algorithm>
+#include <cmath>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include "assets/image.h"
+#include "capture/video_writer.h"
+
+namespace {
+
+AVCodecContext* openDecoder(const AVStream* stream) {
+    const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+    AVCodecContext* decoder = codec ? avcodec_alloc_context3(codec) : nullptr;
+    if (decoder && (avcodec_parameters_to_context(decoder, stream->codecpar) < 0 || avcodec_open2(decoder, codec, nullptr) < 0))
+        avcodec_free_context(&decoder);
+    return decoder;
+}
+
+}  // namespace
+
+Film readFilm(const std::string& path) {
+    Film film;
+    AVFormatContext* input = nullptr;
+    if (avformat_open_input(&input, path.c_str(), nullptr, nullptr) < 0) return film;
+    avformat_find_stream_info(input, nullptr);
+    const int video = av_find_best_stream(input, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    const int audio = av_find_best_stream(input, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    AVCodecContext* pictures = video >= 0 ? openDecoder(input->streams[video]) : nullptr;
+    AVCodecContext* sound = audio >= 0 ? openDecoder(input->streams[audio]) : nullptr;
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    const double timeBase = video >= 0 ? av_q2d(input->streams[video]->time_base) : 0.0;
+    const auto take = [&] {
+        while (pictures && avcodec_receive_frame(pictures, frame) >= 0) {
+            film.width = frame->width;
+            film.height = frame->height;
+            std::vector<unsigned char> y(static_cast<size_t>(frame->width) * frame->height);
+            for (int row = 0; row < frame->height; ++row)
+                std::copy_n(frame->data[0] + row * frame->linesize[0], frame->width, y.begin() + row * frame->width);
+            film.times.push_back(static_cast<double>(frame->best_effort_timestamp) * timeBase);
+            film.lumas.push_back(std::move(y));
+        }
+    };
+    const auto hear = [&] {
+        while (sound && avcodec_receive_frame(sound, frame) >= 0) {
+            film.sampleRate = frame->sample_rate;
+            const auto* first = reinterpret_cast<const float*>(frame->extended_data[0]);  // AAC decodes to float planes
+            film.sound.insert(film.sound.end(), first, first + frame->nb_samples);
+        }
+    };
+    while (pictures && av_read_frame(input, packet) >= 0) {
+        if (packet->stream_index == video && avcodec_send_packet(pictures, packet) >= 0) take();
+        if (sound && packet->stream_index == audio && avcodec_send_packet(sound, packet) >= 0) hear();
+        av_packet_unref(packet);
+    }
+    if (pictures) {
+        avcodec_send_packet(pictures, nullptr);
+        take();
+        film.read = true;
+    }
+    if (sound) {
+        avcodec_send_packet(sound, nullptr);
+        hear();
+    }
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&pictures);
+    avcodec_free_context(&sound);
+    avformat_close_input(&input);
+    return film;
+}
+
+double lumaPsnr(const std::vector<unsigned char>& y, const std::string& png) {
+    DecodedImage image;
+    if (!decodePng(png, image)) return 0.0;
+    std::vector<unsigned char> expected, u, v;
+    const bool converted = videoPlanes(image.pixels, image.width, image.height, expected, u, v);
+    releasePixels(image);
+    if (!converted || expected.size() != y.size()) return 0.0;
+    double error = 0.0;
+    for (size_t i = 0; i < y.size(); ++i) error += (y[i] - expected[i]) * double(y[i] - expected[i]);
+    error /= static_cast<double>(y.size());
+    return error == 0.0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / error);
+}
