@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -120,6 +121,10 @@ std::vector<std::string> listFiles(const std::string& pattern);
 bool removeTree(const std::string& path);
 bool isDirectory(const std::string& path);
 bool fileExists(const std::string& path);
+// Opens a regular file for reading in binary mode; the caller closes it with fclose. Anything
+// else in its place (a folder, a pipe, a device) gives null at once, with errno set, rather
+// than an open that waits for a writer: the check is made on what was opened, not on the name.
+std::FILE* openRegularFile(const std::string& path);
 // Size and modification time of a file folded into one number; 0 when it cannot be read.
 // Equal stamps mean "probably unchanged" (a watcher compares them, never orders them).
 uint64_t fileStamp(const std::string& path);

@@ -5,10 +5,12 @@
 #include "platform/platform.h"
 
 #include <SDL.h>
+#include <io.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <cstdio>
 #include <random>
@@ -225,6 +227,18 @@ bool isDirectory(const std::string& path) {
 bool fileExists(const std::string& path) {
     const DWORD attributes = attributesOf(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::FILE* openRegularFile(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return nullptr;
+    // A device name (CON, NUL) or a pipe opens too: only a file on a disk is kept.
+    if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != FILE_TYPE_DISK) {
+        std::fclose(file);
+        errno = EINVAL;
+        return nullptr;
+    }
+    return file;
 }
 
 uint64_t fileStamp(const std::string& path) {
