@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -161,8 +160,7 @@ bool extractEntries(unzFile zip, const std::string& targetDirectory, const std::
         if (!problem.empty()) {
             logLine("skipped " + shown + ": " + problem);
         } else if (isSeparator(name.back())) {
-            std::error_code ec;
-            std::filesystem::create_directory(std::filesystem::path(targetDirectory + name), ec);
+            platform::makeDirectory(targetDirectory + name);
         } else if (unzOpenCurrentFile(zip) != UNZ_OK) {
             logLine("couldn't read " + shown);
         } else {

@@ -120,6 +120,8 @@ std::vector<std::string> listFiles(const std::string& pattern);
 // Deletes a folder and everything in it without following links. True when it is gone.
 bool removeTree(const std::string& path);
 bool isDirectory(const std::string& path);
+// Creates one folder in an existing one; true when the folder is there afterwards.
+bool makeDirectory(const std::string& path);
 bool fileExists(const std::string& path);
 // Opens a regular file for reading in binary mode; the caller closes it with fclose. Anything
 // else in its place (a folder, a pipe, a device) gives null at once, with errno set, rather

@@ -109,6 +109,12 @@ bool isDirectory(const std::string& path) {
     return fs::is_directory(fs::path(path), ec);
 }
 
+bool makeDirectory(const std::string& path) {
+    std::error_code ec;
+    fs::create_directory(fs::path(path), ec);
+    return isDirectory(path);
+}
+
 bool fileExists(const std::string& path) {
     std::error_code ec;
     return fs::is_regular_file(fs::path(path), ec);

@@ -224,6 +224,10 @@ bool isDirectory(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool makeDirectory(const std::string& path) {
+    return CreateDirectoryA(withoutSeparator(path).c_str(), nullptr) || isDirectory(path);
+}
+
 bool fileExists(const std::string& path) {
     const DWORD attributes = attributesOf(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);

@@ -3,13 +3,16 @@
 #include <filesystem>
 #include <future>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #endif
 
 #include "app/archive.h"
 #include "base/binary.h"
 #include "base/random.h"
+#include "platform/platform.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 #include "support/zip_writer.h"
@@ -263,6 +266,43 @@ TEST_F(Extraction, APipeIsNoArchive) {
     EXPECT_FALSE(unpacked.get());
     EXPECT_FALSE(read.get());
     EXPECT_TRUE(log.contains("couldn't open archive '" + archive() + "' (it is not there, or not a file)")) << log.all();
+}
+#endif
+
+#ifdef _WIN32
+// A user whose name lies outside the system's code page: the temporary folder's path holds
+// letters the code page lacks, and every step from the private folder to the unpacked files must
+// still reach them (paths are UTF-8 throughout).
+TEST(WindowsPaths, ATemporaryFolderOutsideTheCodePage) {
+    const auto wide = [](const std::string& utf8) {
+        std::wstring text(utf8.size() + 1, L'\0');
+        text.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, text.data(),
+                                                            static_cast<int>(text.size())) - 1));
+        return text;
+    };
+    const std::string temp = platform::tempDirectory() + "voltaresca-\xD0\x96\xD1\x83\xD0\xBA-\xCE\xA9-\xE4\xB8\xAD\\";
+    ASSERT_TRUE(CreateDirectoryW(wide(temp).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    wchar_t usualTmp[MAX_PATH] = {}, usualTemp[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"TMP", usualTmp, MAX_PATH);
+    GetEnvironmentVariableW(L"TEMP", usualTemp, MAX_PATH);
+    SetEnvironmentVariableW(L"TMP", wide(temp).c_str());
+    SetEnvironmentVariableW(L"TEMP", wide(temp).c_str());
+
+    EXPECT_EQ(platform::tempDirectory(), temp);
+    const std::string folder = platform::makePrivateDirectory(platform::tempDirectory(), "voltaresca-");
+    EXPECT_FALSE(folder.empty());
+    if (!folder.empty()) {
+        EXPECT_TRUE(writeZip(folder + "demodat", {{"voltaresca_data/", ""}, {"voltaresca_data/a.txt", "unpacked"}}));
+        EXPECT_TRUE(extractArchive(folder, folder + "demodat"));
+        std::string text;
+        EXPECT_TRUE(readWholeFile(folder + "voltaresca_data\\a.txt", text));
+        EXPECT_EQ(text, "unpacked");
+        EXPECT_EQ(platform::listFiles(folder + "voltaresca_data\\*.txt"), std::vector<std::string>{"a.txt"});
+        EXPECT_TRUE(platform::removeTree(folder));
+    }
+    SetEnvironmentVariableW(L"TMP", usualTmp[0] ? usualTmp : nullptr);
+    SetEnvironmentVariableW(L"TEMP", usualTemp[0] ? usualTemp : nullptr);
+    EXPECT_TRUE(RemoveDirectoryW(wide(temp).c_str()));
 }
 #endif
 
