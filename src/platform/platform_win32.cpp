@@ -1,5 +1,5 @@
 // The platform layer's operating-system side on Windows: files and folders through the Win32
-// API (paths in the ANSI code page, as the C runtime's file functions take them), the
+// API (paths in the ANSI code page, which each program's manifest makes UTF-8), the
 // performance counter, Ctrl+C and the console's close through a console control handler, and
 // the debugger's output channel beside standard error.
 #include "platform/platform.h"
