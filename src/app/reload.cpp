@@ -23,11 +23,6 @@ std::string reasonText(const std::vector<std::string>& reasons, const std::strin
     return text.empty() ? "see the log" : text;
 }
 
-bool sameBytes(const std::string& a, const std::string& b) {
-    std::vector<unsigned char> x, y;
-    return readWholeFile(a, x) && readWholeFile(b, y) && x == y;
-}
-
 std::set<std::string> filesOf(const std::string& folder, const char* extension) {
     const std::vector<std::string> names = platform::listFiles(folder + "*." + extension);
     return {names.begin(), names.end()};
@@ -55,7 +50,7 @@ struct DemoController::ReloadPass {
     bool animationsChanged = false;
 
     // Whether `file` (below the data folder) differs between the two unpackings.
-    bool differs(const std::string& file) const { return !sameBytes(previous + file, folder + file); }
+    bool differs(const std::string& file) const { return !sameFileBytes(previous + file, folder + file); }
     std::string reasons(const std::vector<std::string>& list) const { return reasonText(list, folder); }
 };
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
 
 #include "app/dialog.h"
 #include "app/startup.h"
@@ -85,6 +86,13 @@ int runMainLoop(DemoController& controller, FrameTimer& timer, const LoopOptions
     int64_t lastLook = platform::counter();
     uint64_t loadedStamp = options.watch.empty() ? 0 : platform::fileStamp(options.watch), seenStamp = loadedStamp;
     std::string reloadNotes;
+    // Keys pressed while the content loaded wait in the event queue: they are dropped, as the
+    // transport they would steer (and the music it follows) starts with the first frame. Only
+    // Escape is kept.
+    if (!platform::pumpEvents()) return 0;
+    const bool escapedDuringLoad = platform::keyPressed(platform::Key::Escape);
+    platform::forgetKeyPresses();
+    if (escapedDuringLoad) return 0;
     timer.start();
     int frames = 0;
     bool finished = false;
@@ -104,7 +112,15 @@ int runMainLoop(DemoController& controller, FrameTimer& timer, const LoopOptions
         if (reload) {
             loadedStamp = options.watch.empty() ? 0 : platform::fileStamp(options.watch);
             reloadNotes.clear();
-            const std::vector<std::string> lines = options.reload();
+            std::vector<std::string> lines;
+            try {
+                lines = options.reload();
+            } catch (const std::exception& e) {
+                // A reload must not end the film: out of memory or a file-system error while
+                // reading the new content leaves the player running what it has.
+                lines = {"nothing was reloaded: " + std::string(e.what())};
+                controllerLog()->log("reload: " + lines.front());
+            }
             const size_t shown = lines.size() > 8 ? 7 : lines.size();  // the log has them all
             for (size_t i = 0; i < shown; ++i)
                 reloadNotes += "\n" + (lines[i].size() > 110 ? lines[i].substr(0, 107) + "..." : lines[i]);

@@ -56,10 +56,16 @@ std::vector<std::string> DemoStart::reload() {
     const std::string folder = platform::makePrivateDirectory(runDirectory_, "reload-");
     if (folder.empty()) return {"couldn't make a folder for the reload in '" + runDirectory_ + "'"};
     const std::string data = folder + "voltaresca_data" + sep;
-    extractArchive(folder, archive_);
-    if (!platform::isDirectory(data)) {
-        // A damaged archive, or one being written: what runs stays as it is.
-        platform::removeTree(folder);
+    // The fresh unpacking goes again if anything below throws before it is taken on.
+    struct Unadopted {
+        const std::string& folder;
+        bool adopted = false;
+        ~Unadopted() {
+            if (!adopted) platform::removeTree(folder);
+        }
+    } fresh{folder};
+    if (!extractArchive(folder, archive_) || !platform::isDirectory(data)) {
+        // A damaged archive, one being written, or one past the caps: what runs stays as it is.
         const std::string line = "the archive '" + archive_ + "' could not be unpacked (see the log); nothing was reloaded";
         controllerLog()->log("reload: " + line);
         return {line};
@@ -69,6 +75,7 @@ std::vector<std::string> DemoStart::reload() {
     if (!reloadFolder_.empty()) platform::removeTree(reloadFolder_);
     reloadFolder_ = folder;
     loadedDirectory_ = data;
+    fresh.adopted = true;
     if (report.empty()) {
         report.push_back("nothing changed");
         controllerLog()->log("reload: nothing changed");

@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -24,8 +25,10 @@ public:
     using Discard = std::function<void(T& result)>;
 
     // `paths` in the order they will be taken; `workers` threads (at least one) work at most
-    // `ahead` files beyond the last one taken, which bounds the memory held. `what` names the
-    // kind of file in the error line of work that throws.
+    // `ahead` files beyond the furthest one taken, which bounds the memory held (a path that is
+    // never taken holds its result until the end). `what` names the kind of file in the error
+    // line of work that throws. When the system starts no thread, the caller's thread does each
+    // file's work when it is taken.
     Prefetch(std::vector<std::string> paths, Work work, Discard discard, const char* what, int workers, int ahead)
         : paths_(std::move(paths)),
           slots_(paths_.size()),
@@ -34,8 +37,14 @@ public:
           what_(what),
           ahead_(ahead > 0 ? static_cast<size_t>(ahead) : 1u) {
         for (size_t i = 0; i < paths_.size(); ++i) index_.emplace(paths_[i], i);  // a repeated path: the first
-        for (int i = 0; i < (workers > 0 ? workers : 1) && !paths_.empty(); ++i)
-            workers_.emplace_back([this] { run(); });
+        try {
+            for (int i = 0; i < (workers > 0 ? workers : 1) && !paths_.empty(); ++i)
+                workers_.emplace_back([this] { run(); });
+        } catch (const std::system_error& e) {
+            // Out of threads: those that started work on, and take() does the rest if none did.
+            controllerLog()->log("couldn't start a thread to read " + std::string(what_) + " files ahead (" + e.what() +
+                                 "); they are read as they are needed");
+        }
     }
     // Stops the workers and frees every result nobody took.
     ~Prefetch() {
@@ -57,14 +66,21 @@ public:
     bool take(const std::string& path, bool& ok, T& out) {
         auto it = index_.find(path);
         if (it == index_.end()) return false;
-        Slot* slot = &slots_[it->second];
+        const size_t index = it->second;
+        Slot* slot = &slots_[index];
+        if (workers_.empty() && !slot->taken && !slot->done) work(index);
         std::vector<DeferredLine> lines;
         {
             std::unique_lock<std::mutex> lock(mutex_);
             if (slot->taken) return false;
+            // The look-ahead runs from the furthest path asked for, so that paths skipped before
+            // it neither hold it back nor leave this one out of the workers' reach.
+            if (index + 1 > reached_) {
+                reached_ = index + 1;
+                changed_.notify_all();
+            }
             changed_.wait(lock, [slot] { return slot->done; });
             slot->taken = true;
-            ++taken_;
             ok = slot->ok;
             out = std::move(slot->result);
             slot->result = T();
@@ -89,27 +105,32 @@ private:
             size_t i;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
-                changed_.wait(lock, [this] { return stopping_ || (next_ < paths_.size() && next_ < taken_ + ahead_); });
+                changed_.wait(lock, [this] { return stopping_ || (next_ < paths_.size() && next_ < reached_ + ahead_); });
                 if (stopping_) return;
                 i = next_++;
             }
-            Slot result;
-            {
-                LogDeferral deferral(result.lines);
-                try {
-                    result.ok = work_(paths_[i], result.result);
-                } catch (const std::exception& e) {  // nothing may leave a worker thread
-                    if (discard_) discard_(result.result);
-                    result.result = T();
-                    result.ok = false;
-                    logError(std::string(what_) + " '" + paths_[i] + "' can't be read (" + e.what() + ")");
-                }
-            }
-            std::lock_guard<std::mutex> lock(mutex_);
-            result.done = true;
-            slots_[i] = std::move(result);
-            changed_.notify_all();
+            work(i);
         }
+    }
+
+    // Does the work of path `i` and stores its result and lines in its slot.
+    void work(size_t i) {
+        Slot result;
+        {
+            LogDeferral deferral(result.lines);
+            try {
+                result.ok = work_(paths_[i], result.result);
+            } catch (const std::exception& e) {  // nothing may leave a worker thread
+                if (discard_) discard_(result.result);
+                result.result = T();
+                result.ok = false;
+                logError(std::string(what_) + " '" + paths_[i] + "' can't be read (" + e.what() + ")");
+            }
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        result.done = true;
+        slots_[i] = std::move(result);
+        changed_.notify_all();
     }
 
     std::vector<std::string> paths_;
@@ -119,7 +140,7 @@ private:
     Discard discard_;
     const char* what_;
     size_t next_ = 0;   // the next file a worker starts
-    size_t taken_ = 0;  // results handed over, for the look-ahead bound
+    size_t reached_ = 0;  // one past the furthest path asked for, for the look-ahead bound
     size_t ahead_;
     bool stopping_ = false;
     std::mutex mutex_;

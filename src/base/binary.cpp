@@ -1,29 +1,57 @@
 #include "base/binary.h"
 
+#include <cstdio>
 #include <fstream>
-#include <iterator>
+#include <memory>
+
+#include "base/log.h"
+#include "platform/platform.h"
 
 namespace {
-// One read of the size the file has when opened; whatever it grew by since (or all of a file
-// that can't tell its size) follows byte by byte.
+
+using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+File openForReading(const std::string& path) { return File(platform::openRegularFile(path), std::fclose); }
+
+// The file's size as its end says when it was opened; -1 when it can't tell.
+long long sizeOf(std::FILE* file) {
+    if (std::fseek(file, 0, SEEK_END) != 0) return -1;
+    const long long size = std::ftell(file);
+    return std::fseek(file, 0, SEEK_SET) == 0 ? size : -1;
+}
+
+void logTooBig(const std::string& path) {
+    logError("'" + path + "' holds more than " + std::to_string(kMaxContentFileBytes >> 20) +
+             " MiB, the most a content file may hold, and is not read (a damaged or a wrong file?)");
+}
+
+// Read in pieces up to the cap: the size the file had when opened only sets the first
+// reservation, and whatever it grew by since is read too, as long as it stays under the cap.
 template <class Bytes>
 bool readAll(const std::string& path, Bytes& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
+    File file = openForReading(path);
+    if (!file) return false;
     out.clear();
-    const std::streamoff size = in.seekg(0, std::ios::end) ? static_cast<std::streamoff>(in.tellg()) : -1;
-    in.clear();
-    in.seekg(0, std::ios::beg);
-    if (size > 0) {
-        out.resize(static_cast<size_t>(size));
-        in.read(reinterpret_cast<char*>(&out[0]), static_cast<std::streamsize>(size));
-        out.resize(static_cast<size_t>(in.gcount()));
-        if (in.bad()) return false;
-        in.clear();
+    const long long size = sizeOf(file.get());
+    if (size > static_cast<long long>(kMaxContentFileBytes)) {
+        logTooBig(path);
+        return false;
     }
-    out.insert(out.end(), std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    if (size > 0) out.reserve(static_cast<size_t>(size));
+    char piece[1 << 16];
+    for (;;) {
+        const size_t got = std::fread(piece, 1, sizeof piece, file.get());
+        if (out.size() + got > kMaxContentFileBytes) {
+            out.clear();
+            logTooBig(path);
+            return false;
+        }
+        out.insert(out.end(), piece, piece + got);
+        if (got < sizeof piece) break;
+    }
+    return !std::ferror(file.get());
 }
+
 }  // namespace
 
 bool readWholeFile(const std::string& path, std::vector<unsigned char>& out) { return readAll(path, out); }
@@ -31,12 +59,24 @@ bool readWholeFile(const std::string& path, std::vector<unsigned char>& out) { r
 bool readWholeFile(const std::string& path, std::string& out) { return readAll(path, out); }
 
 bool readFileStart(const std::string& path, size_t count, std::vector<unsigned char>& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
+    File file = openForReading(path);
+    if (!file) return false;
     out.resize(count);
-    in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(count));
-    out.resize(static_cast<size_t>(in.gcount()));
-    return !in.bad();
+    out.resize(std::fread(out.data(), 1, count, file.get()));
+    return !std::ferror(file.get());
+}
+
+bool sameFileBytes(const std::string& a, const std::string& b) {
+    File x = openForReading(a), y = openForReading(b);
+    if (!x || !y) return false;
+    const long long size = sizeOf(x.get());
+    if (size < 0 || size != sizeOf(y.get())) return false;
+    std::vector<char> p(1 << 16), q(1 << 16);
+    for (;;) {
+        const size_t got = std::fread(p.data(), 1, p.size(), x.get());
+        if (std::fread(q.data(), 1, q.size(), y.get()) != got || std::memcmp(p.data(), q.data(), got) != 0) return false;
+        if (got < p.size()) return !std::ferror(x.get()) && !std::ferror(y.get());
+    }
 }
 
 bool writeWholeFile(const std::string& path, const std::vector<unsigned char>& bytes) {

@@ -82,10 +82,23 @@ private:
     std::vector<unsigned char> bytes_;
 };
 
-// The whole file, or false when it cannot be opened or read.
+// How much content the program takes in. The film's biggest file is a model of about 7 MiB, and
+// its archive (about 12 MiB packed) unpacks to about 21 MiB. The caps leave content room to grow
+// several times over, and bound what a damaged or hostile archive or file can make the program
+// hold in memory or write to the disk: an unpacked entry and a file read whole hold at most
+// kMaxContentFileBytes, the archive's entries together kMaxArchiveBytes.
+constexpr uint64_t kMaxContentFileBytes = uint64_t(64) << 20;
+constexpr uint64_t kMaxArchiveBytes = uint64_t(256) << 20;
+
+// The whole file, or false when it cannot be opened or read. Only a regular file is read (a
+// pipe or a device in its place is refused at once), and only up to kMaxContentFileBytes: a
+// bigger one is refused with an error line (logError) that names it.
 bool readWholeFile(const std::string& path, std::vector<unsigned char>& out);
 bool readWholeFile(const std::string& path, std::string& out);
 // The first `count` bytes of the file (fewer when it is shorter); false when it cannot be read.
 bool readFileStart(const std::string& path, size_t count, std::vector<unsigned char>& out);
+// Whether two files hold the same bytes: sizes first, then piece by piece, never holding more
+// than a piece of each. False when either cannot be read.
+bool sameFileBytes(const std::string& a, const std::string& b);
 // Writes the bytes, replacing the file; false on failure.
 bool writeWholeFile(const std::string& path, const std::vector<unsigned char>& bytes);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -119,6 +120,8 @@ std::vector<std::string> listFiles(const std::string& pattern);
 // Deletes a folder and everything in it without following links. True when it is gone.
 bool removeTree(const std::string& path);
 bool isDirectory(const std::string& path);
+// Creates one folder in an existing one; true when the folder is there afterwards.
+bool makeDirectory(const std::string& path);
 bool fileExists(const std::string& path);
 // Writes `bytes` as the file `path` without writing through whatever stands there: they go into
 // a new file beside it, "<path>.partial" (created exclusively, so a link in its place is refused;
@@ -126,6 +129,10 @@ bool fileExists(const std::string& path);
 // (never what a link points to). A reader sees the old file or the whole new one. False with
 // `error` set to the system's cause, and no ".partial" file left.
 bool replaceFile(const std::string& path, const std::vector<unsigned char>& bytes, std::string& error);
+// Opens a regular file for reading in binary mode; the caller closes it with fclose. Anything
+// else in its place (a folder, a pipe, a device) gives null at once, with errno set, rather
+// than an open that waits for a writer: the check is made on what was opened, not on the name.
+std::FILE* openRegularFile(const std::string& path);
 // Size and modification time of a file folded into one number; 0 when it cannot be read.
 // Equal stamps mean "probably unchanged" (a watcher compares them, never orders them).
 uint64_t fileStamp(const std::string& path);

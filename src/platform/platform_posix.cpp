@@ -110,6 +110,12 @@ bool isDirectory(const std::string& path) {
     return fs::is_directory(fs::path(path), ec);
 }
 
+bool makeDirectory(const std::string& path) {
+    std::error_code ec;
+    fs::create_directory(fs::path(path), ec);
+    return isDirectory(path);
+}
+
 bool fileExists(const std::string& path) {
     std::error_code ec;
     return fs::is_regular_file(fs::path(path), ec);
@@ -136,6 +142,29 @@ bool replaceFile(const std::string& path, const std::vector<unsigned char>& byte
     unlink(partial.c_str());
     error = std::strerror(cause);
     return false;
+}
+
+std::FILE* openRegularFile(const std::string& path) {
+    // Non-blocking, so that a pipe put in the file's place opens without waiting for a writer
+    // and is then refused by what it is.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat status {};
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        const int cause = S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
+        close(fd);
+        errno = cause;
+        return nullptr;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags != -1) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    std::FILE* file = fdopen(fd, "rb");
+    if (!file) {
+        const int cause = errno;
+        close(fd);
+        errno = cause;
+    }
+    return file;
 }
 
 uint64_t fileStamp(const std::string& path) {

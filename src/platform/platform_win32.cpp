@@ -1,14 +1,16 @@
 // The platform layer's operating-system side on Windows: files and folders through the Win32
-// API (paths in the ANSI code page, as the C runtime's file functions take them), the
+// API (paths in the ANSI code page, which each program's manifest makes UTF-8), the
 // performance counter, Ctrl+C and the console's close through a console control handler, and
 // the debugger's output channel beside standard error.
 #include "platform/platform.h"
 
 #include <SDL.h>
+#include <io.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <cstdio>
 #include <random>
@@ -223,6 +225,10 @@ bool isDirectory(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool makeDirectory(const std::string& path) {
+    return CreateDirectoryA(withoutSeparator(path).c_str(), nullptr) || isDirectory(path);
+}
+
 bool fileExists(const std::string& path) {
     const DWORD attributes = attributesOf(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -252,6 +258,18 @@ bool replaceFile(const std::string& path, const std::vector<unsigned char>& byte
     DeleteFileA(partial.c_str());
     error = std::system_category().message(static_cast<int>(cause));
     return false;
+}
+
+std::FILE* openRegularFile(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return nullptr;
+    // A device name (CON, NUL) or a pipe opens too: only a file on a disk is kept.
+    if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != FILE_TYPE_DISK) {
+        std::fclose(file);
+        errno = EINVAL;
+        return nullptr;
+    }
+    return file;
 }
 
 uint64_t fileStamp(const std::string& path) {

@@ -1,11 +1,13 @@
 // The player: the transport's clock against a fake music track, the keys, a jump landing on
 // the captured frame, and the dialog's window choices reaching the window.
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
 #include <algorithm>
 #include <set>
+#include <stdexcept>
 
 #include "app/dialog.h"
 #include "app/run.h"
@@ -245,6 +247,43 @@ TEST_F(JumpTest, ReloadSwapsWhatChangedAndKeepsWhatFails) {
     EXPECT_TRUE(said(lines, "could not be unpacked")) << lines.front();
     land(controller, 1000.0f);
     EXPECT_EQ(centre(), (std::vector<int>{255, 0, 0}));
+}
+
+// Events as the window system queues them, for the main loop's own pumping to find.
+void queueKeyPress(SDL_Scancode code) {
+    SDL_Event event = {};
+    event.type = SDL_KEYDOWN;
+    event.key.keysym.scancode = code;
+    SDL_PushEvent(&event);
+}
+
+void queueQuit() {
+    SDL_Event event = {};
+    event.type = SDL_QUIT;
+    SDL_PushEvent(&event);
+}
+
+TEST_F(JumpTest, TheLoopDropsKeysFromTheLoadAndOutlivesAFailedReload) {
+    std::unique_ptr<DemoStart> run = start(RunMode::Free);
+    ASSERT_TRUE(run);
+    // Pressed while the content loaded: the film must neither pause nor jump without its music.
+    queueKeyPress(SDL_SCANCODE_SPACE);
+    queueKeyPress(SDL_SCANCODE_RIGHT);
+    std::vector<float> times;
+    LoopOptions options;
+    options.reload = []() -> std::vector<std::string> { throw std::runtime_error("out of room"); };
+    options.afterFrame = [&](float t) {
+        times.push_back(t);
+        if (times.size() == 3) queueKeyPress(SDL_SCANCODE_F5);
+        if (times.size() == 30) queueQuit();
+    };
+    FrameTimer timer;
+    runMainLoop(run->controller(), timer, options);
+    platform::clearQuitRequest();
+    ASSERT_EQ(times.size(), 30u) << "the loop ended early";
+    EXPECT_LT(times.front(), 1000.0f) << "a key pressed during the load jumped";
+    EXPECT_GT(times.back(), times.front()) << "a key pressed during the load paused";
+    EXPECT_TRUE(log.contains("reload: nothing was reloaded: out of room")) << log.all();
 }
 
 TEST_F(JumpTest, TheFreeCameraTakesOverTheFilmsView) {

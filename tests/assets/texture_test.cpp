@@ -1,10 +1,19 @@
 #include <png.h>
+#if defined(__GLIBC__)
+#include <pthread.h>
+#endif
 #include <zlib.h>
 
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
 #include <memory>
 
 #include "assets/image.h"
 #include "assets/picture_prefetch.h"
+#include "assets/prefetch.h"
 #include "assets/texture.h"
 #include "platform/platform.h"
 #include "support/gl_test.h"
@@ -210,6 +219,60 @@ TEST(PicturePrefetch, SamePicturesAndLinesInTheOrderTaken) {
     bool decoded = false;
     MipmappedPicture picture;
     EXPECT_FALSE(prefetch.take(dir.path() + "elsewhere.png", decoded, picture));
+}
+
+// Results read ahead, taken with gaps: a path the load pass never asks for (a picture it
+// skipped) must not hold the look-ahead back for good, nor leave a later take() waiting for
+// ever. A system that starts no thread leaves the work to the caller's thread.
+TEST(Prefetch, SkippedPathsAndNoThreads) {
+    std::vector<std::string> paths;
+    for (int k = 0; k < 40; ++k) paths.push_back("file" + std::to_string(k));
+    const auto work = [](const std::string& path, int& out) {
+        out = std::stoi(path.substr(4));
+        return true;
+    };
+    const auto takeEveryThird = [&](Prefetch<int>& prefetch) {
+        std::vector<int> values;
+        for (size_t k = 0; k < paths.size(); k += 3) {
+            bool ok = false;
+            int value = -1;
+            if (prefetch.take(paths[k], ok, value) && ok) values.push_back(value);
+        }
+        return values;
+    };
+    std::vector<int> expected;
+    for (int k = 0; k < 40; k += 3) expected.push_back(k);
+    {
+        Prefetch<int> prefetch(paths, work, nullptr, "test", 2, 2);
+        auto taken = std::async(std::launch::async, [&] { return takeEveryThird(prefetch); });
+        if (taken.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << "take() waits for a path the workers never reach";
+            std::fflush(stdout);
+            std::_Exit(1);  // the waiting thread can't be woken
+        }
+        EXPECT_EQ(taken.get(), expected);
+    }
+#if defined(__GLIBC__)
+    // Every thread's stack made too big to map: the threads fail to start.
+    pthread_attr_t usual, huge;
+    ASSERT_EQ(pthread_getattr_default_np(&usual), 0);
+    pthread_attr_init(&huge);
+    pthread_attr_setstacksize(&huge, (SIZE_MAX / 4) & ~size_t(0xffff));
+    ASSERT_EQ(pthread_setattr_default_np(&huge), 0);
+    LogCapture log;
+    std::unique_ptr<Prefetch<int>> prefetch;
+    try {
+        prefetch = std::make_unique<Prefetch<int>>(paths, work, nullptr, "test", 2, 2);
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "the constructor threw: " << e.what();
+    }
+    pthread_setattr_default_np(&usual);
+    pthread_attr_destroy(&huge);
+    pthread_attr_destroy(&usual);
+    ASSERT_TRUE(prefetch);
+    EXPECT_TRUE(log.contains("couldn't start a thread to read test files ahead")) << log.all();
+    EXPECT_EQ(takeEveryThird(*prefetch), expected);
+#endif
 }
 
 TEST(HalvePicture, AveragesBlocksAndClampsAtThinEdges) {
