@@ -6,7 +6,7 @@
 // Unpacks every entry of the archive below targetDirectory (which ends in a separator).
 // Folders are made only for directory entries. Entries with absolute names, drive letters or
 // ".." parts are skipped and logged: nothing is ever written outside targetDirectory. An entry
-// that cannot be read whole writes no file. Problems are logged through "DemoController".
+// that cannot be read whole writes no file. Problems are logged through "Voltaresca".
 void extractArchive(const std::string& targetDirectory, const std::string& archivePath);
 
 // True when a zip entry name stays inside the folder it is unpacked to.
