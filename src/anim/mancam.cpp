@@ -58,6 +58,8 @@ void ManCam::update(float dt) {
     const float q = 1.5707963f;
     const sm::Vec3 r(h.x * std::cos(q) - h.z * std::sin(q), 0.0f, h.z * std::cos(q) + h.x * std::sin(q));
 
+    // The flight keys move the camera only while the demo's window has the keyboard focus
+    // (platform::keyDown): keys typed into another program must not fly it.
     if (input_->keyDown(Key::W)) position = position + s * f;
     if (input_->keyDown(Key::S)) position = position - s * f;
     if (input_->keyDown(Key::A)) position = position - s * r;

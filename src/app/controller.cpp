@@ -161,6 +161,8 @@ void DemoController::onLoadBegin(int total) {
     if (!loadingScreen_) return;
     loadingScreen_->total = total;
     loadingScreen_->done = 0;
+    // The interval the context really has: a driver may refuse to wait even when asked to.
+    loadingSwapWaits_ = window_ && window_->handle() && platform::swapInterval(window_->handle()) != 0;
     lastLoadingDraw_ = platform::counter();
     redrawLoadingScreen();
 }
@@ -168,13 +170,15 @@ void DemoController::onLoadBegin(int total) {
 void DemoController::onLoadStep() {
     if (!loadingScreen_) return;
     loadingScreen_->done += 1;
-    // At most one redraw a display frame (and always the last step): with vertical sync every
-    // present waits for the display, and hundreds of steps would hold the load up for seconds.
-    const int64_t now = platform::counter();
-    if (loadingScreen_->done < loadingScreen_->total && lastLoadingDraw_ != 0 &&
-        now - lastLoadingDraw_ < platform::counterFrequency() / 60)
-        return;
-    lastLoadingDraw_ = now;
+    // Every step redraws, except where each present waits for the display: there at most one
+    // redraw a display frame (and always the last step), or hundreds of steps would hold the
+    // load up for seconds.
+    if (loadingSwapWaits_) {
+        const int64_t now = platform::counter();
+        const int64_t frame = platform::counterFrequency() / (frequency_ > 0 ? frequency_ : 60);
+        if (loadingScreen_->done < loadingScreen_->total && now - lastLoadingDraw_ < frame) return;
+        lastLoadingDraw_ = now;
+    }
     redrawLoadingScreen();
 }
 

@@ -78,7 +78,8 @@ public:
     // Releases everything; safe to call any number of times.
     void shutdown();
 
-    // Redraw the loading screen: the total and every step move the bar at once.
+    // Redraw the loading screen: the total and every step move the bar at once (where each
+    // present waits for the display, at most once a display frame, and always the last step).
     void onLoadError(const std::string& message) override;
     void onLoadBegin(int total) override;
     void onLoadStep() override;
@@ -152,7 +153,8 @@ private:
     std::unique_ptr<fx::Context, ContextDeleter> cgContext_;  // outlives every effect
     platform::Music music_;
     std::unique_ptr<LoadingScreen> loadingScreen_;
-    int64_t lastLoadingDraw_ = 0;  // counter value of the loading screen's last redraw
+    bool loadingSwapWaits_ = false;  // the loading screen's presents wait for the display
+    int64_t lastLoadingDraw_ = 0;    // counter value of the loading screen's last redraw
     std::unique_ptr<FrameRenderer> frame_;
     int width_ = 0;
     int height_ = 0;

@@ -86,7 +86,9 @@ int findModeEntry(const std::vector<std::string>& entries, const std::string& te
 int currentModeEntry(const std::vector<std::string>& entries, const platform::DisplayMode& current) {
     const std::string text = modeText(current);
     const int exact = findModeEntry(entries, text);
-    return exact >= 0 ? exact : findModeEntry(entries, text.substr(0, text.find(' ') + 1));
+    // A mode the list lacks selects nothing, unless the driver could not tell its refresh rate.
+    if (exact >= 0 || current.refreshRate != 0) return exact;
+    return findModeEntry(entries, text.substr(0, text.find(' ') + 1));
 }
 
 bool parseModeText(const std::string& text, SetupResult& out) {

@@ -28,9 +28,9 @@ std::vector<std::string> sortedModeTexts(const std::vector<platform::DisplayMode
 // Index of the first entry that begins with `text` (letters compared without regard to case),
 // searching from entry 1, wrapping around and ending with entry 0; -1 when none matches.
 int findModeEntry(const std::vector<std::string>& entries, const std::string& text);
-// The entry the dialog preselects for the display's current mode: its own text, or, for a
-// driver that reports the current mode without its refresh rate (Wine says 0 Hz), the first
-// entry of the same size and depth; -1 when none fits.
+// The entry the dialog preselects for the display's current mode: its own text; -1 (nothing
+// selected) when the list lacks it. Only a driver that reports the current mode without its
+// refresh rate (0 Hz, as Wine does) gets the first entry of the same size and depth instead.
 int currentModeEntry(const std::vector<std::string>& entries, const platform::DisplayMode& current);
 // Reads width, height, bits per pixel and frequency back from an entry text.
 bool parseModeText(const std::string& text, SetupResult& out);

@@ -71,4 +71,5 @@ void LoadingScreen::render(float, float, const float*, const float*, const float
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
     if (window_) window_->swap();
+    ++drawn;
 }

@@ -36,6 +36,7 @@ public:
     std::unique_ptr<Texture> picture;
     int total = 0;
     int done = 0;
+    int drawn = 0;  // frames render has drawn so far
     int width = 0;
     int height = 0;
 

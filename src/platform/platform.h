@@ -1,7 +1,8 @@
 // The operating-system layer: everything above it reaches the window system, the clock,
 // the keyboard and the file system through these calls only. platform_sdl.cpp implements the
 // window, display, event and key calls over SDL on every system; the operating system's own
-// calls (files, clock, Ctrl+C, debug output) are in platform_posix.cpp and platform_win32.cpp.
+// calls (files, clock, Ctrl+C, debug output, and on Windows the display modes) are in
+// platform_posix.cpp and platform_win32.cpp.
 #pragma once
 
 #include <cstdint>
@@ -33,8 +34,13 @@ struct DisplayMode {
     int refreshRate = 0;  // hertz
 };
 
-// Every mode the primary display reports, duplicates included, in the driver's order.
+// The primary display's modes. On Windows every mode the driver enumerates
+// (EnumDisplaySettings), duplicates and paletted modes included, in the driver's order. Elsewhere
+// the modes SDL reports: each mode once (SDL drops duplicates), largest first, a 24-bit format
+// counted as 32 bits per pixel.
 std::vector<DisplayMode> displayModes();
+// The mode the primary display is in; false when the system cannot tell. The refresh rate is 0
+// where the driver does not report it.
 bool currentDisplayMode(DisplayMode& out);
 
 // ---- the window and its OpenGL context ------------------------------------------------
@@ -82,6 +88,9 @@ void clearQuitRequest();
 
 enum class Key { Escape, W, S, A, D, Q, E, LeftControl, MouseLeft, F1, Space, Left, Right, PageUp, PageDown, Home, C, F5 };
 constexpr int kKeyCount = static_cast<int>(Key::F5) + 1;
+// Whether the key is held. Keyboard keys count only while one of the program's windows has the
+// keyboard focus (keys typed into another program are not ours); MouseLeft is the button's
+// state wherever the cursor is.
 bool keyDown(Key key);
 // True once for each press of the key since the last call (for toggles such as F1, and for
 // taps shorter than a frame).

@@ -1,6 +1,6 @@
 // The platform layer's window, display, event, key and sleep calls, over SDL2. The operating
-// system's own parts (files, clock, Ctrl+C, debug output) are in platform_posix.cpp and
-// platform_win32.cpp.
+// system's own parts (files, clock, Ctrl+C, debug output, and on Windows the list of display
+// modes) are in platform_posix.cpp and platform_win32.cpp.
 #include "platform/platform.h"
 
 #include <SDL.h>
@@ -87,6 +87,8 @@ DisplayMode modeOf(const SDL_DisplayMode& m) {
 
 }  // namespace
 
+#ifndef _WIN32
+// Windows lists the modes with its own enumeration (platform_win32.cpp).
 std::vector<DisplayMode> displayModes() {
     std::vector<DisplayMode> modes;
     if (!init()) return modes;
@@ -106,6 +108,7 @@ bool currentDisplayMode(DisplayMode& out) {
     out = modeOf(m);
     return true;
 }
+#endif
 
 Window* createWindow(const WindowDesc& desc) {
     if (!init()) return nullptr;
@@ -151,7 +154,10 @@ Window* createWindow(const WindowDesc& desc) {
         const std::string name = std::to_string(wanted.width) + "x" + std::to_string(wanted.height) + "x" +
                                  std::to_string(wanted.bitsPerPixel) + "bpp " + std::to_string(wanted.refreshRate) + "Hz";
         if (!found) {
-            g_lastError = "the display offers no mode " + name + " (choose one of the setup dialog's list)";
+            // On Windows the dialog lists every mode the driver reports; SDL cannot switch to the
+            // paletted ones among them.
+            g_lastError = "SDL offers no full-screen mode " + name +
+                          " for the display (choose another of the setup dialog's list)";
             destroyWindow(w);
             return nullptr;
         }
@@ -240,6 +246,8 @@ void clearQuitRequest() {
 }
 
 bool keyDown(Key key) {
+    // SDL's keyboard state is the focused window's: it holds no key while another program has
+    // the focus, and is cleared when the focus leaves, so a key held then is not held here.
     if (key == Key::MouseLeft) return (SDL_GetGlobalMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) != 0;
     int count = 0;
     const Uint8* state = SDL_GetKeyboardState(&count);

@@ -1,7 +1,7 @@
-// The platform layer's operating-system side on Windows: files and folders through the Win32
-// API (paths in the ANSI code page, which each program's manifest makes UTF-8), the
-// performance counter, Ctrl+C and the console's close through a console control handler, and
-// the debugger's output channel beside standard error.
+// The platform layer's operating-system side on Windows: the display modes as the driver
+// enumerates them, files and folders through the Win32 API (paths in the ANSI code page, which
+// each program's manifest makes UTF-8), the performance counter, Ctrl+C and the console's close
+// through a console control handler, and the debugger's output channel beside standard error.
 #include "platform/platform.h"
 
 #include <SDL.h>
@@ -123,6 +123,35 @@ bool removeEntry(const std::string& path, DWORD attributes) {
 }
 
 }  // namespace
+
+namespace {
+
+DisplayMode modeOf(const DEVMODEA& m) {
+    return {static_cast<int>(m.dmPelsWidth), static_cast<int>(m.dmPelsHeight), static_cast<int>(m.dmBitsPerPel),
+            static_cast<int>(m.dmDisplayFrequency)};
+}
+
+}  // namespace
+
+// The driver's own enumeration rather than SDL's, which drops duplicates and paletted modes.
+std::vector<DisplayMode> displayModes() {
+    std::vector<DisplayMode> modes;
+    for (DWORD i = 0;; ++i) {
+        DEVMODEA m = {};
+        m.dmSize = sizeof m;
+        if (!EnumDisplaySettingsA(nullptr, i, &m)) break;
+        modes.push_back(modeOf(m));
+    }
+    return modes;
+}
+
+bool currentDisplayMode(DisplayMode& out) {
+    DEVMODEA m = {};
+    m.dmSize = sizeof m;
+    if (!EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &m)) return false;
+    out = modeOf(m);
+    return true;
+}
 
 void installInterruptHandler() {
     static bool installed = false;

@@ -129,6 +129,18 @@ TEST_F(ControllerTest, LoadsAnArchiveEndToEnd) {
     controller->shutdown();  // harmless
 }
 
+TEST_F(ControllerTest, EveryLoadStepRedrawsWhenTheSwapDoesNotWait) {
+    const std::string data = unpack();
+    controller->setWindowStyle(false, false);
+    ASSERT_TRUE(controller->init(RunMode::Demo, 320, 240, 32, 60, false)) << platform::lastError();
+    ASSERT_EQ(platform::swapInterval(controller->window()->handle()), 0);
+    ASSERT_TRUE(controller->loadContent(data));
+    const LoadingScreen* screen = controller->loadingScreen();
+    ASSERT_NE(screen, nullptr);
+    EXPECT_EQ(screen->done, 37);
+    EXPECT_EQ(screen->drawn, screen->done + 1);  // the total's redraw, then one a step
+}
+
 TEST_F(ControllerTest, MissingMaterialFailsTheLoadWithItsLine) {
     drop("models/factory.geo");
     model("factory", {meshUsing("ghost", 4)});

@@ -22,10 +22,19 @@ TEST(SetupDialog, CurrentModeIsFoundFromTheSecondEntryOn) {
     EXPECT_EQ(findModeEntry(entries, "1280X720"), 1);              // prefix, without regard to case
     EXPECT_EQ(findModeEntry(entries, "800x600x32bpp 60Hz"), -1);
     EXPECT_EQ(findModeEntry({}, "800x600x32bpp 60Hz"), -1);
-    // A current mode without its refresh rate takes the first listed mode of its size and depth.
+}
+
+TEST(SetupDialog, CurrentModeIsPreselectedOnlyWhenListed) {
+    const std::vector<std::string> entries = {"1024x768x32bpp 60Hz", "1280x720x32bpp 60Hz", "1280x720x32bpp 75Hz"};
     EXPECT_EQ(currentModeEntry(entries, {1024, 768, 32, 60}), 0);
+    EXPECT_EQ(currentModeEntry(entries, {1280, 720, 32, 75}), 2);
+    // A mode the list lacks selects nothing, even where one of its size and depth is listed.
+    EXPECT_EQ(currentModeEntry(entries, {1280, 720, 32, 50}), -1);
+    EXPECT_EQ(currentModeEntry(entries, {1024, 768, 16, 60}), -1);
+    // A current mode reported at 0 Hz takes the first listed mode of its size and depth.
     EXPECT_EQ(currentModeEntry(entries, {1280, 720, 32, 0}), 1);
     EXPECT_EQ(currentModeEntry(entries, {1280, 720, 16, 0}), -1);
+    EXPECT_EQ(currentModeEntry(entries, {1024, 768, 32, 0}), 0);
 }
 
 TEST(SetupDialog, SelectionParsesBackToTheMode) {
