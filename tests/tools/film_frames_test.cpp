@@ -270,3 +270,20 @@ TEST(FilmLight, WindowsFindTheDarkestAndStillestStretch) {
     const content::LightWindow none = content::darkestWindow(series, {95.0f, 120.0f}, 4.0f);
     EXPECT_GT(none.from, none.to);
 }
+
+// The whole rule on a made-up series over both stretches: lit and moving throughout it holds; with
+// five dim seconds in the hall it names exactly that stretch, and nothing else.
+TEST(FilmLight, TheRuleNamesADarkStretchAndNothingElse) {
+    const auto series = [](float dimFrom, float dimTo) {
+        std::vector<content::FrameLight> out;
+        const float from = content::litAndMovingRanges().front().from, to = content::litAndMovingRanges().back().to;
+        for (int i = 0; from + static_cast<float>(i) / content::kLightFps < to; ++i) {
+            const float t = from + static_cast<float>(i) / content::kLightFps;
+            out.push_back({t, t >= dimFrom && t < dimTo ? 20.0f : 60.0f, i == 0 ? 0.0f : 12.0f});
+        }
+        return out;
+    };
+    EXPECT_EQ(content::checkFilmLight(series(0.0f, 0.0f)), std::vector<std::string>{});
+    EXPECT_EQ(content::checkFilmLight(series(100.0f, 105.0f)),
+              std::vector<std::string>{"62 - 153 s: too dark from 100.0 to 104.0 s (mean brightness 20.0, wants 35 or more)"});
+}
