@@ -161,6 +161,18 @@ protected:
         land(run->controller(), t);
         return pixels;
     }
+    // The number of different colours in a frame read back (an unread frame has one), and its
+    // mean level, 0 to 255 (a black one is near 0).
+    static size_t colours(const std::vector<unsigned char>& rgba) {
+        std::set<uint32_t> seen;
+        for (size_t i = 0; i + 3 < rgba.size(); i += 4) seen.insert(rgba[i] | rgba[i + 1] << 8 | rgba[i + 2] << 16);
+        return seen.size();
+    }
+    static double level(const std::vector<unsigned char>& rgba) {
+        double sum = 0.0;
+        for (size_t i = 0; i + 3 < rgba.size(); i += 4) sum += rgba[i] + rgba[i + 1] + rgba[i + 2];
+        return rgba.empty() ? 0.0 : sum / static_cast<double>(rgba.size() / 4 * 3);
+    }
     std::vector<int> centre() const {
         const unsigned char* p = &pixels[((kHeight / 2) * kWidth + kWidth / 2) * 4];
         return {p[0], p[1], p[2]};
@@ -184,6 +196,9 @@ TEST_F(JumpTest, TheFrameAfterAJumpIsTheCapturedFrame) {
         const auto captured = frameAfterJump(t, [](DemoController&) {});
         const auto jumped = frameAfterJump(t, wander);
         ASSERT_FALSE(captured.empty());
+        // Two black or unread frames would be equal too: the captured one must show the film.
+        EXPECT_GE(colours(captured), 16u) << "at " << t << " ms";
+        EXPECT_GT(level(captured), 30.0) << "at " << t << " ms";
         EXPECT_TRUE(captured == jumped) << "at " << t << " ms";
     }
 }
@@ -300,6 +315,69 @@ TEST_F(JumpTest, TheFreeCameraTakesOverTheFilmsView) {
     ASSERT_NE(controller.currentCamera(), shot);
     controller.currentCamera()->getViewMatrix(free);
     for (int i = 0; i < 16; ++i) EXPECT_NEAR(free[i], film[i], 1e-4f) << i;
+}
+
+// C in free mode hands the view to the film's cameras (the second shot, from the other side, at
+// 3 s) and back to the free camera, which stays where it was; the frames show the switch.
+TEST_F(JumpTest, TheCKeySwitchesBetweenTheFreeCameraAndTheFilms) {
+    std::unique_ptr<DemoStart> run = start(RunMode::Free);
+    ASSERT_TRUE(run);
+    DemoController& controller = run->controller();
+    FakeMusic music;
+    Transport transport(&music, 220000.0f);
+    transport.setMusicLock(false);
+    transport.jumpTo(3000.0f);
+    const auto pressC = [&] {
+        return applyPlayerKeys(transport, controller, [](platform::Key key) { return key == platform::Key::C; });
+    };
+    land(controller, transport.time());
+    ICamera* flight = controller.currentCamera();
+    ASSERT_NE(flight, nullptr);
+    const std::vector<unsigned char> free = pixels;
+    EXPECT_NE(playerNotes(transport, controller).find("free camera"), std::string::npos);
+
+    EXPECT_TRUE(pressC());
+    land(controller, transport.time());
+    EXPECT_TRUE(controller.filmCameras());
+    EXPECT_NE(controller.currentCamera(), flight) << "C left the free camera on";
+    EXPECT_NE(playerNotes(transport, controller).find("the film's cameras"), std::string::npos);
+    EXPECT_FALSE(pixels == free) << "the film's shot looks as the free camera's view";
+
+    EXPECT_TRUE(pressC());
+    land(controller, transport.time());
+    EXPECT_FALSE(controller.filmCameras());
+    EXPECT_EQ(controller.currentCamera(), flight);
+    EXPECT_EQ(transport.time(), 3000.0f);
+}
+
+// Vertical sync that the driver refuses (the test display's) is kept by the loop itself: at a
+// display frequency of 10 Hz the frames come a tenth of a second apart, not as fast as the
+// machine draws them.
+TEST_F(JumpTest, RefusedVerticalSyncIsKeptByTheLoop) {
+    StartupDesc desc;
+    desc.width = kWidth;
+    desc.height = kHeight;
+    desc.frequency = 10;
+    desc.titled = true;
+    desc.verticalSync = true;
+    desc.archive = dir.path() + "demodat";
+    std::string reason;
+    std::unique_ptr<DemoStart> run = startDemo(desc, reason);
+    ASSERT_TRUE(run) << reason;
+    if (platform::swapInterval(run->controller().window()->handle()) != 0)
+        GTEST_SKIP() << "this display's driver waits for the vertical blank itself";
+    FrameTimer timer;
+    LoopOptions options;
+    options.musicLock = false;
+    options.stopAt = 2000.0f;
+    std::vector<int64_t> drawn;  // the counter after each frame
+    options.afterFrame = [&drawn](float) { drawn.push_back(platform::counter()); };
+    runMainLoop(run->controller(), timer, options);
+    ASSERT_GE(drawn.size(), 3u);
+    // The first frame's time holds the start; the mean of the others is the pace.
+    const double meanMs = static_cast<double>(drawn.back() - drawn[1]) * 1000.0 /
+                          static_cast<double>(platform::counterFrequency()) / static_cast<double>(drawn.size() - 2);
+    EXPECT_GE(meanMs, 95.0) << drawn.size() << " frames";
 }
 
 TEST(DisplayChoices, ReachTheWindow) {

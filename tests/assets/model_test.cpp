@@ -129,6 +129,54 @@ TEST_F(ModelTest, LyingCountsFailCleanly) {
     EXPECT_FALSE(parse(patched(29, 0x40000000)));           // count x 44 overflows 32 bits
 }
 
+// Models read ahead on a worker thread: every listed file is handed over once, as the main
+// thread would read it (a broken one failed, with the meshes before its break counted), and the
+// loader uploads what it was handed.
+TEST_F(ModelTest, PrefetchHandsOverEveryListedModelOnce) {
+    TempDir dir;
+    const std::string bytes = encodeGeo(sampleMeshes());
+    const std::string good = dir.write("good.geo", bytes), cut = dir.write("cut.geo", bytes.substr(0, bytes.size() - 10));
+    const std::string missing = dir.path() + "missing.geo";
+    {
+        ModelPrefetch prefetch({good, cut, missing}, 1);
+        ParsedModel parsed;
+        bool ok = false;
+        ASSERT_TRUE(prefetch.take(good, ok, parsed));
+        EXPECT_TRUE(ok);
+        ASSERT_TRUE(parsed.model);
+        EXPECT_EQ(parsed.model->meshes.size(), 2u);
+        EXPECT_EQ(parsed.meshesRead, 2);
+        ASSERT_EQ(parsed.partData.size(), 3u);
+        float x = 0;
+        std::memcpy(&x, parsed.partData[0], sizeof x);  // the first vertex record starts with its position
+        EXPECT_EQ(x, -1.0f);
+        ASSERT_TRUE(prefetch.take(cut, ok, parsed));
+        EXPECT_FALSE(ok);
+        EXPECT_FALSE(parsed.model);
+        EXPECT_EQ(parsed.meshesRead, 1) << "the mesh before the break";
+        ASSERT_TRUE(prefetch.take(missing, ok, parsed));
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(parsed.meshesRead, 0);
+        EXPECT_FALSE(prefetch.take(good, ok, parsed)) << "handed over twice";
+        EXPECT_FALSE(prefetch.take(dir.path() + "elsewhere.geo", ok, parsed));
+    }
+    ModelPrefetch prefetch({good, cut}, 1);
+    ModelLoader loader(&observers, &prefetch);
+    std::unique_ptr<Model> model(static_cast<Model*>(loader.load(good.c_str(), nullptr)));
+    ASSERT_TRUE(model);
+    EXPECT_EQ(loader.load(cut.c_str(), nullptr), nullptr);
+    EXPECT_EQ(counter.steps, 3) << "two meshes, and one before the break";
+    ParsedModel parsed;
+    bool ok = false;
+    EXPECT_FALSE(prefetch.take(good, ok, parsed)) << "the loader did not take what was read ahead";
+    MemoryVertex v;
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, model->meshes[0]->parts[0]->buffer.get());
+    glGetBufferSubDataARB(GL_ARRAY_BUFFER_ARB, sizeof v, sizeof v, &v);
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+    const float expected[4] = {4, 5, 6, 1};
+    EXPECT_EQ(std::memcmp(v.position, expected, sizeof expected), 0);
+}
+
 TEST_F(ModelTest, DrawnPartCoversItsPixels) {
     // One triangle over the lower-left half of the viewport in clip space.
     GeoMesh mesh{1, "tri", {}};

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -30,12 +32,13 @@ struct Decoded {
     int frames = 0, width = 0, height = 0;
     double rate = 0.0, videoSeconds = 0.0, audioSeconds = 0.0;
     double decodedAudioSeconds = 0.0;  // what a player hears: every decoded sample counted
-    int sampleRate = 0;
-    std::vector<float> left, right;  // the decoded sound
     std::vector<unsigned char> firstY, lastY;
+    int sampleRate = 0;
+    std::vector<float> left, right;  // the sound's first two channels as decoded (right: stereo only)
 };
 
 Decoded decode(const std::string& path) {
+    av_log_set_level(AV_LOG_ERROR);  // the MP3 decoder's notes on skipped priming samples
     Decoded d;
     AVFormatContext* input = nullptr;
     if (avformat_open_input(&input, path.c_str(), nullptr, nullptr) < 0) return d;
@@ -43,9 +46,12 @@ Decoded decode(const std::string& path) {
     const AVCodec* codec = nullptr;
     const int video = av_find_best_stream(input, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
     const int audio = av_find_best_stream(input, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-    AVCodecContext* decoder = avcodec_alloc_context3(codec);
-    avcodec_parameters_to_context(decoder, input->streams[video]->codecpar);
-    avcodec_open2(decoder, codec, nullptr);
+    AVCodecContext* decoder = nullptr;  // none for a file of sound alone
+    if (video >= 0) {
+        decoder = avcodec_alloc_context3(codec);
+        avcodec_parameters_to_context(decoder, input->streams[video]->codecpar);
+        avcodec_open2(decoder, codec, nullptr);
+    }
     AVCodecContext* sound = nullptr;
     if (audio >= 0) {
         const AVCodec* aac = avcodec_find_decoder(input->streams[audio]->codecpar->codec_id);
@@ -53,8 +59,7 @@ Decoded decode(const std::string& path) {
         avcodec_parameters_to_context(sound, input->streams[audio]->codecpar);
         avcodec_open2(sound, aac, nullptr);
     }
-    const AVStream* vs = input->streams[video];
-    d.rate = av_q2d(vs->avg_frame_rate);
+    if (video >= 0) d.rate = av_q2d(input->streams[video]->avg_frame_rate);
     if (audio >= 0) {
         const AVStream* as = input->streams[audio];
         d.audioSeconds = static_cast<double>(as->duration) * av_q2d(as->time_base);
@@ -62,7 +67,7 @@ Decoded decode(const std::string& path) {
     AVPacket* packet = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
     const auto take = [&] {
-        while (avcodec_receive_frame(decoder, frame) >= 0) {
+        while (decoder && avcodec_receive_frame(decoder, frame) >= 0) {
             d.width = frame->width;
             d.height = frame->height;
             std::vector<unsigned char> y(static_cast<size_t>(frame->width) * frame->height);
@@ -76,21 +81,34 @@ Decoded decode(const std::string& path) {
     const auto hear = [&] {
         while (sound && avcodec_receive_frame(sound, frame) >= 0) {
             samples += frame->nb_samples;
-            // AAC decodes to planar floats.
-            if (frame->format != AV_SAMPLE_FMT_FLTP || frame->ch_layout.nb_channels != 2) continue;
-            const auto* l = reinterpret_cast<const float*>(frame->extended_data[0]);
-            const auto* r = reinterpret_cast<const float*>(frame->extended_data[1]);
-            d.left.insert(d.left.end(), l, l + frame->nb_samples);
-            d.right.insert(d.right.end(), r, r + frame->nb_samples);
+            // Planar or packed, the first channel's samples: float (AAC) or 16-bit (MP3).
+            const bool planar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame->format));
+            const int step = planar ? 1 : frame->ch_layout.nb_channels;
+            for (int i = 0; i < frame->nb_samples; ++i) {
+                const int at = i * step;
+                const int channels = std::min(frame->ch_layout.nb_channels, 2);
+                for (int c = 0; c < channels; ++c) {
+                    std::vector<float>& out = c == 0 ? d.left : d.right;
+                    const uint8_t* plane = frame->extended_data[planar ? c : 0];
+                    const int index = planar ? at : at + c;
+                    switch (av_get_packed_sample_fmt(static_cast<AVSampleFormat>(frame->format))) {
+                    case AV_SAMPLE_FMT_FLT: out.push_back(reinterpret_cast<const float*>(plane)[index]); break;
+                    case AV_SAMPLE_FMT_S16: out.push_back(reinterpret_cast<const int16_t*>(plane)[index] / 32768.0f); break;
+                    default: break;
+                    }
+                }
+            }
         }
     };
     while (av_read_frame(input, packet) >= 0) {
-        if (packet->stream_index == video && avcodec_send_packet(decoder, packet) >= 0) take();
+        if (decoder && packet->stream_index == video && avcodec_send_packet(decoder, packet) >= 0) take();
         if (sound && packet->stream_index == audio && avcodec_send_packet(sound, packet) >= 0) hear();
         av_packet_unref(packet);
     }
-    avcodec_send_packet(decoder, nullptr);
-    take();
+    if (decoder) {
+        avcodec_send_packet(decoder, nullptr);
+        take();
+    }
     if (sound) {
         avcodec_send_packet(sound, nullptr);
         hear();
@@ -118,6 +136,38 @@ double psnr(const std::vector<unsigned char>& y, const std::string& png) {
     for (size_t i = 0; i < y.size(); ++i) error += (y[i] - expected[i]) * double(y[i] - expected[i]);
     error /= static_cast<double>(y.size());
     return error == 0.0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / error);
+}
+
+// A sweep from 300 Hz up to 3 kHz over 0.8 s as MP3: each moment of it sounds unlike the others,
+// so a stretch of a video's sound can be placed in it.
+constexpr int kMusicRate = 44100;
+std::string sweepMp3() {
+    const int n = kMusicRate * 8 / 10;
+    std::vector<int16_t> pcm(2 * static_cast<size_t>(n));
+    double phase = 0.0;
+    for (int i = 0; i < n; ++i) {
+        phase += 2.0 * M_PI * (300.0 + 2700.0 * i / n) / kMusicRate;
+        pcm[2 * static_cast<size_t>(i)] = pcm[2 * static_cast<size_t>(i) + 1] = static_cast<int16_t>(12000.0 * std::sin(phase));
+    }
+    const std::vector<unsigned char> mp3 = content::encodeMp3(pcm, kMusicRate, 160);
+    return std::string(mp3.begin(), mp3.end());
+}
+
+// How like the music `count` samples of `sound` from `at` are, the music read from `musicAt` on
+// (wrapping at its end): the best normalised correlation within a frame of the encoder's
+// (1024 samples) either way, 1 for the same sound.
+double likeMusic(const std::vector<float>& sound, size_t at, const std::vector<float>& music, size_t musicAt, size_t count) {
+    double best = -1.0;
+    for (long lag = -1024; lag <= 1024; lag += 1) {
+        if (static_cast<long>(at) + lag < 0 || at + lag + count > sound.size() || music.empty()) return -1.0;
+        double ab = 0.0, aa = 0.0, bb = 0.0;
+        for (size_t i = 0; i < count; ++i) {
+            const double a = sound[static_cast<size_t>(static_cast<long>(at + i) + lag)], b = music[(musicAt + i) % music.size()];
+            ab += a * b, aa += a * a, bb += b * b;
+        }
+        if (aa > 0.0 && bb > 0.0) best = std::max(best, ab / std::sqrt(aa * bb));
+    }
+    return best;
 }
 
 // The loudness (RMS) of one channel of the decoded sound from `from` to `to` seconds.
@@ -148,7 +198,12 @@ int capture(const std::string& arguments) {
 TEST(Video, DecodesToTheFramesAskedForWithItsSoundAndTheCapturedPictures) {
     TempDir dir;
     const std::string archive = dir.path() + "scene.zip";
-    ASSERT_EQ(std::system((std::string(VOLTARESCA_SCENE_WRITER) + " " + archive + " late").c_str()), 0);
+    TestSceneOptions scene;  // as render_test_scene's "late", with music that can be told apart
+    scene.firstShotEnd = 4.0f;
+    scene.secondShotEnd = 300.0f;
+    scene.music = true;
+    scene.musicFile = sweepMp3();
+    ASSERT_TRUE(writeTestSceneArchive(archive, scene));
     const std::string common = "--archive " + archive + " --size 160x90 --fps 10";
     ASSERT_EQ(capture(common + " --from 1000 --to 3000 --video " + dir.path() + "film.mp4"), 0);
     ASSERT_EQ(capture(common + " --at 1000,3000 --out " + dir.path() + "pictures"), 0);
@@ -163,6 +218,17 @@ TEST(Video, DecodesToTheFramesAskedForWithItsSoundAndTheCapturedPictures) {
     EXPECT_NEAR(d.decodedAudioSeconds, d.videoSeconds, 0.1);
     EXPECT_GE(psnr(d.firstY, dir.path() + "pictures/at_0001000.0.png"), 40.0);
     EXPECT_GE(psnr(d.lastY, dir.path() + "pictures/at_0003000.0.png"), 40.0);
+
+    // The sound is the music from the film's moment at 1 s on, and after the music's end it
+    // starts again from the music's beginning.
+    const Decoded music = decode(dir.write("music.mp3", scene.musicFile));
+    ASSERT_GT(music.left.size(), static_cast<size_t>(kMusicRate / 2));
+    const size_t start = kMusicRate % music.left.size(), wrap = music.left.size() - start;
+    const double atStart = likeMusic(d.left, 2048, music.left, start + 2048, 8192);
+    const double afterEnd = likeMusic(d.left, wrap + 4096, music.left, 4096, 8192);
+    std::printf("the sound against the music: %.3f at the start, %.3f after the music's end\n", atStart, afterEnd);
+    EXPECT_GE(atStart, 0.9) << "the sound does not start at the film's moment in the music";
+    EXPECT_GE(afterEnd, 0.9) << "the sound does not start the music again after its end";
 
     // Without --to the video ends with the music (about a second in the test scene).
     ASSERT_EQ(capture(common + " --video " + dir.path() + "whole.mp4"), 0);

@@ -206,8 +206,9 @@ TEST(Folders, PrivateFolderIsTheUsersAlone) {
 }
 
 // A tree with a link to `precious` (which holds keep.txt) inside, and `planted`, a link to the
-// empty folder `empty` standing where a run folder would. Removing either never touches what
-// the links point to, and says true exactly when it is gone; `linksGo`: the links themselves go.
+// folder `aside` (which holds note.txt) standing where a run folder would. Removing either never
+// touches what the links point to, and says true exactly when it is gone; `linksGo`: the links
+// themselves go.
 void expectDeletionStopsAtLinks(const std::string& kind, const std::string& folder, bool linksGo) {
     for (const std::string name : {"tree", "planted"}) {
         const std::string path = folder + name + (name == "planted" ? platform::pathSeparator() : "");
@@ -217,7 +218,7 @@ void expectDeletionStopsAtLinks(const std::string& kind, const std::string& fold
             EXPECT_TRUE(removed) << kind << ": " << name;
         }
         EXPECT_EQ(readFile(folder + "precious/keep.txt"), "keep") << "removing a " << kind << " touched its target";
-        EXPECT_TRUE(platform::isDirectory(folder + "empty")) << "removing a " << kind << " removed its empty target";
+        EXPECT_EQ(readFile(folder + "aside/note.txt"), "note") << "removing a " << kind << " emptied the folder it points at";
     }
 }
 
@@ -231,9 +232,9 @@ TEST(Folders, TreeDeletionStopsAtLinks) {
         TempDir parent;
         parent.write("precious/keep.txt", "keep");
         parent.write("tree/data/sub/file.bin", "x");
-        fs::create_directory(parent.path() + "empty");
+        parent.write("aside/note.txt", "note");
         if (!kind.make(parent.path() + "precious", parent.path() + "tree/data/link") ||
-            !kind.make(parent.path() + "empty", parent.path() + "planted")) {
+            !kind.make(parent.path() + "aside", parent.path() + "planted")) {
             notes += std::string(notes.empty() ? "" : "; ") + "the system made no " + kind.name;
             continue;
         }

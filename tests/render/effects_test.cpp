@@ -13,6 +13,7 @@
 #include "assets/material.h"
 #include "assets/model.h"
 #include "assets/texture.h"
+#include "fx/runtime.h"
 #include "platform/platform.h"
 #include "render/credits.h"
 #include "scene_fixture.h"
@@ -319,9 +320,23 @@ TEST_F(EffectsTest, ABrokenCreditsPictureKeepsItsPlace) {
     EXPECT_NE(pictures[2], nullptr);
     EXPECT_TRUE(log.contains("credits picture '")) << log.all();
     EXPECT_TRUE(log.contains("c1.jpg' could not be read; its monitor shows black")) << log.all();
-    for (float t : {154000.0f, 157000.0f, 160000.0f}) {  // the cues of pictures 1, 2 and 0
+    // What the monitors are given to show at each cue: the broken picture's black (no texture),
+    // then each later cue its own picture (c2 and c0, greys of 140 and 40), not a neighbour's.
+    Effect* screens = c->frame()->effects().credits().effect();
+    ASSERT_NE(screens, nullptr);
+    const int shownTexture = fx::findParameter(screens->handle(), "creditsTex");
+    ASSERT_GE(shownTexture, 0);
+    for (const auto& [t, picture] : {std::pair{154000.0f, 1}, std::pair{157000.0f, 2}, std::pair{160000.0f, 0}}) {
         c->update(t, 50.0f);
         c->render(t, 50.0f);
+        EXPECT_EQ(c->frame()->effects().credits().schedule().pictureIndex, picture) << t;
+        const unsigned shown = screens->handle()->params[static_cast<size_t>(shownTexture)].texture;
+        if (!pictures[static_cast<size_t>(picture)]) {
+            EXPECT_EQ(shown, 0u) << "the broken picture's cue at " << t << " ms shows another picture";
+            continue;
+        }
+        ASSERT_NE(shown, 0u) << "no picture at the cue at " << t << " ms";
+        EXPECT_NEAR(texels(shown, 16, 16)[0], 40 + 50 * picture, 3) << "the cue at " << t << " ms shows another picture";
     }
     EXPECT_EQ(c->frame()->firstGlError(), "");
 }

@@ -222,7 +222,7 @@ std::vector<std::pair<std::string, std::string>> sceneFiles(const TestSceneOptio
     }
     if (o.floorTexture) text("textures/floor.png", plain(200, 200, 190));
     if (o.loaderPicture) text("loader.jpg", encodeJpeg(8, 8, 3, std::vector<unsigned char>(192, 40)));
-    if (o.music) text("music/demotune.mp3", silentMp3());
+    if (o.music) text("music/demotune.mp3", o.musicFile.empty() ? silentMp3() : o.musicFile);
     return files;
 }
 

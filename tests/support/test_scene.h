@@ -24,6 +24,7 @@ struct TestSceneOptions {
     int brokenCreditsPicture = -1;  // that credits picture holds bytes that are no JPEG
     bool loaderPicture = false;  // "loader.jpg", the loading screen's picture
     bool music = false;          // "music/demotune.mp3", about a second of silence
+    std::string musicFile;       // with `music`: these bytes instead of the silence
     bool floorTexture = false;   // the floor material takes its diffuse map from "floor.png"
 };
 

@@ -112,6 +112,9 @@ void checkForm(const Tune& tune) {
 }
 
 TEST(DemoTune, EncodedTuneMeetsThePlan) {
+#if VOLTARESCA_SANITIZER_FLAVOUR
+    GTEST_SKIP() << "the tune is judged in the plain flavour; DemoTuneSynthesis runs its synthesiser here (see CMakeLists.txt)";
+#endif
     const Tune tune;
     {
         SCOPED_TRACE("length and format");
