@@ -106,7 +106,7 @@ bool writePng(const std::string& path, const PngPicture& picture, std::string& e
     return true;
 }
 
-bool writePng(const std::string& path, int width, int height, const unsigned char* pixels, std::string& error) {
+PngPicture framePicture(int width, int height, const unsigned char* pixels) {
     PngPicture picture;
     picture.width = width;
     picture.height = height;
@@ -115,5 +115,5 @@ bool writePng(const std::string& path, int width, int height, const unsigned cha
     picture.bottomRowFirst = true;
     picture.srgb = false;
     picture.compressionLevel = 1;
-    return writePng(path, picture, error);
+    return picture;
 }

@@ -29,6 +29,7 @@ struct PngPicture {
 bool encodePng(const PngPicture& picture, std::vector<unsigned char>& out, std::string& error);
 // Encodes and writes the file, replacing it; false, with `error` naming the file and the cause.
 bool writePng(const std::string& path, const PngPicture& picture, std::string& error);
-// The capture's case: RGBA, bottom row first, no colour-space chunk, zlib's fastest level (a
-// rendered frame with film grain hardly compresses better at the slow ones).
-bool writePng(const std::string& path, int width, int height, const unsigned char* pixels, std::string& error);
+// The capture's picture of a frame read back: RGBA, bottom row first, no colour-space chunk,
+// zlib's fastest level (a rendered frame with film grain hardly compresses better at the slow
+// ones).
+PngPicture framePicture(int width, int height, const unsigned char* pixels);

@@ -8,21 +8,12 @@
 
 namespace {
 
-// The capture's PNG: RGBA, bottom row first, no colour-space chunk, zlib's fastest level (a
-// rendered frame with film grain hardly compresses better at the slow ones). False with `error`
-// naming the file and the cause.
+// The frame's PNG (framePicture), replacing the file; false with `error` naming the file and
+// the cause.
 bool writePicture(const std::string& path, int width, int height, const unsigned char* pixels, std::string& error) {
-    PngPicture picture;
-    picture.width = width;
-    picture.height = height;
-    picture.format = PngFormat::Rgba;
-    picture.pixels = pixels;
-    picture.bottomRowFirst = true;
-    picture.srgb = false;
-    picture.compressionLevel = 1;
     std::vector<unsigned char> bytes;
     std::string cause;
-    if (!encodePng(picture, bytes, cause) || !platform::replaceFile(path, bytes, cause)) {
+    if (!encodePng(framePicture(width, height, pixels), bytes, cause) || !platform::replaceFile(path, bytes, cause)) {
         error = "can't write '" + path + "': " + cause;
         return false;
     }

@@ -20,6 +20,7 @@ extern "C" {
 }
 
 #include "capture/video_writer.h"
+#include "film_reading.h"
 #include "assets/image.h"
 #include "content/audio/music.h"
 #include "support/process.h"
@@ -124,20 +125,6 @@ Decoded decode(const std::string& path) {
     return d;
 }
 
-// PSNR of a decoded luma plane against the picture converted the way the writer converts it.
-double psnr(const std::vector<unsigned char>& y, const std::string& png) {
-    DecodedImage image;
-    if (!decodePng(png, image)) return 0.0;
-    std::vector<unsigned char> expected, u, v;
-    const bool converted = videoPlanes(image.pixels, image.width, image.height, expected, u, v);
-    releasePixels(image);
-    if (!converted || expected.size() != y.size()) return 0.0;
-    double error = 0.0;
-    for (size_t i = 0; i < y.size(); ++i) error += (y[i] - expected[i]) * double(y[i] - expected[i]);
-    error /= static_cast<double>(y.size());
-    return error == 0.0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / error);
-}
-
 // A sweep from 300 Hz up to 3 kHz over 0.8 s as MP3: each moment of it sounds unlike the others,
 // so a stretch of a video's sound can be placed in it.
 constexpr int kMusicRate = 44100;
@@ -216,8 +203,8 @@ TEST(Video, DecodesToTheFramesAskedForWithItsSoundAndTheCapturedPictures) {
     EXPECT_NEAR(d.audioSeconds, d.videoSeconds, 0.1) << "the sound lasts as long as the pictures";
     // One encoder frame of priming at most beyond that: no silence slipped between pictures.
     EXPECT_NEAR(d.decodedAudioSeconds, d.videoSeconds, 0.1);
-    EXPECT_GE(psnr(d.firstY, dir.path() + "pictures/at_0001000.0.png"), 40.0);
-    EXPECT_GE(psnr(d.lastY, dir.path() + "pictures/at_0003000.0.png"), 40.0);
+    EXPECT_GE(lumaPsnr(d.firstY, dir.path() + "pictures/at_0001000.0.png"), 40.0);
+    EXPECT_GE(lumaPsnr(d.lastY, dir.path() + "pictures/at_0003000.0.png"), 40.0);
 
     // The sound is the music from the film's moment at 1 s on, and after the music's end it
     // starts again from the music's beginning.
