@@ -1,9 +1,11 @@
 #include "fx/glsl_program.h"
 
 #include <cctype>
+#include <map>
 #include <set>
 
 #include "gl/gl.h"
+#include "gl/vertex_inputs.h"
 
 namespace fx {
 
@@ -140,10 +142,73 @@ void append(GlslSource& out, const std::string& text, int firstLine) {
         if (c == '\n') out.lineMap.push_back(firstLine ? ++line : 0);
 }
 
+// The text with the identifiers that `names` holds replaced by their values; comments and
+// line breaks stay as they are, so the line map holds.
+std::string renamed(const std::string& s, const std::map<std::string, std::string>& names) {
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        if (s.compare(i, 2, "//") == 0 || s.compare(i, 2, "/*") == 0) {
+            size_t end = s[i + 1] == '/' ? s.find('\n', i) : s.find("*/", i + 2);
+            end = end == std::string::npos ? s.size() : (s[i + 1] == '/' ? end : end + 2);
+            out.append(s, i, end - i);
+            i = end;
+        } else if (identStart(s[i]) && (i == 0 || !identChar(s[i - 1]))) {
+            size_t start = i;
+            while (i < s.size() && identChar(s[i])) ++i;
+            const std::string word = s.substr(start, i - start);
+            auto it = names.find(word);
+            out += it == names.end() ? word : it->second;
+        } else {
+            out += s[i++];
+        }
+    }
+    return out;
+}
+
+// GLSL ES 3.00 names of what GLSL 1.20 has built in, for one stage.
+std::map<std::string, std::string> esNames(Stage stage) {
+    const bool vertex = stage == Stage::Vertex;
+    return {{"varying", vertex ? "out" : "in"},
+            {"gl_Vertex", "vr_Vertex"},
+            {"gl_Normal", "vr_Normal"},
+            {"gl_MultiTexCoord0", "vr_MultiTexCoord0"},
+            {"gl_MultiTexCoord1", "vr_MultiTexCoord1"},
+            {"gl_FragColor", "vr_FragColor"},
+            {"texture2D", "texture"},
+            {"texture2DLod", "textureLod"},
+            {"texture1D", "vr_texture1D"},
+            {"shadow2D", "vr_shadow2D"},
+            {"sampler1D", "sampler2D"}};
+}
+
+// The declarations GLSL ES 3.00 needs before the effect's code: precisions, the stage's named
+// inputs or output, and the lookups GLSL 1.20 has and ES has not (only where `words` uses them).
+void appendEsPrologue(GlslSource& out, Stage stage, const std::set<std::string>& words) {
+    append(out, "#version 300 es", 0);
+    append(out, "precision highp float;", 0);
+    append(out, "precision highp int;", 0);
+    append(out, "precision highp sampler2D;", 0);
+    append(out, "precision highp sampler2DShadow;", 0);
+    if (stage == Stage::Vertex) {
+        append(out, "layout(location = " + std::to_string(kVertexInputPosition) + ") in vec4 vr_Vertex;", 0);
+        append(out, "layout(location = " + std::to_string(kVertexInputNormal) + ") in vec3 vr_Normal;", 0);
+        append(out, "layout(location = " + std::to_string(kVertexInputTexCoord0) + ") in vec4 vr_MultiTexCoord0;", 0);
+        append(out, "layout(location = " + std::to_string(kVertexInputTexCoord1) + ") in vec4 vr_MultiTexCoord1;", 0);
+    } else {
+        append(out, "out vec4 vr_FragColor;", 0);
+    }
+    // shadow2D gives the comparison in every component (the depth texture mode Intensity).
+    if (words.count("shadow2D"))
+        append(out, "vec4 vr_shadow2D(sampler2DShadow s, vec3 p) { return vec4(texture(s, p)); }", 0);
+    if (words.count("texture1D"))
+        append(out, "vec4 vr_texture1D(sampler2D s, float x) { return texture(s, vec2(x, 0.5)); }", 0);
+}
+
 }  // namespace
 
 bool makeStageSource(const EffectFile& file, Stage stage, const std::string& entry, GlslSource& out,
-                     std::string& error) {
+                     std::string& error, Dialect dialect) {
     out = GlslSource();
     std::vector<Item> items;
     for (const CodeBlock& block : file.code)
@@ -176,11 +241,25 @@ bool makeStageSource(const EffectFile& file, Stage stage, const std::string& ent
         return false;
     }
 
-    append(out, "#version 120", 0);
-    for (const ParamDecl& p : file.params) append(out, std::string("uniform ") + glslTypeName(p.type) + " " + p.name + ";", 0);
+    if (dialect == Dialect::Glsl120) {
+        append(out, "#version 120", 0);
+        for (const ParamDecl& p : file.params) append(out, std::string("uniform ") + glslTypeName(p.type) + " " + p.name + ";", 0);
+        for (size_t k = 0; k < items.size(); ++k)
+            if (keep[k] || items[k].function.empty()) append(out, items[k].text, items[k].line);
+        append(out, "void main() { " + call + " }", 0);
+        return true;
+    }
+    std::set<std::string> words;
     for (size_t k = 0; k < items.size(); ++k)
-        if (keep[k] || items[k].function.empty()) append(out, items[k].text, items[k].line);
-    append(out, "void main() { " + call + " }", 0);
+        if (keep[k] || items[k].function.empty())
+            for (std::string& w : identifiers(items[k].text)) words.insert(std::move(w));
+    const std::map<std::string, std::string> names = esNames(stage);
+    appendEsPrologue(out, stage, words);
+    for (const ParamDecl& p : file.params)
+        append(out, renamed(std::string("uniform ") + glslTypeName(p.type) + " " + p.name + ";", names), 0);
+    for (size_t k = 0; k < items.size(); ++k)
+        if (keep[k] || items[k].function.empty()) append(out, renamed(items[k].text, names), items[k].line);
+    append(out, renamed("void main() { " + call + " }", names), 0);
     return true;
 }
 

@@ -14,6 +14,18 @@ namespace fx {
 
 enum class Stage { Vertex, Fragment };
 
+// The shading language a stage is written in. The effect files are GLSL 1.20; for GLSL ES 3.00
+// (WebGL 2) the built-in vertex inputs become named inputs at fixed locations (gl/vertex_inputs.h),
+// `varying` becomes `in`/`out`, the fragment colour one output, the lookups `texture`/`textureLod`,
+// `shadow2D` a comparison lookup widened to a vector, and a 1-D texture a 2-D one of height one.
+enum class Dialect { Glsl120, Essl300 };
+// What this build's GL compiles: GLSL ES 3.00 in the browser, GLSL 1.20 elsewhere.
+#ifdef __EMSCRIPTEN__
+constexpr Dialect kBuildDialect = Dialect::Essl300;
+#else
+constexpr Dialect kBuildDialect = Dialect::Glsl120;
+#endif
+
 struct GlslSource {
     std::string text;
     std::vector<int> lineMap;  // effect file line of generated line i + 1; 0 for generated code
@@ -21,7 +33,7 @@ struct GlslSource {
 
 // False when the entry function isn't in the glsl blocks or has an unusable return type.
 bool makeStageSource(const EffectFile& file, Stage stage, const std::string& entry, GlslSource& out,
-                     std::string& error);
+                     std::string& error, Dialect dialect = Dialect::Glsl120);
 
 // The first error of a compiler log, with its line mapped into the effect file (0 when the log
 // names no line or a generated one) and the message without the compiler's location prefix.

@@ -20,6 +20,13 @@ const char* const kProbeVertex =
 const char* const kProbeFragment =
     "#version 120\nvarying vec2 uv;\nuniform sampler2DShadow s;\n"
     "void main() { gl_FragColor = vec4(uv, shadow2D(s, vec3(uv, 0.5)).r, 1.0); }\n";
+const char* const kProbeVertexEs =
+    "#version 300 es\nlayout(location = 0) in vec4 p;\nout vec2 uv;\n"
+    "void main() { uv = p.xy; gl_Position = p; }\n";
+const char* const kProbeFragmentEs =
+    "#version 300 es\nprecision highp float;\nprecision highp sampler2DShadow;\nin vec2 uv;\n"
+    "uniform sampler2DShadow s;\nout vec4 colour;\n"
+    "void main() { colour = vec4(uv, texture(s, vec3(uv, 0.5)), 1.0); }\n";
 
 void logError(const std::string& fileName, int line, const std::string& message) {
     std::string text = "effect '" + fileName + "'";
@@ -42,6 +49,23 @@ void buildParamTable(CompiledEffect& effect) {
         while (effect.paramSlots[slot]) slot = (slot + 1) & (capacity - 1);
         effect.paramSlots[slot] = static_cast<int>(i) + 1;
     }
+}
+
+// The texture target of a sampler parameter: GLSL ES has no 1-D textures, there a 1-D texture is
+// a 2-D one of height one.
+GLenum targetOf(const Context& context, ParamType type) {
+    const GLenum target = textureTarget(type);
+    return context.dialect == Dialect::Essl300 && target == GL_TEXTURE_1D ? GL_TEXTURE_2D : target;
+}
+
+// A sampler state as this dialect's GL takes it: ES has no depth texture mode (its comparison
+// lookup gives the one value that the effect's shadow2D spreads over the vector) and no GL_CLAMP
+// (the effect files' samplers do not use a border, so clamping to the edge draws the same).
+bool adapted(const Context& context, SamplerState& s) {
+    if (context.dialect != Dialect::Essl300) return true;
+    if (s.pname == GL_DEPTH_TEXTURE_MODE) return false;
+    if ((s.pname == GL_TEXTURE_WRAP_S || s.pname == GL_TEXTURE_WRAP_T) && s.value == GL_CLAMP) s.value = GL_CLAMP_TO_EDGE;
+    return true;
 }
 
 GLenum bindingQuery(GLenum target) { return target == GL_TEXTURE_1D ? GL_TEXTURE_BINDING_1D : GL_TEXTURE_BINDING_2D; }
@@ -127,7 +151,7 @@ struct ShaderCache {
     }
 };
 
-GLuint shaderFor(const EffectFile& file, ShaderCache& cache, Stage stage, const std::string& entry, int line,
+GLuint shaderFor(const EffectFile& file, Dialect dialect, ShaderCache& cache, Stage stage, const std::string& entry, int line,
                  const std::string& where, FxError& error) {
     auto& map = stage == Stage::Vertex ? cache.vertex : cache.fragment;
     auto it = map.find(entry);
@@ -135,7 +159,7 @@ GLuint shaderFor(const EffectFile& file, ShaderCache& cache, Stage stage, const 
     const char* kind = stage == Stage::Vertex ? "vertex program '" : "fragment program '";
     GlslSource source;
     std::string problem;
-    if (!makeStageSource(file, stage, entry, source, problem)) {
+    if (!makeStageSource(file, stage, entry, source, problem, dialect)) {
         error = {line, kind + entry + "' of " + where + ": " + problem};
         return 0;
     }
@@ -152,9 +176,9 @@ GLuint shaderFor(const EffectFile& file, ShaderCache& cache, Stage stage, const 
 bool buildPass(CompiledEffect& effect, const EffectFile& file, const TechniqueDecl& t, const PassDecl& decl, ShaderCache& cache,
                Pass& pass, FxError& error) {
     std::string where = "pass '" + decl.name + "' of technique '" + t.name + "'";
-    GLuint vs = shaderFor(file, cache, Stage::Vertex, decl.vertexProgram, decl.vertexLine, where, error);
+    GLuint vs = shaderFor(file, effect.context->dialect, cache, Stage::Vertex, decl.vertexProgram, decl.vertexLine, where, error);
     if (!vs) return false;
-    GLuint fs = shaderFor(file, cache, Stage::Fragment, decl.fragmentProgram, decl.fragmentLine, where, error);
+    GLuint fs = shaderFor(file, effect.context->dialect, cache, Stage::Fragment, decl.fragmentProgram, decl.fragmentLine, where, error);
     if (!fs) return false;
     std::string linkError;
     pass.program = linkProgram(vs, fs, linkError);
@@ -185,7 +209,7 @@ bool buildPass(CompiledEffect& effect, const EffectFile& file, const TechniqueDe
             return false;
         }
         glUniform1i(location, unit);
-        pass.samplers.push_back({static_cast<int>(i), static_cast<GLenum>(GL_TEXTURE0 + unit), textureTarget(p.type)});
+        pass.samplers.push_back({static_cast<int>(i), static_cast<GLenum>(GL_TEXTURE0 + unit), targetOf(*effect.context, p.type)});
         ++unit;
     }
     glUseProgram(0);
@@ -194,13 +218,13 @@ bool buildPass(CompiledEffect& effect, const EffectFile& file, const TechniqueDe
 
 }  // namespace
 
-Context* createContext() {
+Context* createContext(Dialect dialect) {
     if (!loadGlslEntryPoints() || !glActiveTextureARB) return nullptr;
     const GLubyte* version = glGetString(GL_SHADING_LANGUAGE_VERSION);
     if (!version) return nullptr;
     GlslSource vs, fs;
-    vs.text = kProbeVertex;
-    fs.text = kProbeFragment;
+    vs.text = dialect == Dialect::Essl300 ? kProbeVertexEs : kProbeVertex;
+    fs.text = dialect == Dialect::Essl300 ? kProbeFragmentEs : kProbeFragment;
     FxError error;
     GLuint v = compileShader(Stage::Vertex, vs, error);
     GLuint f = v ? compileShader(Stage::Fragment, fs, error) : 0;
@@ -211,6 +235,7 @@ Context* createContext() {
     if (!program) return nullptr;
     glDeleteProgram(program);
     auto* context = new Context;
+    context->dialect = dialect;
     glGetIntegerv(GL_MAX_TEXTURE_IMAGE_UNITS, &context->textureUnits);
     return context;
 }
@@ -251,7 +276,8 @@ CompiledEffect* createEffect(Context* context, const std::string& text, const st
         p.name = decl.name;
         p.type = decl.type;
         std::memcpy(p.value, decl.value, sizeof p.value);
-        p.samplerStates = decl.samplerStates;
+        for (SamplerState state : decl.samplerStates)
+            if (adapted(*context, state)) p.samplerStates.push_back(state);
         effect->params.push_back(std::move(p));
     }
     buildParamTable(*effect);
@@ -308,7 +334,7 @@ void setTextureParameter(CompiledEffect* effect, int index, GLuint texture) {
     if (!isSampler(p.type)) return;
     p.texture = texture;
     if (!texture || p.samplerStates.empty()) return;
-    GLenum target = textureTarget(p.type);
+    GLenum target = targetOf(*effect->context, p.type);
     GLint previous = 0;
     glGetIntegerv(bindingQuery(target), &previous);
     glBindTexture(target, texture);

@@ -11,14 +11,16 @@
 
 #include "gl/gl.h"
 #include "fx/effect_file.h"
+#include "fx/glsl_program.h"
 
 namespace fx {
 
 struct CompiledEffect;
 
-// Created once GLSL 1.20 is known to compile; effects are made in it and must all be destroyed
-// before it.
+// Created once its shading language is known to compile; effects are made in it and must all be
+// destroyed before it.
 struct Context {
+    Dialect dialect = Dialect::Glsl120;  // what the effects' programs are written in
     GLint textureUnits = 0;  // fragment texture image units
     int liveEffects = 0;
 };
@@ -68,9 +70,9 @@ struct CompiledEffect {
     std::vector<std::unique_ptr<Pass>> passes;
 };
 
-// Null when the driver has no GLSL 1.20 (or no way to fetch its entry points). Needs a current
-// GL context with the program's extension entry points loaded.
-Context* createContext();
+// Null when the driver cannot compile the dialect (or there is no way to fetch its entry points).
+// Needs a current GL context with the program's extension entry points loaded.
+Context* createContext(Dialect dialect = kBuildDialect);
 void destroyContext(Context* context);
 
 // Compiles an effect. On any failure (unreadable file, syntax, unknown state, compile or link

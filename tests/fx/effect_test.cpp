@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -432,6 +434,48 @@ TEST_F(EffectTest, APassWithTooManySamplersLeavesNoProgram) {
     EXPECT_EQ(effect->handle(), nullptr);
     EXPECT_TRUE(log_.contains("texture units")) << log_.all();
     EXPECT_EQ(programs(), before);
+}
+
+// The program's effect files as GLSL ES 3.00 (the browser's dialect): no stage keeps a word that
+// only GLSL 1.20 has (a desktop driver may take some of them in ES code, WebGL 2 takes none),
+// and every pass compiles and links where the driver takes ES 3.00 shaders.
+TEST_F(EffectTest, EveryEffectFileBuildsAsGlslEs) {
+    const std::regex desktopOnly(
+        "\\b(gl_Vertex|gl_Normal|gl_MultiTexCoord\\d|gl_FragColor|gl_Color|varying|attribute|texture[12]D\\w*|"
+        "shadow2D\\w*|sampler1D|ftransform|gl_\\w*Matrix\\w*)\\b");
+    const std::regex comment("//[^\\n]*|/\\*[\\s\\S]*?\\*/");
+    fx::Context* es = fx::createContext(fx::Dialect::Essl300);
+    int files = 0, passes = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(VOLTARESCA_SOURCE_DIR) + "/content/effects")) {
+        if (entry.path().extension() != ".cfx") continue;
+        ++files;
+        const std::string name = entry.path().filename().string();
+        const std::string text = readFile(entry.path().string());
+        fx::EffectFile file;
+        fx::FxError error;
+        ASSERT_TRUE(fx::parseEffectFile(text, file, error)) << name;
+        for (const fx::TechniqueDecl& t : file.techniques)
+            for (const fx::PassDecl& p : t.passes)
+                for (auto [stage, entryName] : {std::pair{fx::Stage::Vertex, p.vertexProgram}, {fx::Stage::Fragment, p.fragmentProgram}}) {
+                    fx::GlslSource source;
+                    std::string problem;
+                    ASSERT_TRUE(fx::makeStageSource(file, stage, entryName, source, problem, fx::Dialect::Essl300)) << problem;
+                    const std::string code = std::regex_replace(source.text, comment, " ");
+                    std::smatch found;
+                    EXPECT_FALSE(std::regex_search(code, found, desktopOnly))
+                        << name << " " << entryName << " keeps '" << found.str() << "'";
+                }
+        if (!es) continue;
+        fx::CompiledEffect* effect = fx::createEffect(es, text, name);
+        EXPECT_NE(effect, nullptr) << name << ": " << log_.all();
+        if (!effect) continue;
+        passes += static_cast<int>(effect->passes.size());
+        fx::destroyEffect(effect);
+    }
+    EXPECT_EQ(files, 8);
+    if (!es) GTEST_SKIP() << "the driver compiles no GLSL ES 3.00";
+    fx::destroyContext(es);
+    EXPECT_GE(passes, 24);
 }
 
 }  // namespace
