@@ -7,7 +7,7 @@ if(NOT ROOT)
   message(FATAL_ERROR "usage: cmake -DROOT=<source folder> -P check_layers.cmake")
 endif()
 
-set(rooms platform base gl anim fx assets render app capture)
+set(rooms platform base gl anim fx assets render capture app)
 set(folder_platform ${ROOT}/src/platform)
 set(folder_base ${ROOT}/src/base)
 set(folder_gl ${ROOT}/src/gl)

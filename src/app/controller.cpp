@@ -11,7 +11,7 @@
 #include "gl/draw.h"
 #include "gl/gl.h"
 #include "platform/platform.h"
-#include "render/frame_schedule.h"
+#include "anim/frame_schedule.h"
 
 namespace {
 const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};

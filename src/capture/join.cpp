@@ -13,7 +13,6 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-#include "app/archive.h"
 #include "capture/segment_tags.h"
 #include "capture/video_writer.h"
 #include "platform/platform.h"
@@ -173,15 +172,6 @@ std::vector<std::string> check(const std::vector<Segment>& segments) {
     return problems;
 }
 
-// The music file of the archive, unpacked into `folder` (a private folder the caller removes).
-// Empty when the archive has none.
-std::string unpackMusic(const std::string& archive, const std::string& folder) {
-    extractArchive(folder, archive);
-    const std::string music = folder + "voltaresca_data" + platform::pathSeparator() + "music" +
-                              platform::pathSeparator() + "demotune.mp3";
-    return platform::fileExists(music) ? music : std::string();
-}
-
 // Copies the segments' video packets in order, each moved to its place in the stretch.
 bool copySegments(const std::vector<const Segment*>& order, const AVRational timeBase, VideoWriter& writer,
                   std::string& error) {
@@ -216,7 +206,7 @@ bool copySegments(const std::vector<const Segment*>& order, const AVRational tim
 
 }  // namespace
 
-int joinSegments(const CaptureOptions& options) {
+int joinSegments(const CaptureOptions& options, const MusicSource& music) {
     std::string reason;
     if (!VideoWriter::available(reason)) {
         std::fprintf(stderr, "voltaresca-capture: --join: %s\n", reason.c_str());
@@ -237,24 +227,11 @@ int joinSegments(const CaptureOptions& options) {
     std::sort(order.begin(), order.end(), [](const Segment* a, const Segment* b) { return a->info.k < b->info.k; });
     const SegmentInfo& film = order.front()->info;
 
-    const std::string archive = options.archive.empty() ? platform::executableDirectory() + "demodat" : options.archive;
-    if (!platform::fileExists(archive)) {
-        std::fprintf(stderr, "voltaresca-capture: no data archive at '%s' for the music (name one with --archive)\n",
-                     archive.c_str());
-        return 1;
-    }
-    const std::string folder = platform::makePrivateDirectory(platform::tempDirectory(), "voltaresca-join-");
-    if (folder.empty()) {
-        std::fprintf(stderr, "voltaresca-capture: couldn't create a private folder in '%s' for the music (TMPDIR)\n",
-                     platform::tempDirectory().c_str());
-        return 1;
-    }
     VideoDesc desc;
+    if (!music(desc.music)) return 1;
     // Written under another name and renamed when whole: a join that stops leaves no film.
     desc.path = options.join + ".part";
     desc.fps = film.fps;
-    desc.music = unpackMusic(archive, folder);
-    if (desc.music.empty()) std::fprintf(stderr, "voltaresca-capture: the archive has no music; the film is silent\n");
 
     int stream = -1;
     Input first = openInput(order.front()->path, stream, reason);
@@ -263,7 +240,6 @@ int joinSegments(const CaptureOptions& options) {
         const AVStream* video = first->streams[stream];
         writer = VideoWriter::openCopy(desc, *video->codecpar, video->time_base.num, video->time_base.den, reason);
     }
-    platform::removeTree(folder);  // the music is decoded by now
     if (!writer) {
         std::fprintf(stderr, "voltaresca-capture: %s\n", reason.c_str());
         std::remove(desc.path.c_str());

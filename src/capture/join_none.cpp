@@ -6,7 +6,7 @@
 
 #include "capture/video_writer.h"
 
-int joinSegments(const CaptureOptions&) {
+int joinSegments(const CaptureOptions&, const MusicSource&) {
     std::string reason;
     VideoWriter::available(reason);
     std::fprintf(stderr, "voltaresca-capture: --join: %s\n", reason.c_str());

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "render/frame_schedule.h"
+#include "anim/frame_schedule.h"
 
 // The moments to play (ScheduleDesc: --at, --fps, --from, --to) and how to write them.
 struct CaptureOptions : ScheduleDesc {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "render/frame_schedule.h"
+#include "anim/frame_schedule.h"
 
 // Grid frames [first, end).
 struct FrameRange {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "assets/image.h"
-#include "capture/capture.h"
+#include "capture/output.h"
 #include "capture/picture_writer.h"
 #include "support/process.h"
 #include "support/temp_dir.h"

@@ -6,7 +6,7 @@
 
 #include "base/random.h"
 #include "assets/model.h"
-#include "render/frame_schedule.h"
+#include "anim/frame_schedule.h"
 #include "render/frame.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "render/frame_schedule.h"
+#include "anim/frame_schedule.h"
 
 #include <algorithm>
 #include <cmath>

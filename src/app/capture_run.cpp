@@ -1,50 +1,22 @@
-#include "capture/capture.h"
+#include "app/capture_run.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/archive.h"
 #include "app/controller.h"
 #include "app/startup.h"
-#include "capture/picture_writer.h"
+#include "capture/join.h"
+#include "capture/output.h"
 #include "capture/progress.h"
 #include "capture/segment_tags.h"
-#include "capture/segments.h"
 #include "capture/video_writer.h"
-#include "gl/gl.h"
 #include "platform/platform.h"
 #include "render/frame_renderer.h"
 
 namespace {
-
-// Written as the pictures are (a link planted under the probe's name is replaced, never
-// written through), then removed.
-bool folderWritable(const std::string& folder) {
-    const std::string probe = folder + "/.voltaresca-capture-probe";
-    std::string cause;
-    const bool ok = platform::replaceFile(probe, {}, cause);
-    std::remove(probe.c_str());
-    return ok && platform::isDirectory(folder);
-}
-
-// Before the demo starts: whether this build writes videos, or the picture folder is writable.
-// 0, or the exit status with the reason printed.
-int checkOutput(const CaptureOptions& options) {
-    std::string reason;
-    if (!options.video.empty()) {
-        if (VideoWriter::available(reason)) return 0;
-        std::fprintf(stderr, "voltaresca-capture: --video: %s\n", reason.c_str());
-        return 2;
-    }
-    std::error_code made;
-    std::filesystem::create_directories(options.out, made);
-    if (folderWritable(options.out)) return 0;
-    std::fprintf(stderr, "voltaresca-capture: can't write pictures into '%s' (%s)\n", options.out.c_str(),
-                 made ? made.message().c_str() : "is the folder writable?");
-    return 1;
-}
 
 // The video file with the archive's music; without --to, sets options.to to the music's end.
 // 0 with `writer` set, or the exit status with the reason printed.
@@ -81,66 +53,6 @@ int openVideo(CaptureOptions& options, const DemoStart& run, std::unique_ptr<Vid
     std::fprintf(stderr, "voltaresca-capture: --from lies after the music's end (%.1f s)\n", length);
     return 2;
 }
-
-// Where the drawn frames go: read back before the swap, then handed to the video writer or to
-// the picture pool. Once anything fails, failed() says so and the capture stops.
-class FrameOutput {
-public:
-    FrameOutput(const CaptureOptions& options, VideoWriter* video)
-        : options_(options), video_(video), frameBytes_(static_cast<size_t>(options.width) * static_cast<size_t>(options.height) * 4),
-          pixels_(frameBytes_) {
-        if (!video_) pictures_ = std::make_unique<PictureWriter>();
-    }
-
-    // The picture the frame about to be drawn goes to; empty: it is not written.
-    void expect(const std::string& file) { pending_ = file; }
-
-    // The before-swap hook.
-    void readBack() {
-        if (pending_.empty()) return;
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadBuffer(GL_BACK);
-        glReadPixels(0, 0, options_.width, options_.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels_.data());
-        if (video_) {
-            // The encoder's thread takes the copy; drawing the next frame goes on meanwhile.
-            if (!video_->addFrame(pixels_)) failed_ = true;
-            return;
-        }
-        for (size_t i = 3; i < pixels_.size(); i += 4) pixels_[i] = 255;  // the window has no alpha to keep
-        if (!pictures_->write(options_.out + "/" + pending_, options_.width, options_.height, std::move(pixels_)))
-            failed_ = true;
-        pixels_.assign(frameBytes_, 0);
-    }
-
-    bool failed() {
-        if (pictures_ && pictures_->failed()) failed_ = true;
-        return failed_;
-    }
-
-    // A video is finished whatever stopped the capture, so that what was written plays; the
-    // pictures still queued are written. False with `error` set (empty when only the encoder
-    // said no) when anything failed.
-    bool finish(std::string& error) {
-        if (video_ && !video_->finish(error)) failed_ = true;
-        if (pictures_) {
-            error = pictures_->finish();
-            if (!error.empty()) failed_ = true;
-        }
-        return !failed_;
-    }
-
-    // After finish: the pictures written whole, of the `played` ones handed over.
-    size_t complete(size_t played) { return pictures_ ? pictures_->written() : played; }
-
-private:
-    const CaptureOptions& options_;
-    VideoWriter* video_;
-    std::unique_ptr<PictureWriter> pictures_;
-    size_t frameBytes_;
-    std::vector<unsigned char> pixels_;
-    std::string pending_;
-    bool failed_ = false;
-};
 
 // How the frames went, for the closing line.
 struct Played {
@@ -229,18 +141,31 @@ int capture(CaptureOptions options) {
     return reportEnd(end, stderr);
 }
 
-int reportEnd(const CaptureEnd& end, std::FILE* out) {
-    const char* what = end.video ? "frames" : "pictures";
-    if (end.interrupted) {
-        if (end.video && !end.finished)
-            std::fprintf(out, "\nvoltaresca-capture: interrupted; the video '%s' could not be finished\n", end.where.c_str());
-        else
-            std::fprintf(out, "\nvoltaresca-capture: interrupted; %zu %s in '%s' are complete\n", end.complete, what,
-                         end.where.c_str());
-    }
-    if (!end.finished)
-        std::fprintf(out, "voltaresca-capture: %s\n", end.error.empty() ? "encoding failed" : end.error.c_str());
-    if (end.interrupted || !end.finished) return 1;
-    std::fprintf(out, "voltaresca-capture: %zu %s in '%s'\n", end.complete, what, end.where.c_str());
-    return 0;
+int joinFilm(const CaptureOptions& options) {
+    std::string folder;
+    const int status = joinSegments(options, [&options, &folder](std::string& music) {
+        const std::string archive =
+            options.archive.empty() ? platform::executableDirectory() + "demodat" : options.archive;
+        if (!platform::fileExists(archive)) {
+            std::fprintf(stderr, "voltaresca-capture: no data archive at '%s' for the music (name one with --archive)\n",
+                         archive.c_str());
+            return false;
+        }
+        folder = platform::makePrivateDirectory(platform::tempDirectory(), "voltaresca-join-");
+        if (folder.empty()) {
+            std::fprintf(stderr, "voltaresca-capture: couldn't create a private folder in '%s' for the music (TMPDIR)\n",
+                         platform::tempDirectory().c_str());
+            return false;
+        }
+        extractArchive(folder, archive);
+        music = folder + "voltaresca_data" + platform::pathSeparator() + "music" + platform::pathSeparator() +
+                "demotune.mp3";
+        if (!platform::fileExists(music)) {
+            std::fprintf(stderr, "voltaresca-capture: the archive has no music; the film is silent\n");
+            music.clear();
+        }
+        return true;
+    });
+    if (!folder.empty()) platform::removeTree(folder);
+    return status;
 }

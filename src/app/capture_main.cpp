@@ -3,9 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "app/capture_run.h"
 #include "app/startup.h"
-#include "capture/capture.h"
-#include "capture/join.h"
 #include "capture/options.h"
 #include "platform/platform.h"
 
@@ -47,7 +46,7 @@ int main(int argc, char** argv) {
     // No screen: SDL's off-screen driver unless the caller chose one.
     platform::preferOffscreenVideo();
     platform::installInterruptHandler();
-    return withPlatform([&options] { return options.join.empty() ? capture(options) : joinSegments(options); },
+    return withPlatform([&options] { return options.join.empty() ? capture(options) : joinFilm(options); },
                         [](const std::string& reason) {
                             std::fprintf(stderr,
                                          "voltaresca-capture: couldn't start the window system: %s (try "

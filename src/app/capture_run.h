@@ -1,0 +1,15 @@
+// The capture program's run: the film played with the demo's own controller in an off-screen
+// window, with no sound and deterministic time, its chosen frames written as PNG files or one
+// MP4 video; and the join of segment videos with the archive's music.
+#pragma once
+
+#include "capture/options.h"
+
+// Runs one capture inside the platform (withPlatform). The program's exit status: 0 done,
+// 1 failed or interrupted (the reason on standard error), 2 a request this build or the music
+// can't serve.
+int capture(CaptureOptions options);
+
+// --join: the archive's music unpacked into a private folder (removed afterwards), then
+// joinSegments. Its exit status.
+int joinFilm(const CaptureOptions& options);
