@@ -24,14 +24,20 @@ AVCodecContext* openDecoder(const AVStream* stream) {
 }  // namespace
 
 Film readFilm(const std::string& path) {
+    av_log_set_level(AV_LOG_ERROR);  // the MP3 decoder's notes on skipped priming samples
     Film film;
     AVFormatContext* input = nullptr;
     if (avformat_open_input(&input, path.c_str(), nullptr, nullptr) < 0) return film;
     avformat_find_stream_info(input, nullptr);
     const int video = av_find_best_stream(input, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     const int audio = av_find_best_stream(input, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-    AVCodecContext* pictures = video >= 0 ? openDecoder(input->streams[video]) : nullptr;
+    AVCodecContext* pictures = video >= 0 ? openDecoder(input->streams[video]) : nullptr;  // none: sound alone
     AVCodecContext* sound = audio >= 0 ? openDecoder(input->streams[audio]) : nullptr;
+    if (video >= 0) film.rate = av_q2d(input->streams[video]->avg_frame_rate);
+    if (audio >= 0) {
+        const AVStream* stream = input->streams[audio];
+        film.audioSeconds = static_cast<double>(stream->duration) * av_q2d(stream->time_base);
+    }
     AVPacket* packet = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
     const double timeBase = video >= 0 ? av_q2d(input->streams[video]->time_base) : 0.0;
@@ -46,26 +52,42 @@ Film readFilm(const std::string& path) {
             film.lumas.push_back(std::move(y));
         }
     };
+    int64_t samples = 0;
     const auto hear = [&] {
         while (sound && avcodec_receive_frame(sound, frame) >= 0) {
             film.sampleRate = frame->sample_rate;
-            const auto* first = reinterpret_cast<const float*>(frame->extended_data[0]);  // AAC decodes to float planes
-            film.sound.insert(film.sound.end(), first, first + frame->nb_samples);
+            samples += frame->nb_samples;
+            // Planar or packed, float (AAC) or 16-bit (MP3): the first two channels.
+            const auto format = static_cast<AVSampleFormat>(frame->format);
+            const bool planar = av_sample_fmt_is_planar(format);
+            const int channels = std::min(frame->ch_layout.nb_channels, 2);
+            for (int c = 0; c < channels; ++c) {
+                std::vector<float>& out = c == 0 ? film.left : film.right;
+                const uint8_t* plane = frame->extended_data[planar ? c : 0];
+                for (int i = 0; i < frame->nb_samples; ++i) {
+                    const int index = planar ? i : i * frame->ch_layout.nb_channels + c;
+                    switch (av_get_packed_sample_fmt(format)) {
+                    case AV_SAMPLE_FMT_FLT: out.push_back(reinterpret_cast<const float*>(plane)[index]); break;
+                    case AV_SAMPLE_FMT_S16: out.push_back(reinterpret_cast<const int16_t*>(plane)[index] / 32768.0f); break;
+                    default: break;
+                    }
+                }
+            }
         }
     };
-    while (pictures && av_read_frame(input, packet) >= 0) {
-        if (packet->stream_index == video && avcodec_send_packet(pictures, packet) >= 0) take();
+    while ((pictures || sound) && av_read_frame(input, packet) >= 0) {
+        if (pictures && packet->stream_index == video && avcodec_send_packet(pictures, packet) >= 0) take();
         if (sound && packet->stream_index == audio && avcodec_send_packet(sound, packet) >= 0) hear();
         av_packet_unref(packet);
     }
     if (pictures) {
         avcodec_send_packet(pictures, nullptr);
         take();
-        film.read = true;
     }
     if (sound) {
         avcodec_send_packet(sound, nullptr);
         hear();
+        film.decodedAudioSeconds = static_cast<double>(samples) / sound->sample_rate;
     }
     av_frame_free(&frame);
     av_packet_free(&packet);

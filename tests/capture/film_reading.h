@@ -1,17 +1,23 @@
-// Reading a film back for the tests of videos made in segments: every frame's time and luma
-// plane, and the sound as decoded samples, through FFmpeg's libraries.
+// Reading a film back for the tests of the capture's videos: every frame's time and luma plane,
+// the streams' rate and durations, and the sound as decoded samples, through FFmpeg's libraries.
+// An MP3 reads too (sound alone).
 #pragma once
 
 #include <string>
 #include <vector>
 
 struct Film {
-    bool read = false;
     int width = 0, height = 0;
-    std::vector<double> times;                       // each frame's presentation time (s), in order
-    std::vector<std::vector<unsigned char>> lumas;   // each frame's Y plane, tightly packed
-    std::vector<float> sound;                        // the first channel, as a player hears it
+    double rate = 0.0;                              // the video stream's frame rate
+    std::vector<double> times;                      // each frame's presentation time (s), in order
+    std::vector<std::vector<unsigned char>> lumas;  // each frame's Y plane, tightly packed
+    double audioSeconds = 0.0;                      // the sound stream's duration as the file says
+    double decodedAudioSeconds = 0.0;               // what a player hears: every decoded sample counted
     int sampleRate = 0;
+    std::vector<float> left, right;  // the first two channels as decoded (right: stereo only)
+
+    size_t frames() const { return lumas.size(); }
+    double videoSeconds() const { return static_cast<double>(frames()) / (rate > 0.0 ? rate : 1.0); }
 };
 
 Film readFilm(const std::string& path);

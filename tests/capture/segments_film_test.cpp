@@ -297,10 +297,10 @@ TEST(Cluster, SegmentsOnSlurmJoinIntoTheFilmCapturedInOnePiece) {
     // The sound: the music from 1 s on, the whole stretch long, with no shift at the joins.
     ASSERT_EQ(film.sampleRate, kRate);
     const std::vector<float> music = musicSamples();
-    EXPECT_NEAR(static_cast<double>(film.sound.size()), 181.0 / 30.0 * kRate, 1024.0);
+    EXPECT_NEAR(static_cast<double>(film.left.size()), 181.0 / 30.0 * kRate, 1024.0);
     for (long sample : {60L * kRate / 30, 120L * kRate / 30, 181L * kRate / 30 - 2048}) {
         double correlation = 0.0;
-        EXPECT_EQ(bestLag(film.sound, sample, kRate, music, correlation), 0) << "at sample " << sample;
+        EXPECT_EQ(bestLag(film.left, sample, kRate, music, correlation), 0) << "at sample " << sample;
         EXPECT_GT(correlation, 0.9) << "at sample " << sample;
     }
 }

@@ -14,116 +14,13 @@
 
 #include <unistd.h>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
-
-#include "capture/video_writer.h"
 #include "film_reading.h"
-#include "assets/image.h"
 #include "content/audio/music.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 #include "support/test_scene.h"
 
 namespace {
-
-struct Decoded {
-    int frames = 0, width = 0, height = 0;
-    double rate = 0.0, videoSeconds = 0.0, audioSeconds = 0.0;
-    double decodedAudioSeconds = 0.0;  // what a player hears: every decoded sample counted
-    std::vector<unsigned char> firstY, lastY;
-    int sampleRate = 0;
-    std::vector<float> left, right;  // the sound's first two channels as decoded (right: stereo only)
-};
-
-Decoded decode(const std::string& path) {
-    av_log_set_level(AV_LOG_ERROR);  // the MP3 decoder's notes on skipped priming samples
-    Decoded d;
-    AVFormatContext* input = nullptr;
-    if (avformat_open_input(&input, path.c_str(), nullptr, nullptr) < 0) return d;
-    avformat_find_stream_info(input, nullptr);
-    const AVCodec* codec = nullptr;
-    const int video = av_find_best_stream(input, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
-    const int audio = av_find_best_stream(input, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-    AVCodecContext* decoder = nullptr;  // none for a file of sound alone
-    if (video >= 0) {
-        decoder = avcodec_alloc_context3(codec);
-        avcodec_parameters_to_context(decoder, input->streams[video]->codecpar);
-        avcodec_open2(decoder, codec, nullptr);
-    }
-    AVCodecContext* sound = nullptr;
-    if (audio >= 0) {
-        const AVCodec* aac = avcodec_find_decoder(input->streams[audio]->codecpar->codec_id);
-        sound = avcodec_alloc_context3(aac);
-        avcodec_parameters_to_context(sound, input->streams[audio]->codecpar);
-        avcodec_open2(sound, aac, nullptr);
-    }
-    if (video >= 0) d.rate = av_q2d(input->streams[video]->avg_frame_rate);
-    if (audio >= 0) {
-        const AVStream* as = input->streams[audio];
-        d.audioSeconds = static_cast<double>(as->duration) * av_q2d(as->time_base);
-    }
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
-    const auto take = [&] {
-        while (decoder && avcodec_receive_frame(decoder, frame) >= 0) {
-            d.width = frame->width;
-            d.height = frame->height;
-            std::vector<unsigned char> y(static_cast<size_t>(frame->width) * frame->height);
-            for (int row = 0; row < frame->height; ++row)
-                std::copy_n(frame->data[0] + row * frame->linesize[0], frame->width, y.begin() + row * frame->width);
-            if (d.frames++ == 0) d.firstY = y;
-            d.lastY = y;
-        }
-    };
-    int64_t samples = 0;
-    const auto hear = [&] {
-        while (sound && avcodec_receive_frame(sound, frame) >= 0) {
-            samples += frame->nb_samples;
-            // Planar or packed, the first channel's samples: float (AAC) or 16-bit (MP3).
-            const bool planar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame->format));
-            const int step = planar ? 1 : frame->ch_layout.nb_channels;
-            for (int i = 0; i < frame->nb_samples; ++i) {
-                const int at = i * step;
-                const int channels = std::min(frame->ch_layout.nb_channels, 2);
-                for (int c = 0; c < channels; ++c) {
-                    std::vector<float>& out = c == 0 ? d.left : d.right;
-                    const uint8_t* plane = frame->extended_data[planar ? c : 0];
-                    const int index = planar ? at : at + c;
-                    switch (av_get_packed_sample_fmt(static_cast<AVSampleFormat>(frame->format))) {
-                    case AV_SAMPLE_FMT_FLT: out.push_back(reinterpret_cast<const float*>(plane)[index]); break;
-                    case AV_SAMPLE_FMT_S16: out.push_back(reinterpret_cast<const int16_t*>(plane)[index] / 32768.0f); break;
-                    default: break;
-                    }
-                }
-            }
-        }
-    };
-    while (av_read_frame(input, packet) >= 0) {
-        if (decoder && packet->stream_index == video && avcodec_send_packet(decoder, packet) >= 0) take();
-        if (sound && packet->stream_index == audio && avcodec_send_packet(sound, packet) >= 0) hear();
-        av_packet_unref(packet);
-    }
-    if (decoder) {
-        avcodec_send_packet(decoder, nullptr);
-        take();
-    }
-    if (sound) {
-        avcodec_send_packet(sound, nullptr);
-        hear();
-        d.decodedAudioSeconds = static_cast<double>(samples) / sound->sample_rate;
-        d.sampleRate = sound->sample_rate;
-    }
-    avcodec_free_context(&sound);
-    d.videoSeconds = d.frames / (d.rate > 0 ? d.rate : 1.0);
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    avcodec_free_context(&decoder);
-    avformat_close_input(&input);
-    return d;
-}
 
 // A sweep from 300 Hz up to 3 kHz over 0.8 s as MP3: each moment of it sounds unlike the others,
 // so a stretch of a video's sound can be placed in it.
@@ -158,7 +55,7 @@ double likeMusic(const std::vector<float>& sound, size_t at, const std::vector<f
 }
 
 // The loudness (RMS) of one channel of the decoded sound from `from` to `to` seconds.
-double loudness(const Decoded& d, const std::vector<float>& channel, double from, double to) {
+double loudness(const Film& d, const std::vector<float>& channel, double from, double to) {
     const auto first = static_cast<size_t>(from * d.sampleRate), last = static_cast<size_t>(to * d.sampleRate);
     if (last > channel.size() || first >= last) return -1.0;
     double sum = 0.0;
@@ -195,20 +92,21 @@ TEST(Video, DecodesToTheFramesAskedForWithItsSoundAndTheCapturedPictures) {
     ASSERT_EQ(capture(common + " --from 1000 --to 3000 --video " + dir.path() + "film.mp4"), 0);
     ASSERT_EQ(capture(common + " --at 1000,3000 --out " + dir.path() + "pictures"), 0);
 
-    const Decoded d = decode(dir.path() + "film.mp4");
-    EXPECT_EQ(d.frames, 21);  // 1.0 s to 3.0 s at 10 frames a second
+    const Film d = readFilm(dir.path() + "film.mp4");
+    EXPECT_EQ(d.frames(), 21);  // 1.0 s to 3.0 s at 10 frames a second
     EXPECT_EQ(d.width, 160);
     EXPECT_EQ(d.height, 90);
     EXPECT_DOUBLE_EQ(d.rate, 10.0);
-    EXPECT_NEAR(d.audioSeconds, d.videoSeconds, 0.1) << "the sound lasts as long as the pictures";
+    EXPECT_NEAR(d.audioSeconds, d.videoSeconds(), 0.1) << "the sound lasts as long as the pictures";
     // One encoder frame of priming at most beyond that: no silence slipped between pictures.
-    EXPECT_NEAR(d.decodedAudioSeconds, d.videoSeconds, 0.1);
-    EXPECT_GE(lumaPsnr(d.firstY, dir.path() + "pictures/at_0001000.0.png"), 40.0);
-    EXPECT_GE(lumaPsnr(d.lastY, dir.path() + "pictures/at_0003000.0.png"), 40.0);
+    EXPECT_NEAR(d.decodedAudioSeconds, d.videoSeconds(), 0.1);
+    const std::vector<unsigned char> none;
+    EXPECT_GE(lumaPsnr(d.lumas.empty() ? none : d.lumas.front(), dir.path() + "pictures/at_0001000.0.png"), 40.0);
+    EXPECT_GE(lumaPsnr(d.lumas.empty() ? none : d.lumas.back(), dir.path() + "pictures/at_0003000.0.png"), 40.0);
 
     // The sound is the music from the film's moment at 1 s on, and after the music's end it
     // starts again from the music's beginning.
-    const Decoded music = decode(dir.write("music.mp3", scene.musicFile));
+    const Film music = readFilm(dir.write("music.mp3", scene.musicFile));
     ASSERT_GT(music.left.size(), static_cast<size_t>(kMusicRate / 2));
     const size_t start = kMusicRate % music.left.size(), wrap = music.left.size() - start;
     const double atStart = likeMusic(d.left, 2048, music.left, start + 2048, 8192);
@@ -219,9 +117,9 @@ TEST(Video, DecodesToTheFramesAskedForWithItsSoundAndTheCapturedPictures) {
 
     // Without --to the video ends with the music (about a second in the test scene).
     ASSERT_EQ(capture(common + " --video " + dir.path() + "whole.mp4"), 0);
-    const Decoded whole = decode(dir.path() + "whole.mp4");
-    EXPECT_GT(whole.frames, 5);
-    EXPECT_NEAR(whole.videoSeconds, whole.audioSeconds, 0.1);
+    const Film whole = readFilm(dir.path() + "whole.mp4");
+    EXPECT_GT(whole.frames(), 5);
+    EXPECT_NEAR(whole.videoSeconds(), whole.audioSeconds, 0.1);
 
     // Refused with one line and status 1 or 2: an unwritable file, a stray option, --from after
     // --to, an odd size, a size above the limit.
@@ -257,10 +155,10 @@ TEST(Video, MusicThatChangesLayoutAndRateOnTheWayIsConvertedByEachFrame) {
                          {tmp, err}),
               0)
         << readFile(err);
-    const Decoded d = decode(film);
+    const Film d = readFilm(film);
     // 2.5 s and each joined file's encoder delay and padding.
-    EXPECT_NEAR(d.videoSeconds, 2.65, 0.2) << "the music's length, each stretch at its own rate";
-    EXPECT_NEAR(d.audioSeconds, d.videoSeconds, 0.1);
+    EXPECT_NEAR(d.videoSeconds(), 2.65, 0.2) << "the music's length, each stretch at its own rate";
+    EXPECT_NEAR(d.audioSeconds, d.videoSeconds(), 0.1);
     EXPECT_GT(loudness(d, d.left, 0.1, 0.4), 0.1) << "stereo";
     EXPECT_GT(loudness(d, d.right, 0.1, 0.4), 0.1);
     EXPECT_GT(loudness(d, d.left, 0.8, 1.3), 0.1) << "mono on both sides";
@@ -291,9 +189,9 @@ TEST(Video, ATermSignalLeavesAFileThatPlays) {
     kill(std::atoi(pid.c_str()), SIGTERM);
     for (int i = 0; i < 300 && readFile(dir.path() + "status").empty(); ++i) usleep(100000);
     EXPECT_NE(std::atoi(readFile(dir.path() + "status").c_str()), 0);
-    const Decoded d = decode(film);
-    EXPECT_GE(d.frames, 30);
-    EXPECT_NEAR(d.audioSeconds, d.videoSeconds, 0.1);
+    const Film d = readFilm(film);
+    EXPECT_GE(d.frames(), 30);
+    EXPECT_NEAR(d.audioSeconds, d.videoSeconds(), 0.1);
     EXPECT_EQ(std::system(("test -z \"$(ls -A " + dir.path() + "tmp)\"").c_str()), 0) << "a data folder was left";
 }
 
