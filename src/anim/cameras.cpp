@@ -74,16 +74,13 @@ std::vector<std::unique_ptr<AnimCamera>> parseCameras(const unsigned char* data,
     return cameras;
 }
 
-std::vector<std::unique_ptr<AnimCamera>> loadCameras(const std::string& path, ITransformTree* tree,
-                                                     std::vector<std::string>* reasons) {
-    FailureReasons failures;
+std::vector<std::unique_ptr<AnimCamera>> loadCameras(const std::string& path, ITransformTree* tree) {
     std::vector<unsigned char> bytes;
     std::vector<std::unique_ptr<AnimCamera>> cameras;
     if (readWholeFile(path, bytes))
         cameras = parseCameras(bytes.data(), bytes.size(), tree, path);
     else
         logError("couldn't read the camera file '" + path + "'; no animated cameras");
-    failures.takeInto(reasons);
     return cameras;
 }
 

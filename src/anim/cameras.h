@@ -49,10 +49,8 @@ public:
 
 // Reads "cameras.cam": one AnimCamera per record, with its end time taken from `tree` (the
 // "cameras" animation, may be null) and bound to it; sorted by end time. An unreadable or
-// broken file gives an empty list and one log line naming the file, which `reasons` (when
-// given) also gets.
-std::vector<std::unique_ptr<AnimCamera>> loadCameras(const std::string& path, ITransformTree* tree,
-                                                     std::vector<std::string>* reasons = nullptr);
+// broken file gives an empty list and one error line naming the file.
+std::vector<std::unique_ptr<AnimCamera>> loadCameras(const std::string& path, ITransformTree* tree);
 // The same from bytes already in memory; `source` names them in the log line.
 std::vector<std::unique_ptr<AnimCamera>> parseCameras(const unsigned char* data, size_t size, ITransformTree* tree,
                                                        const std::string& source);

@@ -57,13 +57,10 @@ bool skipKeys(std::istream& in) {
 PropertyRegistry::PropertyRegistry() = default;
 PropertyRegistry::~PropertyRegistry() = default;
 
-bool PropertyRegistry::reload(const std::string& path, std::vector<std::string>* reasons) {
+bool PropertyRegistry::reload(const std::string& path) {
     {
-        FailureReasons failures;
         PropertyRegistry trial;
-        const bool loaded = trial.load(path);
-        failures.takeInto(reasons);
-        if (!loaded) return false;
+        if (!trial.load(path)) return false;
     }
     {
         std::lock_guard<std::mutex> guard(lock_);

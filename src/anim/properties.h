@@ -104,9 +104,8 @@ public:
     bool parse(const std::string& text, const std::string& source);
     // Reads the script anew in place of what is registered, only when the whole file reads
     // (a script that fails leaves everything as it was). Pointers to the old properties are
-    // dangling afterwards: whoever looked properties up must look them up again. `reasons`, when
-    // given, gets why the script failed.
-    bool reload(const std::string& path, std::vector<std::string>* reasons = nullptr);
+    // dangling afterwards: whoever looked properties up must look them up again.
+    bool reload(const std::string& path);
 
     // The first property in id order whose name is exactly `name`, or null. Takes the lock.
     EditableProperty* find(const std::string& name);

@@ -62,9 +62,9 @@ std::vector<std::string> DemoController::reloadContent(const std::string& d, con
     pass.sep = platform::pathSeparator();
     bool changed = reloadAssets(pass);
     if (pass.materialsChanged) {
-        std::vector<std::string> reasons;
-        if (!resolveMaterialTextures(&reasons) || !resolveMeshMaterials(&reasons))
-            pass.report.push_back("a reloaded material names a texture or is missing (" + pass.reasons(reasons) + ")");
+        FailureReasons failures;
+        if (!resolveMaterialTextures() || !resolveMeshMaterials())
+            pass.report.push_back("a reloaded material names a texture or is missing (" + pass.reasons(failures.take()) + ")");
     }
     changed = reloadCameras(pass) || changed;
     changed = reloadPropertyScript(pass) || changed;
@@ -109,10 +109,10 @@ bool DemoController::reloadAssets(ReloadPass& pass) {
                 pass.report.push_back(label + " is new; it loads at the next start");
                 continue;
             }
-            std::vector<std::string> reasons;
-            std::unique_ptr<IDisposable> fresh(manager->loadDetached(pass.folder + sub + file, &services, &reasons));
+            FailureReasons failures;  // the loaders report through logError, from as deep as the effect compiler
+            std::unique_ptr<IDisposable> fresh(manager->loadDetached(pass.folder + sub + file, &services));
             if (!usable(k.kind, fresh.get())) {
-                pass.report.push_back(label + " kept its previous version: " + pass.reasons(reasons));
+                pass.report.push_back(label + " kept its previous version: " + pass.reasons(failures.take()));
                 continue;
             }
             swapIn(pass, k.kind, name, existing, std::move(fresh));
@@ -146,11 +146,11 @@ bool DemoController::reloadCameras(ReloadPass& pass) {
     DemoContent* content = DemoContent::instance();
     auto* tree = content->find<Animation>("cameras");
     std::vector<std::unique_ptr<AnimCamera>> cameras;
-    std::vector<std::string> reasons;
-    if (tree) cameras = loadCameras(pass.folder + file, tree, &reasons);
+    FailureReasons failures;
+    if (tree) cameras = loadCameras(pass.folder + file, tree);
     if (cameras.empty() && !cameraChanger_.cameras.empty()) {
         // The shots stay as they were, looking through the tree they were made with.
-        pass.report.push_back("cameras/cameras.cam gave no cameras; the film keeps its shots (" + pass.reasons(reasons) + ")");
+        pass.report.push_back("cameras/cameras.cam gave no cameras; the film keeps its shots (" + pass.reasons(failures.take()) + ")");
         for (auto& [name, old] : pass.retired)
             if (name == "cameras") {
                 std::unique_ptr<IDisposable> fresh(content->manager(AssetKind::Animation)->replace(name, old.release()));
@@ -169,9 +169,9 @@ bool DemoController::reloadCameras(ReloadPass& pass) {
 bool DemoController::reloadPropertyScript(ReloadPass& pass) {
     const std::string file = "properties" + pass.sep + "props.scr";
     if (!pass.differs(file)) return false;
-    std::vector<std::string> reasons;
-    if (!properties_.reload(pass.folder + file, &reasons)) {
-        pass.report.push_back("properties/props.scr kept its previous version: " + pass.reasons(reasons));
+    FailureReasons failures;
+    if (!properties_.reload(pass.folder + file)) {
+        pass.report.push_back("properties/props.scr kept its previous version: " + pass.reasons(failures.take()));
         return false;
     }
     pass.report.push_back("properties/props.scr reloaded");

@@ -96,13 +96,8 @@ bool AssetsManager::loadAll(bool report) {
     return loadFiles(report, files);
 }
 
-IDisposable* AssetsManager::loadDetached(const std::string& path, sm::IServiceProvider* services,
-                                         std::vector<std::string>* reasons) const {
-    if (!loader_) return nullptr;
-    FailureReasons failures;  // the loaders report through logError, from as deep as the effect compiler
-    IDisposable* asset = loader_->load(path.c_str(), services);
-    failures.takeInto(reasons);
-    return asset;
+IDisposable* AssetsManager::loadDetached(const std::string& path, sm::IServiceProvider* services) const {
+    return loader_ ? loader_->load(path.c_str(), services) : nullptr;
 }
 
 IDisposable* AssetsManager::replace(const std::string& name, IDisposable* asset) {
@@ -217,16 +212,7 @@ void DemoContent::onLoadEnd() {
 
 // ---- link steps ---------------------------------------------------------------------------
 
-namespace {
-
-void reportUnresolved(const std::string& reason, std::vector<std::string>* reasons) {
-    logError(reason);
-    if (reasons) reasons->push_back(reason);
-}
-
-}  // namespace
-
-bool resolveMaterialTextures(std::vector<std::string>* reasons) {
+bool resolveMaterialTextures() {
     DemoContent* content = DemoContent::instance();
     std::vector<Material*> materials;
     content->findAll(materials);
@@ -236,7 +222,7 @@ bool resolveMaterialTextures(std::vector<std::string>* reasons) {
             if (slot->file.empty()) continue;
             slot->texture = content->find<Texture>(slot->file);
             if (!slot->texture) {
-                reportUnresolved("texture '" + slot->file + "' wasn't found", reasons);
+                logError("texture '" + slot->file + "' wasn't found");
                 result = false;
             }
         }
@@ -244,7 +230,7 @@ bool resolveMaterialTextures(std::vector<std::string>* reasons) {
     return result;
 }
 
-bool resolveMeshMaterials(std::vector<std::string>* reasons) {
+bool resolveMeshMaterials() {
     DemoContent* content = DemoContent::instance();
     std::vector<Model*> models;
     content->findAll(models);
@@ -255,7 +241,7 @@ bool resolveMeshMaterials(std::vector<std::string>* reasons) {
                 if (part->materialName.empty()) continue;
                 part->material = content->find<Material>(part->materialName);
                 if (!part->material) {
-                    reportUnresolved("material '" + part->materialName + "' wasn't found", reasons);
+                    logError("material '" + part->materialName + "' wasn't found");
                     result = false;
                 }
             }

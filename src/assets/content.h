@@ -66,10 +66,8 @@ public:
     IDisposable* find(const std::string& name) const;
     const std::map<std::string, IDisposable*>& assets() const { return assets_; }
     // The file of that name through the manager's loader, without touching the registry: null
-    // when it fails (the loader has logged why). `path` is the whole path. `reasons`, when given,
-    // gets the failures the loader reported, one each, also where it still made an asset.
-    IDisposable* loadDetached(const std::string& path, sm::IServiceProvider* services,
-                              std::vector<std::string>* reasons = nullptr) const;
+    // when it fails (the loader has logged why). `path` is the whole path.
+    IDisposable* loadDetached(const std::string& path, sm::IServiceProvider* services) const;
     // Puts `asset` (owned from now on) under `name` and hands back what was there (the caller
     // owns it; null when nothing was).
     IDisposable* replace(const std::string& name, IDisposable* asset);
@@ -145,7 +143,6 @@ private:
 // The mesh count at the start of a model file; 0 when it cannot be read or is negative.
 int countMeshes(const std::string& path);
 
-// Link steps; each logs every name it cannot resolve through "DemoController" and, when given,
-// appends the same reason to `reasons`.
-bool resolveMaterialTextures(std::vector<std::string>* reasons = nullptr);
-bool resolveMeshMaterials(std::vector<std::string>* reasons = nullptr);
+// Link steps; each logs every name it cannot resolve as an error line of "DemoController".
+bool resolveMaterialTextures();
+bool resolveMeshMaterials();

@@ -81,8 +81,3 @@ FailureReasons::~FailureReasons() {
 }
 
 std::vector<std::string> FailureReasons::take() { return std::exchange(reasons_, {}); }
-
-void FailureReasons::takeInto(std::vector<std::string>* out) {
-    if (!out) return;
-    for (std::string& reason : take()) out->push_back(std::move(reason));
-}

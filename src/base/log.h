@@ -79,8 +79,6 @@ public:
     FailureReasons& operator=(const FailureReasons&) = delete;
     // The messages kept since it was made or last taken.
     std::vector<std::string> take();
-    // take() appended to `out`; nothing when `out` is null.
-    void takeInto(std::vector<std::string>* out);
 
 private:
     friend void logError(const std::string& message);
