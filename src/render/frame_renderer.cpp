@@ -55,7 +55,6 @@ void FrameRenderer::createNoiseTexture() {
     const int count = height_ / 4;
     std::vector<float> texels(static_cast<size_t>(count > 0 ? count : 0));
     for (float& texel : texels) texel = static_cast<float>(random.next() % 200 - 100) / 100.0f;
-    noiseTexture_.reset();
     noiseTexture_ = makeGlTexture();
     glBindTexture(GL_TEXTURE_1D, noiseTexture_.get());
     setTextureSampling(GL_TEXTURE_1D, GL_LINEAR, GL_LINEAR, GL_CLAMP_TO_EDGE);
@@ -76,17 +75,11 @@ void FrameRenderer::checkGl(const char* pass) {
 
 bool FrameRenderer::prepare(const FrameScene& scene) {
     scene_ = scene;
-    std::vector<std::string> notes;
-    const std::vector<std::string> missing = findFrameAssets(*DemoContent::instance(), scene_, notes);
-    if (!missing.empty()) {
-        for (const std::string& reason : missing) logError(reason);
-        return false;
-    }
+    if (!findFrameAssets(*DemoContent::instance(), scene_)) return false;
     lighting_ = std::make_unique<StdLighting>(scene_.lighting, scene_.glowShadow, scene_.earlyZ);
     buildPartLists(scene_);
 
-    shadowMap_.reset();  // the old objects go before the new ones are made
-    shadowMap_ = std::make_unique<ShadowMap>();
+    if (!shadowMap_) shadowMap_ = std::make_unique<ShadowMap>();  // create replaces its objects
     shadowMap_->create(width_, height_, scene_.lists.opaque, scene_.shadowMapping);
 
     FrameTargets targets;
@@ -104,8 +97,7 @@ bool FrameRenderer::prepare(const FrameScene& scene) {
     // Without them the end image is never laid over the frame.
     AnimProperty* end = properties ? properties->findTrack("images.end") : nullptr;
     endProperty_ = PropertyValue(end);
-    if (!end) notes.push_back("property 'images.end' wasn't found; the end image is left out");
-    for (const std::string& note : notes) logError(note);
+    if (!end) logError("property 'images.end' wasn't found; the end image is left out");
     return true;
 }
 
@@ -165,11 +157,11 @@ void FrameRenderer::render(float t, float dt) {
 
 void FrameRenderer::advance(float t, float dt) { carry(t, dt); }
 
-bool FrameRenderer::carry(float t, float dt) {
+void FrameRenderer::carry(float t, float dt) {
     carried_.lastTime = t;
     carried_.frameRate.tick(dt);
     effects_.updateCredits(t, dt);
-    if (!camera_ || !lighting_ || !sceneTarget_) return false;
+    if (!camera_ || !lighting_ || !sceneTarget_) return;
     // The believe monitor shows the last picture drawn into its texture, so the picture is drawn
     // on every frame inside its window, shown or not (one small quad pass); so does the cursor's
     // blink move.
@@ -178,7 +170,6 @@ bool FrameRenderer::carry(float t, float dt) {
     auto* shot = dynamic_cast<AnimCamera*>(camera_);
     carried_.lastFade = carried_.fade.step(shot != nullptr, shot ? shot->endTime : 0.0f, t, dt);
     effects_.carryGlow(eyeGlow_);
-    return true;
 }
 
 void FrameRenderer::draw(float t) {

@@ -1,6 +1,6 @@
 // The frame: the rendering set-up after loading and, every frame, the update of what is drawn
-// (shake, projection, culling, the code-built tracks, the credits) and the fixed sequence of
-// passes from the glow pass to the mask and the overlay. The controller picks the camera and
+// (shake, projection, culling, the code-built tracks), what the frame carries to the next one,
+// and the fixed sequence of passes from the glow pass to the mask and the overlay. The controller picks the camera and
 // animates the scene; this draws it. Presenting the frame is left to the caller.
 #pragma once
 
@@ -96,8 +96,8 @@ private:
     FrameRenderer() = default;
     void createNoiseTexture();
     void checkGl(const char* pass);
-    // The first step of a frame; false when there is no shot to show.
-    bool carry(float t, float dt);
+    // The first step of a frame (see render).
+    void carry(float t, float dt);
     void draw(float t);
     void drawEndAndMask(float t);
     void drawOverlay();
@@ -132,7 +132,8 @@ private:
     sm::Frustum frustum_;
 
     // What a frame carries to the next one (the special passes keep their own: the believe
-    // cursor, the credits' phase); rewind starts it afresh.
+    // cursor, the credits' phase, the eyes' glow mask on the eye mesh and the copy the glow pass
+    // draws with, which carry sets before any frame reads it); rewind starts it afresh.
     struct Carried {
         float lastTime = 0.0f;
         FrameRate frameRate;

@@ -4,23 +4,26 @@
 #include "assets/effect.h"
 #include "assets/model.h"
 #include "assets/texture.h"
+#include "base/log.h"
 
-std::vector<std::string> findFrameAssets(const DemoContent& content, FrameScene& scene,
-                                         std::vector<std::string>& notes) {
+bool findFrameAssets(const DemoContent& content, FrameScene& scene) {
     scene.lighting = content.find<Effect>("std_lighting");
-    if (!scene.lighting) return {"effect 'std_lighting' wasn't found"};
-    std::vector<std::string> missing;
+    if (!scene.lighting) {
+        logError("effect 'std_lighting' wasn't found");
+        return false;
+    }
     scene.glowShadow = content.find<Effect>("std_lighting_glow_shadow");
     scene.shadowMapping = content.find<Effect>("shadow_mapping");
-    if (!scene.glowShadow) missing.push_back("effect 'std_lighting_glow_shadow' wasn't found");
-    if (!scene.shadowMapping) missing.push_back("effect 'shadow_mapping' wasn't found");
+    if (!scene.glowShadow) logError("effect 'std_lighting_glow_shadow' wasn't found");
+    if (!scene.shadowMapping) logError("effect 'shadow_mapping' wasn't found");
+    if (!scene.glowShadow || !scene.shadowMapping) return false;
     scene.earlyZ = content.find<Effect>("early_z_effect");
     scene.blur = content.find<Effect>("blur");
     scene.postProcess = content.find<Effect>("post_process");
     scene.electro = content.find<Effect>("electro");
     scene.end = content.find<Texture>("end");
-    if (!scene.end) notes.push_back("texture 'end' wasn't found; the end image is left out");
-    return missing;
+    if (!scene.end) logError("texture 'end' wasn't found; the end image is left out");
+    return true;
 }
 
 void buildPartLists(FrameScene& scene) {

@@ -1,11 +1,9 @@
 // The film's scene as the frame's passes read it: the models, effects and pictures of the
 // content, each found by name once (when the frame is prepared, and again after a reload, which
-// prepares again), and the part lists built from the models. Nothing here is owned; every pass
-// reads this one record instead of looking assets up or keeping copies of its pointers.
+// prepares again), and the part lists built from the models. Nothing here is owned. The believe
+// screen and the credits find their own models and pictures when they are made (at prepare and
+// at the content load); no pass looks an asset up while it draws.
 #pragma once
-
-#include <string>
-#include <vector>
 
 #include "render/frame.h"
 
@@ -41,10 +39,9 @@ struct FrameScene {
     PartList headParts, eyeParts, creditsParts;
 };
 
-// Finds the frame's effects and the end image in `content`. Returns the reasons the frame cannot
-// be drawn (an effect it cannot do without is missing); `notes` gets what is only left out.
-std::vector<std::string> findFrameAssets(const DemoContent& content, FrameScene& scene,
-                                         std::vector<std::string>& notes);
+// Finds the frame's effects and the end image in `content`, with an error line for each one
+// missing. False when the frame cannot be drawn (an effect it cannot do without is missing).
+bool findFrameAssets(const DemoContent& content, FrameScene& scene);
 
 // The part lists of the scene's models: the scene lists, the head, the eyes, the credits.
 void buildPartLists(FrameScene& scene);
