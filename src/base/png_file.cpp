@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "base/binary.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -99,8 +99,9 @@ bool writePng(const std::string& path, const PngPicture& picture, std::string& e
         error = "can't write '" + path + "': " + error;
         return false;
     }
-    if (!writeWholeFile(path, bytes)) {
-        error = "can't write '" + path + "' (is the folder there and writable? is the disk full?)";
+    std::string cause;
+    if (!platform::replaceFile(path, bytes, cause)) {
+        error = "can't write '" + path + "': " + cause;
         return false;
     }
     return true;

@@ -27,7 +27,9 @@ struct PngPicture {
 
 // The encoded file; false, with `error` set, when the picture is empty or libpng refuses it.
 bool encodePng(const PngPicture& picture, std::vector<unsigned char>& out, std::string& error);
-// Encodes and writes the file, replacing it; false, with `error` naming the file and the cause.
+// Encodes and writes the file, replacing it through platform::replaceFile (a link in its place
+// is replaced, never written through; no half-written file is left); false, with `error` naming
+// the file and the system's cause.
 bool writePng(const std::string& path, const PngPicture& picture, std::string& error);
 // The capture's picture of a frame read back: RGBA, bottom row first, no colour-space chunk,
 // zlib's fastest level (a rendered frame with film grain hardly compresses better at the slow

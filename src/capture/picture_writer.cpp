@@ -4,23 +4,6 @@
 #include <exception>
 
 #include "base/png_file.h"
-#include "platform/platform.h"
-
-namespace {
-
-// The frame's PNG (framePicture), replacing the file; false with `error` naming the file and
-// the cause.
-bool writePicture(const std::string& path, int width, int height, const unsigned char* pixels, std::string& error) {
-    std::vector<unsigned char> bytes;
-    std::string cause;
-    if (!encodePng(framePicture(width, height, pixels), bytes, cause) || !platform::replaceFile(path, bytes, cause)) {
-        error = "can't write '" + path + "': " + cause;
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 PictureWriter::PictureWriter() {
     const unsigned cores = std::thread::hardware_concurrency();
@@ -75,7 +58,7 @@ void PictureWriter::work() {
         std::string error;
         bool ok = false;
         try {
-            ok = writePicture(job.path, job.width, job.height, job.pixels.data(), error);
+            ok = writePng(job.path, framePicture(job.width, job.height, job.pixels.data()), error);
         } catch (const std::exception& e) {  // out of memory: this picture fails, the capture stops cleanly
             error = "can't write '" + job.path + "': " + e.what();
         }
