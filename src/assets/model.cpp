@@ -81,10 +81,8 @@ MeshPart* readPart(ByteReader& in, const unsigned char*& data) {
 void uploadPart(MeshPart* part, const unsigned char* data) {
     constexpr size_t kBlock = 1024;
     const size_t count = static_cast<size_t>(part->vertexCount);
-    GLuint name = 0;
-    glGenBuffersARB(1, &name);
-    part->buffer = GlBuffer(name);
-    glBindBufferARB(GL_ARRAY_BUFFER_ARB, name);
+    part->buffer = makeGlName<GlKind::Buffer>();
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, part->buffer.get());
     glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(count * sizeof(MemoryVertex)), nullptr,
                     GL_STATIC_DRAW_ARB);
     float lowest[3] = {0.0f, 0.0f, 0.0f}, highest[3] = {0.0f, 0.0f, 0.0f};

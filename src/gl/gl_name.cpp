@@ -31,8 +31,19 @@ void deleteGlName(GlKind kind, unsigned name) {
     }
 }
 
-GlTexture makeGlTexture() {
+template <GlKind K>
+GlName<K> makeGlName() {
     GLuint name = 0;
-    glGenTextures(1, &name);
-    return GlTexture(name);
+    switch (K) {
+        case GlKind::Texture: glGenTextures(1, &name); break;
+        case GlKind::Framebuffer: glGenFramebuffersEXT(1, &name); break;
+        case GlKind::Renderbuffer: glGenRenderbuffersEXT(1, &name); break;
+        case GlKind::Buffer: glGenBuffersARB(1, &name); break;
+    }
+    return GlName<K>(name);
 }
+
+template GlTexture makeGlName<GlKind::Texture>();
+template GlFramebuffer makeGlName<GlKind::Framebuffer>();
+template GlRenderbuffer makeGlName<GlKind::Renderbuffer>();
+template GlBuffer makeGlName<GlKind::Buffer>();

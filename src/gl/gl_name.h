@@ -54,5 +54,7 @@ using GlFramebuffer = GlName<GlKind::Framebuffer>;
 using GlRenderbuffer = GlName<GlKind::Renderbuffer>;
 using GlBuffer = GlName<GlKind::Buffer>;
 
-// A fresh texture name (glGenTextures), owned.
-GlTexture makeGlTexture();
+// A fresh name of that kind (glGenTextures, glGenFramebuffersEXT, ...), owned.
+template <GlKind K>
+GlName<K> makeGlName();
+inline GlTexture makeGlTexture() { return makeGlName<GlKind::Texture>(); }

@@ -12,20 +12,16 @@ std::unique_ptr<RenderTarget> createRenderTarget(int width, int height) {
     auto target = std::make_unique<RenderTarget>();
     target->width = width;
     target->height = height;
-    GLuint name = 0;
-    glGenRenderbuffersEXT(1, &name);
-    target->depthRenderbuffer = GlRenderbuffer(name);
-    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, name);
+    target->depthRenderbuffer = makeGlName<GlKind::Renderbuffer>();
+    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, target->depthRenderbuffer.get());
     glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT, width, height);
     glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
-    glGenRenderbuffersEXT(1, &name);
-    target->colorRenderbuffer = GlRenderbuffer(name);
-    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, name);
+    target->colorRenderbuffer = makeGlName<GlKind::Renderbuffer>();
+    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, target->colorRenderbuffer.get());
     glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_RGBA, width, height);
     glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
-    glGenFramebuffersEXT(1, &name);
-    target->framebuffer = GlFramebuffer(name);
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, name);
+    target->framebuffer = makeGlName<GlKind::Framebuffer>();
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, target->framebuffer.get());
     glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT,
                                  target->depthRenderbuffer.get());
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
