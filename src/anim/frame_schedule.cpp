@@ -19,6 +19,8 @@ float gridTime(long k, double step) { return static_cast<float>(static_cast<doub
 
 }  // namespace
 
+float gridMoment(long k, float fps) { return gridTime(k, 1000.0 / fps); }
+
 size_t captureFrameCount(const ScheduleDesc& o) {
     const double step = 1000.0 / o.fps;
     const size_t tooMany = kMostScheduleFrames + 1;

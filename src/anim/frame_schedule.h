@@ -25,6 +25,9 @@ constexpr float kLatestScheduleMoment = 3600000.0f;
 // The most frames one schedule holds: an hour at about 280 frames a second (40 MB of frames).
 constexpr size_t kMostScheduleFrames = 1000000;
 
+// Grid frame k's moment (ms) at `fps`, the same float wherever it is computed.
+float gridMoment(long k, float fps);
+
 // How many frames captureSchedule(desc) gives, counted without making them, for times from 0 to
 // kLatestScheduleMoment and a rate above 0 (what the options take); more than
 // kMostScheduleFrames means the request is refused before the schedule is made.

@@ -10,6 +10,6 @@
 // can't serve.
 int capture(CaptureOptions options);
 
-// --join: the archive's music unpacked into a private folder (removed afterwards), then
-// joinSegments. Its exit status.
+// --join: joinSegments, which asks for the music once the segments passed their checks; only
+// then is the archive unpacked into a private folder (removed afterwards). Its exit status.
 int joinFilm(const CaptureOptions& options);

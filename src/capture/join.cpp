@@ -15,7 +15,6 @@ extern "C" {
 
 #include "capture/segment_tags.h"
 #include "capture/video_writer.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -54,7 +53,6 @@ struct Segment {
     SegmentInfo info;
     std::string signature;  // everything that must be the same in all segments of a film
     std::string settings;   // the part of it a person reads
-    AVRational timeBase{0, 1};
     std::string problem;    // empty: whole and readable
 };
 
@@ -93,7 +91,6 @@ Segment examine(const std::string& path) {
                   std::to_string(s.info.stretch.end) + "|" + std::to_string(p->width) + "x" + std::to_string(p->height) +
                   "|" + std::to_string(p->format) + "|" + std::to_string(p->profile) + "|" + std::to_string(p->level) +
                   "|" + hex(p->extradata, p->extradata_size);
-    s.timeBase = video->time_base;
     const AVRational frameTime = av_inv_q(av_d2q(s.info.fps, 100000));
     std::vector<int64_t> frames;
     bool keyFirst = false;
@@ -246,7 +243,7 @@ int joinSegments(const CaptureOptions& options, const MusicSource& music) {
         return 1;
     }
     // The sound starts where the stretch's first frame plays, as a capture of it in one piece.
-    const float start = static_cast<float>(film.stretch.first * (1000.0 / film.fps));
+    const float start = gridMoment(film.stretch.first, film.fps);
     writer->startSoundAt(start / 1000.0);
     const AVRational timeBase = first->streams[stream]->time_base;
     first.reset();
