@@ -1,6 +1,7 @@
 #include "base/binary.h"
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 

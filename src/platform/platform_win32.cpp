@@ -122,10 +122,6 @@ bool removeEntry(const std::string& path, DWORD attributes) {
     return RemoveDirectoryA(path.c_str()) != 0;
 }
 
-}  // namespace
-
-namespace {
-
 DisplayMode modeOf(const DEVMODEA& m) {
     return {static_cast<int>(m.dmPelsWidth), static_cast<int>(m.dmPelsHeight), static_cast<int>(m.dmBitsPerPel),
             static_cast<int>(m.dmDisplayFrequency)};

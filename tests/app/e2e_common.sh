@@ -14,6 +14,14 @@ if [ -n "${1:-}" ]; then
   cp "$1" "$work/bin/voltaresca"
 fi
 
+wait_for_playing() {  # [seconds, 60 unless given]: until the run logs "playing WxH" in $work/err.log
+  for _ in $(seq $((${1:-60} * 10))); do
+    grep -qE 'Voltaresca: playing [0-9]+x[0-9]+' "$work/err.log" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 find_window() {  # name pattern [seconds, 10 unless given] -> window id
   for _ in $(seq $((${2:-10} * 10))); do
     id="$(xdotool search --name "$1" 2>/dev/null | head -n1)"

@@ -17,8 +17,7 @@ xdotool key --window "$dialog" space
 window="$(find_window '^Voltaresca :: by Quorvex$')" || fail "the demo window did not appear after Space"
 ls "$work/tmp" | grep -q '^voltaresca-' || fail "no data folder while the demo runs"
 # The player drops keys pressed while the content loads: the keys go once the film plays.
-for _ in $(seq 600); do grep -q 'Voltaresca: playing' "$work/err.log" && break; sleep 0.1; done
-grep -q 'Voltaresca: playing' "$work/err.log" || fail "the film did not start playing"
+wait_for_playing || fail "the film did not start playing within 60 s of Space"
 sleep 0.5
 xdotool windowfocus --sync "$window" 2>/dev/null
 # The player's keys: pause, a jump (the film replays to it), a reload of the unchanged archive.

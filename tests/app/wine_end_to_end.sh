@@ -27,12 +27,7 @@ xdotool key --window "$dialog" space
 window="$(find_window '^Voltaresca :: by Quorvex$' 60)" || fail "the demo window did not appear after Space"
 [ "$(ours)" != "$before" ] || fail "no data folder in Wine's temporary folder while the demo runs"
 # Let the content load and the film play a moment: the run says "playing WxH" once it starts.
-playing=0
-for _ in $(seq 600); do
-  if grep -qE 'Voltaresca: playing [0-9]+x[0-9]+' "$work/err.log"; then playing=1; break; fi
-  sleep 0.1
-done
-[ "$playing" = 1 ] || fail "the demo did not start playing within 60 s of Space"
+wait_for_playing || fail "the demo did not start playing within 60 s of Space"
 sleep 2
 xdotool windowfocus --sync "$window" 2>/dev/null
 xdotool key --window "$window" Escape

@@ -10,11 +10,10 @@
 
 namespace content {
 
-std::vector<unsigned char> encodeMp3(const std::vector<int16_t>& interleavedStereo, int sampleRate,
-                                     int kbps, bool mono) {
+std::vector<unsigned char> encodeMp3(const std::vector<int16_t>& samples, int sampleRate, int kbps, bool mono) {
     const size_t channels = mono ? 1 : 2;
-    if (interleavedStereo.size() % channels != 0)
-        throw std::invalid_argument("encodeMp3: " + std::to_string(interleavedStereo.size()) +
+    if (samples.size() % channels != 0)
+        throw std::invalid_argument("encodeMp3: " + std::to_string(samples.size()) +
                                     " samples is not a whole number of stereo frames");
     std::unique_ptr<lame_global_flags, int (*)(lame_global_flags*)> lame(lame_init(), lame_close);
     if (!lame) throw std::runtime_error("encodeMp3: lame_init failed (out of memory?)");
@@ -37,10 +36,10 @@ std::vector<unsigned char> encodeMp3(const std::vector<int16_t>& interleavedSter
     std::vector<short> chunk(kChunkFrames * channels);
     std::vector<unsigned char> buffer(kChunkFrames * 5 / 4 + 7200);
     std::vector<unsigned char> mp3;
-    const size_t frames = interleavedStereo.size() / channels;
+    const size_t frames = samples.size() / channels;
     for (size_t first = 0; first < frames; first += kChunkFrames) {
         size_t count = std::min(kChunkFrames, frames - first);
-        std::copy_n(interleavedStereo.begin() + static_cast<std::ptrdiff_t>(channels * first), channels * count,
+        std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(channels * first), channels * count,
                     chunk.begin());
         // One channel goes in as both sides' buffer; LAME reads the left alone.
         int written = mono ? lame_encode_buffer(lame.get(), chunk.data(), chunk.data(), static_cast<int>(count),
@@ -48,8 +47,9 @@ std::vector<unsigned char> encodeMp3(const std::vector<int16_t>& interleavedSter
                            : lame_encode_buffer_interleaved(lame.get(), chunk.data(), static_cast<int>(count),
                                                             buffer.data(), static_cast<int>(buffer.size()));
         if (written < 0)
-            throw std::runtime_error("encodeMp3: lame_encode_buffer_interleaved failed with " +
-                                     std::to_string(written));
+            throw std::runtime_error(std::string("encodeMp3: ") +
+                                     (mono ? "lame_encode_buffer" : "lame_encode_buffer_interleaved") +
+                                     " failed with " + std::to_string(written));
         mp3.insert(mp3.end(), buffer.begin(), buffer.begin() + written);
     }
     int written = lame_encode_flush(lame.get(), buffer.data(), static_cast<int>(buffer.size()));

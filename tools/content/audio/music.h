@@ -37,13 +37,13 @@ constexpr int kDemoTuneKbps = 160;
 // Throws std::invalid_argument for a sample rate outside 8000 to 192000.
 std::vector<int16_t> synthesizeDemoTune(int sampleRate);
 
-// Constant-bitrate joint-stereo MP3 of interleaved stereo 16-bit samples, without ID3 tags; the first
-// frame is LAME's info tag (encoder delay and padding, so players can trim them). With `mono`
-// the samples are one channel and so is the file.
+// Constant-bitrate MP3 of 16-bit samples, without ID3 tags: joint stereo from interleaved
+// stereo samples, or with `mono` one channel from one channel's samples. The first frame is
+// LAME's info tag (encoder delay and padding, so players can trim them).
 // Throws std::invalid_argument for an odd sample count (stereo) and std::runtime_error when LAME
 // refuses the rate or bitrate.
-std::vector<unsigned char> encodeMp3(const std::vector<int16_t>& interleavedStereo, int sampleRate,
-                                     int kbps, bool mono = false);
+std::vector<unsigned char> encodeMp3(const std::vector<int16_t>& samples, int sampleRate, int kbps,
+                                     bool mono = false);
 
 // The bytes of "demotune.mp3": the tune at kDemoTuneSampleRate, encoded at kDemoTuneKbps.
 std::vector<unsigned char> makeDemoTune();
