@@ -65,10 +65,10 @@ std::string writeScene(const std::string& folder) {
     options.firstShotEnd = 4.0f;
     options.endFrom = 1.0e9f;
     options.secondShotEnd = 300.0f;
-    ZipEntries entries = testSceneEntries(options);
-    entries.emplace_back("voltaresca_data/music/demotune.mp3", wav(musicSamples()));
+    options.music = true;
+    options.musicFile = wav(musicSamples());
     const std::string path = folder + "scene.zip";
-    return writeZip(path, entries) ? path : std::string();
+    return writeTestSceneArchive(path, options) ? path : std::string();
 }
 
 struct Outcome {

@@ -144,10 +144,8 @@ TEST(Video, MusicThatChangesLayoutAndRateOnTheWayIsConvertedByEachFrame) {
         mp3.insert(mp3.end(), more.begin(), more.end());
     TestSceneOptions scene;
     scene.music = true;
-    ZipEntries entries = testSceneEntries(scene);
-    for (auto& entry : entries)
-        if (entry.first == "voltaresca_data/music/demotune.mp3") entry.second.assign(mp3.begin(), mp3.end());
-    ASSERT_TRUE(writeZip(dir.path() + "joined.zip", entries));
+    scene.musicFile.assign(mp3.begin(), mp3.end());
+    ASSERT_TRUE(writeTestSceneArchive(dir.path() + "joined.zip", scene));
 
     // Without --to the video ends with the music.
     ASSERT_EQ(runProgram(VOLTARESCA_CAPTURE, {"--archive", dir.path() + "joined.zip", "--size", "32x18", "--fps", "10",
