@@ -1,7 +1,5 @@
 #include "capture/output.h"
 
-#include <filesystem>
-
 #include "gl/gl.h"
 #include "platform/platform.h"
 
@@ -26,11 +24,16 @@ int checkOutput(const CaptureOptions& options) {
         std::fprintf(stderr, "voltaresca-capture: --video: %s\n", reason.c_str());
         return 2;
     }
-    std::error_code made;
-    std::filesystem::create_directories(options.out, made);
+    // Each folder of the path in turn, through the platform (a name outside the code page works
+    // on Windows too).
+    const std::string separators = std::string("/") + platform::pathSeparator();
+    for (size_t at = options.out.find_first_of(separators, 1); at != std::string::npos;
+         at = options.out.find_first_of(separators, at + 1))
+        platform::makeDirectory(options.out.substr(0, at));
+    platform::makeDirectory(options.out);
     if (folderWritable(options.out)) return 0;
-    std::fprintf(stderr, "voltaresca-capture: can't write pictures into '%s' (%s)\n", options.out.c_str(),
-                 made ? made.message().c_str() : "is the folder writable?");
+    std::fprintf(stderr, "voltaresca-capture: can't write pictures into '%s' (is the folder writable?)\n",
+                 options.out.c_str());
     return 1;
 }
 
