@@ -219,3 +219,15 @@ bool extractArchive(const std::string& targetDirectory, const std::string& archi
     unzClose(zip);
     return complete;
 }
+
+std::string archiveOrDefault(const std::string& named) {
+    return named.empty() ? platform::executableDirectory() + "demodat" : named;
+}
+
+std::string dataFolderOf(const std::string& folder) {
+    return folder + "voltaresca_data" + platform::pathSeparator();
+}
+
+std::string musicFileOf(const std::string& dataDirectory) {
+    return dataDirectory + "music" + platform::pathSeparator() + "demotune.mp3";
+}

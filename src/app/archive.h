@@ -30,3 +30,10 @@ bool isSafeEntryName(const std::string& name);
 // A name as it goes into the log: control characters (C0, DEL and C1) written as \xNN, so that a
 // hostile name can't steer the terminal; at most 300 bytes of it.
 std::string printableName(const std::string& name);
+
+// Where things lie: the archive `named`, or "demodat" beside the program when the name is empty;
+// the data folder that unpacking into `folder` (ending in a separator) makes; the music in a
+// data folder (ending in a separator).
+std::string archiveOrDefault(const std::string& named);
+std::string dataFolderOf(const std::string& folder);
+std::string musicFileOf(const std::string& dataDirectory);

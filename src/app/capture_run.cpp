@@ -28,7 +28,7 @@ int openVideo(CaptureOptions& options, const DemoStart& run, std::unique_ptr<Vid
     v.fps = options.fps;
     v.crf = options.crf;
     v.sound = !options.noSound;
-    v.music = run.dataDirectory() + "music" + platform::pathSeparator() + "demotune.mp3";
+    v.music = musicFileOf(run.dataDirectory());
     if (!platform::fileExists(v.music)) {
         std::fprintf(stderr, "voltaresca-capture: the archive has no music; the video is silent\n");
         v.music.clear();
@@ -142,30 +142,32 @@ int capture(CaptureOptions options) {
 }
 
 int joinFilm(const CaptureOptions& options) {
-    std::string folder;
-    const int status = joinSegments(options, [&options, &folder](std::string& music) {
-        const std::string archive =
-            options.archive.empty() ? platform::executableDirectory() + "demodat" : options.archive;
+    // The music's private folder, once made, goes however the join ends.
+    struct Folder {
+        std::string path;
+        ~Folder() {
+            if (!path.empty()) platform::removeTree(path);
+        }
+    } folder;
+    return joinSegments(options, [&options, &folder](std::string& music) {
+        const std::string archive = archiveOrDefault(options.archive);
         if (!platform::fileExists(archive)) {
             std::fprintf(stderr, "voltaresca-capture: no data archive at '%s' for the music (name one with --archive)\n",
                          archive.c_str());
             return false;
         }
-        folder = platform::makePrivateDirectory(platform::tempDirectory(), "voltaresca-join-");
-        if (folder.empty()) {
+        folder.path = platform::makePrivateDirectory(platform::tempDirectory(), "voltaresca-join-");
+        if (folder.path.empty()) {
             std::fprintf(stderr, "voltaresca-capture: couldn't create a private folder in '%s' for the music (TMPDIR)\n",
                          platform::tempDirectory().c_str());
             return false;
         }
-        extractArchive(folder, archive);
-        music = folder + "voltaresca_data" + platform::pathSeparator() + "music" + platform::pathSeparator() +
-                "demotune.mp3";
+        extractArchive(folder.path, archive);
+        music = musicFileOf(dataFolderOf(folder.path));
         if (!platform::fileExists(music)) {
             std::fprintf(stderr, "voltaresca-capture: the archive has no music; the film is silent\n");
             music.clear();
         }
         return true;
     });
-    if (!folder.empty()) platform::removeTree(folder);
-    return status;
 }

@@ -1,5 +1,6 @@
 #include "app/controller.h"
 
+#include "app/archive.h"
 #include "app/gl_setup.h"
 #include "assets/animation.h"
 #include "assets/effect.h"
@@ -105,7 +106,7 @@ bool DemoController::loadContent(const std::string& dataDirectory) {
     properties_.load(d + "properties" + sep + "props.scr");
 
     // A track that cannot be opened leaves the demo silent; it is no failure.
-    if (!headless_) music_.open(d + "music" + sep + "demotune.mp3");
+    if (!headless_) music_.open(musicFileOf(d));
 
     // Animations are optional: without them the scene stands still and no scripted camera exists.
     scene_ = FrameScene();

@@ -16,7 +16,7 @@ DemoStart::~DemoStart() {
 }
 
 std::unique_ptr<DemoStart> startDemo(const StartupDesc& desc, std::string& reason) {
-    const std::string archive = desc.archive.empty() ? platform::executableDirectory() + "demodat" : desc.archive;
+    const std::string archive = archiveOrDefault(desc.archive);
     if (!platform::fileExists(archive)) {
         reason = "no data archive at '" + archive + "' (build it with scripts/build, or name one)";
         return nullptr;
@@ -28,7 +28,7 @@ std::unique_ptr<DemoStart> startDemo(const StartupDesc& desc, std::string& reaso
                  "' for the data; check that the temporary folder is writable (TMPDIR)";
         return nullptr;
     }
-    run->dataDirectory_ = run->runDirectory_ + "voltaresca_data" + platform::pathSeparator();
+    run->dataDirectory_ = dataFolderOf(run->runDirectory_);
     run->loadedDirectory_ = run->dataDirectory_;
     run->archive_ = archive;
     extractArchive(run->runDirectory_, archive);
@@ -51,11 +51,10 @@ std::unique_ptr<DemoStart> startDemo(const StartupDesc& desc, std::string& reaso
 }
 
 std::vector<std::string> DemoStart::reload() {
-    const std::string sep = platform::pathSeparator();
     if (!platform::fileExists(archive_)) return {"no data archive at '" + archive_ + "' to reload from"};
     const std::string folder = platform::makePrivateDirectory(runDirectory_, "reload-");
     if (folder.empty()) return {"couldn't make a folder for the reload in '" + runDirectory_ + "'"};
-    const std::string data = folder + "voltaresca_data" + sep;
+    const std::string data = dataFolderOf(folder);
     // The fresh unpacking goes again if anything below throws before it is taken on.
     struct Unadopted {
         const std::string& folder;
