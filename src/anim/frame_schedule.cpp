@@ -29,9 +29,7 @@ size_t captureFrameCount(const ScheduleDesc& o) {
         if (!(last >= 0.0)) return 0;
         return last >= static_cast<double>(kMostScheduleFrames) ? tooMany : static_cast<size_t>(last) + 1;
     }
-    std::vector<float> wanted = o.at;
-    std::sort(wanted.begin(), wanted.end());
-    wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+    const std::vector<float> wanted = distinctMoments(o.at);
     const float latest = wanted.back();
     if (latest / step >= static_cast<double>(kMostScheduleFrames)) return tooMany;
     // The grid frames up to the latest moment, then the moments that fall between them.
@@ -49,6 +47,12 @@ size_t captureFrameCount(const ScheduleDesc& o) {
         if (!onGrid) ++count;
     }
     return count;
+}
+
+std::vector<float> distinctMoments(std::vector<float> at) {
+    std::sort(at.begin(), at.end());
+    at.erase(std::unique(at.begin(), at.end()), at.end());
+    return at;
 }
 
 std::vector<std::string> momentNames(const std::vector<float>& moments) {
@@ -75,10 +79,11 @@ std::vector<std::string> momentNames(const std::vector<float>& moments) {
 
 std::vector<CaptureFrame> captureSchedule(const ScheduleDesc& o) {
     std::vector<CaptureFrame> frames;
-    if (captureFrameCount(o) > kMostScheduleFrames) return frames;  // the callers refuse it first
+    const size_t count = captureFrameCount(o);
+    if (count > kMostScheduleFrames) return frames;  // the callers refuse it first
     const double step = 1000.0 / o.fps;
     if (o.at.empty()) {
-        const long last = static_cast<long>(captureFrameCount(o)) - 1;
+        const long last = static_cast<long>(count) - 1;
         long picture = 0;
         for (long k = 0; k <= last; ++k) {
             CaptureFrame f;
@@ -93,9 +98,7 @@ std::vector<CaptureFrame> captureSchedule(const ScheduleDesc& o) {
         }
         return frames;
     }
-    std::vector<float> wanted = o.at;
-    std::sort(wanted.begin(), wanted.end());
-    wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+    const std::vector<float> wanted = distinctMoments(o.at);
     std::vector<std::string> names = momentNames(wanted);
     // The options refuse moments too close to name apart; should some pass, they are played
     // but not written, rather than written over one another.

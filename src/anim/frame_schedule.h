@@ -33,6 +33,9 @@ float gridMoment(long k, float fps);
 // kMostScheduleFrames means the request is refused before the schedule is made.
 size_t captureFrameCount(const ScheduleDesc& desc);
 
+// The moments `at`, ascending, each once.
+std::vector<float> distinctMoments(std::vector<float> at);
+
 // The picture names of moments (ms, ascending and distinct): "at_0001000.0.png", with more
 // decimals for moments that one decimal does not tell apart ("at_0001000.01.png" beside
 // "at_0001000.04.png"), so that no two moments share a file. Empty when some lie too close to

@@ -110,9 +110,9 @@ int capture(CaptureOptions options) {
         if (const int status = openVideo(options, *run, writer)) return status;
 
     // The video's end may have come from the music: the schedule's size is checked again.
-    if (captureFrameCount(options) > kMostScheduleFrames) {
-        std::fprintf(stderr, "voltaresca-capture: too many frames: more than %zu at --fps %g; lower --fps or give --to\n",
-                     kMostScheduleFrames, static_cast<double>(options.fps));
+    std::string tooMany;
+    if (!checkFrameCount(options, tooMany)) {
+        std::fprintf(stderr, "voltaresca-capture: %s\n", tooMany.c_str());
         return 2;
     }
     std::vector<CaptureFrame> frames = captureSchedule(options);

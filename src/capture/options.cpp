@@ -117,7 +117,8 @@ const LongOption* findOption(const std::string& name) {
     return found;
 }
 
-// The schedule's size, before anything is made of it.
+}  // namespace
+
 bool checkFrameCount(const CaptureOptions& out, std::string& error) {
     const size_t frames = captureFrameCount(out);
     if (frames <= kMostScheduleFrames) return true;
@@ -128,11 +129,11 @@ bool checkFrameCount(const CaptureOptions& out, std::string& error) {
     return false;
 }
 
+namespace {
+
 // Each --at moment needs a picture name of its own.
 bool checkMomentNames(const CaptureOptions& out, std::string& error) {
-    std::vector<float> moments = out.at;
-    std::sort(moments.begin(), moments.end());
-    moments.erase(std::unique(moments.begin(), moments.end()), moments.end());
+    const std::vector<float> moments = distinctMoments(out.at);
     if (momentNames(moments).size() == moments.size()) return true;
     error = "--at holds moments less than a millionth of a millisecond apart: their pictures can't be named apart";
     return false;

@@ -32,3 +32,7 @@ struct CaptureOptions : ScheduleDesc {
 // with `error` set for an unknown option, a missing value, a stray word, or a bad number or size.
 // With --join, the words after the options are the segment files.
 bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions& out, std::string& error);
+
+// The schedule's size checked before anything is made of it (the parser does; so does a video
+// whose end the music sets later). False with `error` set past kMostScheduleFrames.
+bool checkFrameCount(const CaptureOptions& options, std::string& error);
