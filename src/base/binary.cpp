@@ -38,17 +38,21 @@ bool readAll(const std::string& path, Bytes& out) {
         logTooBig(path);
         return false;
     }
-    if (size > 0) out.reserve(static_cast<size_t>(size));
-    char piece[1 << 16];
+    // Straight into the buffer, a piece at a time, never past the cap by more than one piece; the
+    // reservation leaves room for the last piece's read, so the buffer is not copied on the way.
+    constexpr size_t kPiece = 1 << 16;
+    if (size > 0) out.reserve(static_cast<size_t>(size) + kPiece);
     for (;;) {
-        const size_t got = std::fread(piece, 1, sizeof piece, file.get());
-        if (out.size() + got > kMaxContentFileBytes) {
+        const size_t old = out.size();
+        out.resize(old + kPiece);
+        const size_t got = std::fread(&out[old], 1, kPiece, file.get());
+        out.resize(old + got);
+        if (out.size() > kMaxContentFileBytes) {
             out.clear();
             logTooBig(path);
             return false;
         }
-        out.insert(out.end(), piece, piece + got);
-        if (got < sizeof piece) break;
+        if (got < kPiece) break;
     }
     return !std::ferror(file.get());
 }

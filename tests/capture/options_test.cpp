@@ -123,4 +123,29 @@ TEST(CaptureSchedule, NamesCloseMomentsApart) {
     EXPECT_NE(error.find("--at"), std::string::npos) << error;
 }
 
+TEST(Segments, OptionsAskForASegmentOrAJoin) {
+    CaptureOptions o;
+    std::string error;
+    ASSERT_TRUE(parse({"--video", "s.mp4", "--to", "6000", "--segment", "2/3", "--no-sound"}, error, o)) << error;
+    EXPECT_EQ(o.segment, 2);
+    EXPECT_EQ(o.segments, 3);
+    EXPECT_TRUE(o.noSound);
+    CaptureOptions j;
+    ASSERT_TRUE(parse({"--join", "film.mp4", "a.mp4", "b.mp4"}, error, j)) << error;
+    EXPECT_EQ(j.join, "film.mp4");
+    EXPECT_EQ(j.joinSegments, (std::vector<std::string>{"a.mp4", "b.mp4"}));
+    for (const auto& bad : std::vector<std::vector<const char*>>{{"--video", "s.mp4", "--segment", "4/3"},
+                                                                 {"--video", "s.mp4", "--segment", "0/3"},
+                                                                 {"--video", "s.mp4", "--segment", "1/-3"},
+                                                                 {"--video", "s.mp4", "--segment", "1/3x"},
+                                                                 {"--to", "500", "--segment", "1/3"},
+                                                                 {"--join", "film.mp4"},
+                                                                 {"--join", "film.mp4", "--video", "x.mp4", "a.mp4"}}) {
+        CaptureOptions refused;
+        error.clear();
+        EXPECT_FALSE(parse(bad, error, refused)) << bad[bad.size() - 1];
+        EXPECT_FALSE(error.empty());
+    }
+}
+
 }  // namespace

@@ -1,10 +1,9 @@
-// The rule that cuts a stretch into segments, and the options that ask for a segment or a join.
+// The rule that cuts a stretch into segments.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "capture/options.h"
 #include "capture/segments.h"
 
 namespace {
@@ -47,35 +46,6 @@ TEST(Segments, EveryFrameFallsInExactlyOneSegment) {
     ASSERT_EQ(frames.size(), 61u);
     EXPECT_TRUE(frames[44].file.empty());
     EXPECT_FALSE(frames[45].file.empty());
-}
-
-TEST(Segments, OptionsAskForASegmentOrAJoin) {
-    auto parse = [](std::vector<const char*> args, CaptureOptions& o, std::string& error) {
-        args.insert(args.begin(), "voltaresca-capture");
-        return parseCaptureOptions(static_cast<int>(args.size()), args.data(), o, error);
-    };
-    CaptureOptions o;
-    std::string error;
-    ASSERT_TRUE(parse({"--video", "s.mp4", "--to", "6000", "--segment", "2/3", "--no-sound"}, o, error)) << error;
-    EXPECT_EQ(o.segment, 2);
-    EXPECT_EQ(o.segments, 3);
-    EXPECT_TRUE(o.noSound);
-    CaptureOptions j;
-    ASSERT_TRUE(parse({"--join", "film.mp4", "a.mp4", "b.mp4"}, j, error)) << error;
-    EXPECT_EQ(j.join, "film.mp4");
-    EXPECT_EQ(j.joinSegments, (std::vector<std::string>{"a.mp4", "b.mp4"}));
-    for (const auto& bad : std::vector<std::vector<const char*>>{{"--video", "s.mp4", "--segment", "4/3"},
-                                                                 {"--video", "s.mp4", "--segment", "0/3"},
-                                                                 {"--video", "s.mp4", "--segment", "1/-3"},
-                                                                 {"--video", "s.mp4", "--segment", "1/3x"},
-                                                                 {"--to", "500", "--segment", "1/3"},
-                                                                 {"--join", "film.mp4"},
-                                                                 {"--join", "film.mp4", "--video", "x.mp4", "a.mp4"}}) {
-        CaptureOptions refused;
-        error.clear();
-        EXPECT_FALSE(parse(bad, refused, error)) << bad[bad.size() - 1];
-        EXPECT_FALSE(error.empty());
-    }
 }
 
 }  // namespace
