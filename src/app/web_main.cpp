@@ -1,0 +1,125 @@
+// Entry point of the browser build. The page (index.html) fetches the archive into the in-memory
+// file system and starts the program after its Start click:
+//   voltaresca --archive PATH --size WxH [--free] [--at MS [--steady]]
+// The film plays as on the desktop (the same start-up and main loop; each swap waits for the
+// browser's next animation frame). With --at the film is replayed without drawing to MS
+// milliseconds and that one moment is drawn and kept (the grain held still with --steady), for
+// tests. The program tells the page what it does through the canvas's data- attributes:
+// data-loading "done/total", data-state "playing", "shown", "ended" or "failed", data-reason,
+// and while playing data-time (the film's milliseconds) and data-frames (frames drawn).
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/run.h"
+#include "app/startup.h"
+#include "base/log.h"
+#include "platform/platform.h"
+#include "platform/web.h"
+
+namespace {
+
+struct WebOptions {
+    std::string archive = "/demodat";
+    int width = 1280;
+    int height = 720;
+    bool free = false;
+    float at = -1.0f;
+    bool steady = false;
+};
+
+bool parse(int argc, char** argv, WebOptions& o, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (word == "--archive" && hasValue) o.archive = argv[++i];
+        else if (word == "--size" && hasValue) {
+            if (std::sscanf(argv[++i], "%dx%d", &o.width, &o.height) != 2 || o.width <= 0 || o.height <= 0) {
+                error = std::string("--size takes WIDTHxHEIGHT, not '") + argv[i] + "'";
+                return false;
+            }
+        } else if (word == "--free") o.free = true;
+        else if (word == "--at" && hasValue) o.at = static_cast<float>(std::atof(argv[++i]));
+        else if (word == "--steady") o.steady = true;
+        else {
+            error = "unknown option '" + word + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
+int play(const WebOptions& o) {
+    Logger* log = getLogger("Voltaresca");
+    StartupDesc desc;
+    desc.mode = o.free ? RunMode::Free : RunMode::Demo;
+    desc.width = o.width;
+    desc.height = o.height;
+    desc.verticalSync = true;
+    desc.archive = o.archive;
+    desc.folderPrefix = "voltaresca-";
+    std::string reason;
+    std::unique_ptr<DemoStart> run = startDemo(desc, reason);
+    if (!run) {
+        log->log(reason);
+        platform::tellPage("reason", reason);
+        platform::tellPage("state", "failed");
+        return 1;
+    }
+    DemoController& controller = run->controller();
+    if (o.at >= 0.0f) {
+        if (o.steady && controller.frame()) controller.frame()->setSteadyNoise(true);
+        const float dt = controller.seek(o.at);
+        controller.update(o.at, dt);
+        controller.render(o.at, dt);
+        char line[64];
+        std::snprintf(line, sizeof line, "%.0f", static_cast<double>(o.at));
+        platform::tellPage("shown", line);
+        platform::tellPage("state", "shown");
+        log->log(std::string("showed the moment ") + line + " ms");
+        return 0;
+    }
+    platform::tellPage("state", "playing");
+    FrameTimer timer;
+    LoopOptions options;
+    // The film's time for the page, four times a second (its tests compare it with the music's).
+    int told = -1, frames = 0;
+    options.afterFrame = [&told, &frames](float t) {
+        ++frames;
+        if (static_cast<int>(t / 250.0f) == told) return;
+        told = static_cast<int>(t / 250.0f);
+        platform::tellPage("frames", std::to_string(frames));
+        platform::tellPage("time", std::to_string(static_cast<int>(t)));
+    };
+    const int64_t begin = platform::counter();
+    const int drawn = runMainLoop(controller, timer, options);
+    const double seconds = static_cast<double>(platform::counter() - begin) / static_cast<double>(platform::counterFrequency());
+    char summary[128];
+    std::snprintf(summary, sizeof summary, "stopped after %d frames in %.1f s (%.1f frames per second)", drawn, seconds,
+                  seconds > 0 ? drawn / seconds : 0.0);
+    log->log(summary);
+    run.reset();  // the private folder goes with it
+    platform::tellPage("state", "ended");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    WebOptions options;
+    std::string error;
+    if (!parse(argc, argv, options, error)) {
+        std::fprintf(stderr, "voltaresca: %s\n", error.c_str());
+        platform::tellPage("reason", error);
+        platform::tellPage("state", "failed");
+        return 2;
+    }
+    return withPlatform([&options] { return play(options); },
+                        [](const std::string& reason) {
+                            getLogger("Voltaresca")->log("couldn't start the window system: " + reason);
+                            platform::tellPage("reason", reason);
+                            platform::tellPage("state", "failed");
+                            return 1;
+                        });
+}
