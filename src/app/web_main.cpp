@@ -1,20 +1,23 @@
 // Entry point of the browser build. The page (index.html) fetches the archive into the in-memory
 // file system and starts the program after its Start click:
-//   voltaresca --archive PATH --size WxH [--free] [--at MS [--steady]]
+//   voltaresca --archive PATH --size WxH [--free] [--at MS[,MS...] [--steady]]
 // The film plays as on the desktop (the same start-up and main loop; each swap waits for the
-// browser's next animation frame). With --at the film is replayed without drawing to MS
-// milliseconds and that one moment is drawn and kept (the grain held still with --steady), for
-// tests. The program tells the page what it does through the canvas's data- attributes:
+// browser's next animation frame). With --at the film is replayed without drawing to each
+// moment in turn, which is drawn and also written to at_<MS>.png in a private folder that
+// data-shots names (the grain held still with --steady), for tests; the last one stays shown. The program tells the page what it does through the canvas's data- attributes:
 // data-loading "done/total", data-state "playing", "shown", "ended" or "failed", data-reason,
 // and while playing data-time (the film's milliseconds) and data-frames (frames drawn).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/run.h"
 #include "app/startup.h"
 #include "base/log.h"
+#include "base/png_file.h"
+#include "gl/gl.h"
 #include "platform/platform.h"
 #include "platform/web.h"
 
@@ -25,7 +28,7 @@ struct WebOptions {
     int width = 1280;
     int height = 720;
     bool free = false;
-    float at = -1.0f;
+    std::vector<float> at;  // moments to show, in ms
     bool steady = false;
 };
 
@@ -40,7 +43,22 @@ bool parse(int argc, char** argv, WebOptions& o, std::string& error) {
                 return false;
             }
         } else if (word == "--free") o.free = true;
-        else if (word == "--at" && hasValue) o.at = static_cast<float>(std::atof(argv[++i]));
+        else if (word == "--at" && hasValue) {
+            const std::string list = argv[++i];
+            for (size_t start = 0; start <= list.size();) {
+                size_t end = list.find(',', start);
+                if (end == std::string::npos) end = list.size();
+                char* stop = nullptr;
+                const std::string item = list.substr(start, end - start);
+                const double ms = std::strtod(item.c_str(), &stop);
+                if (item.empty() || *stop != '\0' || ms < 0) {
+                    error = "--at takes moments in ms, separated by commas, not '" + list + "'";
+                    return false;
+                }
+                o.at.push_back(static_cast<float>(ms));
+                start = end + 1;
+            }
+        }
         else if (word == "--steady") o.steady = true;
         else {
             error = "unknown option '" + word + "'";
@@ -68,16 +86,34 @@ int play(const WebOptions& o) {
         return 1;
     }
     DemoController& controller = run->controller();
-    if (o.at >= 0.0f) {
+    if (!o.at.empty()) {
+        // Each moment is read back before its swap, as the capture program does, into
+        // at_<ms>.png of a private folder of the in-memory file system (data-shots names it),
+        // where the page's tests fetch it.
         if (o.steady && controller.frame()) controller.frame()->setSteadyNoise(true);
-        const float dt = controller.seek(o.at);
-        controller.update(o.at, dt);
-        controller.render(o.at, dt);
-        char line[64];
-        std::snprintf(line, sizeof line, "%.0f", static_cast<double>(o.at));
-        platform::tellPage("shown", line);
+        const std::string shots = platform::makePrivateDirectory(platform::tempDirectory(), "voltaresca-shots-");
+        std::vector<unsigned char> pixels(static_cast<size_t>(o.width) * static_cast<size_t>(o.height) * 4);
+        std::string shot, shown, writeError;
+        controller.setBeforeSwap([&] {
+            glPixelStorei(GL_PACK_ALIGNMENT, 1);
+            glReadPixels(0, 0, o.width, o.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+            for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
+            if (!writePng(shot, o.width, o.height, pixels.data(), writeError)) log->log(writeError);
+        });
+        for (float t : o.at) {
+            char name[64];
+            std::snprintf(name, sizeof name, "%.0f", static_cast<double>(t));
+            shot = shots + "at_" + name + ".png";
+            const float dt = controller.seek(t);
+            controller.update(t, dt);
+            controller.render(t, dt);
+            shown += (shown.empty() ? "" : ",") + std::string(name);
+            log->log(std::string("showed the moment ") + name + " ms");
+        }
+        controller.setBeforeSwap(nullptr);
+        platform::tellPage("shots", shots);
+        platform::tellPage("shown", shown);
         platform::tellPage("state", "shown");
-        log->log(std::string("showed the moment ") + line + " ms");
         return 0;
     }
     platform::tellPage("state", "playing");
