@@ -3,10 +3,11 @@
 //   voltaresca --archive PATH --size WxH [--free] [--at MS[,MS...] [--steady]]
 // The film plays as on the desktop (the same start-up and main loop; each swap waits for the
 // browser's next animation frame). With --at the film is replayed without drawing to each
-// moment in turn, which is drawn and also written to at_<MS>.png in a private folder that
-// data-shots names (the grain held still with --steady), for tests; the last one stays shown. The program tells the page what it does through the canvas's data- attributes:
-// data-loading "done/total", data-state "playing", "shown", "ended" or "failed", data-reason,
-// and while playing data-time (the film's milliseconds) and data-frames (frames drawn).
+// moment in turn, which is drawn and written to at_<MS>.png in a private folder that
+// data-shots names (the grain held still with --steady), for tests. The program tells the page
+// what it does through the canvas's data- attributes: data-loading "done/total", data-state
+// "playing", "shown", "ended" or "failed", data-reason, and while playing data-time (the film's
+// milliseconds), data-music (the music's heard position) and data-frames (frames drawn).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -98,7 +99,7 @@ int play(const WebOptions& o) {
             glPixelStorei(GL_PACK_ALIGNMENT, 1);
             glReadPixels(0, 0, o.width, o.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
             for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
-            if (!writePng(shot, o.width, o.height, pixels.data(), writeError)) log->log(writeError);
+            if (!writePng(shot, framePicture(o.width, o.height, pixels.data()), writeError)) log->log(writeError);
         });
         for (float t : o.at) {
             char name[64];
@@ -119,13 +120,17 @@ int play(const WebOptions& o) {
     platform::tellPage("state", "playing");
     FrameTimer timer;
     LoopOptions options;
-    // The film's time for the page, four times a second (its tests compare it with the music's).
+    // The film's time for the page four times a second, with the music's heard position (ms,
+    // -1 while none is heard) that the clock follows: its tests compare them.
     int told = -1, frames = 0;
-    options.afterFrame = [&told, &frames](float t) {
+    const platform::MusicStream& music = controller.music();
+    options.afterFrame = [&told, &frames, &music](float t) {
         ++frames;
         if (static_cast<int>(t / 250.0f) == told) return;
         told = static_cast<int>(t / 250.0f);
+        const double heard = music.heardPosition();
         platform::tellPage("frames", std::to_string(frames));
+        platform::tellPage("music", std::to_string(heard < 0.0 ? -1 : static_cast<int>(heard * 1000.0)));
         platform::tellPage("time", std::to_string(static_cast<int>(t)));
     };
     const int64_t begin = platform::counter();
