@@ -26,6 +26,7 @@ import unittest
 import zlib
 
 from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 
 DIST = BUILD = None
@@ -117,7 +118,7 @@ def chromium(width=1280, height=800):
                  "--force-device-scale-factor=1"):
         options.add_argument(flag)
     options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
-    service = webdriver.ChromeService(executable_path="/usr/bin/chromedriver")
+    service = Service(executable_path="/usr/bin/chromedriver")
     return webdriver.Chrome(options=options, service=service)
 
 
@@ -165,13 +166,21 @@ class BrowserCase(unittest.TestCase):
 
     def console_errors(self):
         lines = self.browser.get_log("browser")
-        return [l["message"] for l in lines if l["level"] == "SEVERE" or "WebGL" in l["message"]
-                or "GL_INVALID" in l["message"] or "GL error" in l["message"]]
+        # The driver's performance notes (a read-back stalls the GPU) are not errors.
+        return [l["message"] for l in lines if "GL Driver Message (OpenGL, Performance" not in l["message"] and
+                (l["level"] == "SEVERE" or "WebGL" in l["message"] or "GL_INVALID" in l["message"]
+                 or "GL error" in l["message"])]
 
-    def audio(self):
-        return self.browser.execute_script(
-            "var a = window.Module && Module.SDL2 && Module.SDL2.audioContext;"
-            "return a ? [a.state, a.currentTime] : null;")
+    def clocks(self):
+        """The film's and the music's time of the last frame drawn, the audio context's state and
+        time, and the page's clock, in ms, read at one moment."""
+        film, music, frames, audio, sound, wall = self.browser.execute_script(
+            "var c = document.getElementById('canvas'), a = window.Module && Module.SDL2 && Module.SDL2.audioContext;"
+            "return [c.getAttribute('data-time'), c.getAttribute('data-music'), c.getAttribute('data-frames'),"
+            " a ? a.state : null, a ? 1000 * a.currentTime : 0, performance.now()];")
+        number = lambda v: None if v is None else int(v)
+        return {"film": number(film), "music": number(music), "frames": number(frames), "audio": audio,
+                "sound": sound, "wall": wall}
 
     def left_behind(self):
         return self.browser.execute_script(
@@ -202,31 +211,30 @@ class PagePlays(BrowserCase):
         self.assertEqual(self.attribute("state"), "playing", self.browser.find_element(By.ID, "status").text)
         first_frame = time.time() - opened
         self.assertGreaterEqual(len(seen), 3, "the loading progress did not advance: %s" % sorted(seen))
-        self.assertTrue(any(v.split("/")[0] == v.split("/")[1] for v in seen), sorted(seen))
+        # The animation files step too but are not counted in the total: the count may pass it.
+        self.assertTrue(any(int(v.split("/")[0]) >= int(v.split("/")[1]) for v in seen), sorted(seen))
 
-        audio_start = wait_for("the audio context", self.audio, 30)
-        film_start = int(wait_for("the film's time", lambda: self.attribute("time"), 30))
-        wall_start = time.time()
+        wait_for("the audio context and the film's time", lambda: self.clocks()["film"] is not None, 30)
+        begin = self.clocks()
         wait_for("20 s of film", lambda: int(self.attribute("time") or 0) >= 20000, 180)
         picture = self.canvas_picture("playing_20s")
-        frames_before = int(self.attribute("frames"))
-        audio_now = self.audio()
-        film_now = int(self.attribute("time"))
-        wall = time.time() - wall_start
+        end = self.clocks()
         time.sleep(1.5)
         later = self.canvas_picture("playing_later")
         self.assertGreater(mean_brightness(picture), 8, "the canvas is black at 20 s")
-        self.assertGreater(int(self.attribute("frames")), frames_before, "no frame was drawn in 1.5 s")
+        self.assertGreater(int(self.attribute("frames")), end["frames"], "no frame was drawn in 1.5 s")
         self.assertNotEqual(picture[2], later[2], "the picture did not change in 1.5 s")
-        self.assertEqual(audio_now[0], "running", "the audio context is %s" % audio_now[0])
-        music = audio_now[1] - audio_start[1]
-        film = (film_now - film_start) / 1000.0
-        self.assertGreater(music, 0.5 * wall, "the music's clock hardly moved (%.1f s in %.1f s)" % (music, wall))
-        self.assertLess(abs(film - music), 0.5 + 0.1 * music,
-                        "the film moved %.2f s while the music moved %.2f s" % (film, music))
+        self.assertEqual(end["audio"], "running", "the audio context is %s" % end["audio"])
+        wall, film, heard, sound = ((end[k] - begin[k]) / 1000.0 for k in ("wall", "film", "music", "sound"))
+        figures = "film %.2f s, music heard %.2f s, audio context %.2f s, wall %.2f s" % (film, heard, sound, wall)
+        # The film's clock follows the music the program hears, and the audio context plays it
+        # in real time. Each reading is the last drawn frame's (a few frames a second here).
+        self.assertGreater(sound, 0.8 * wall, "the audio context hardly moved: " + figures)
+        self.assertGreater(heard, 0.8 * wall, "the music hardly moved: " + figures)
+        self.assertLess(abs(film - heard), 1.0 + 0.05 * heard, "the film left the music: " + figures)
+        self.assertLess(abs(film - sound), 1.0 + 0.05 * sound, "the film left the sound: " + figures)
         self.assertEqual(self.console_errors(), [])
-        print("\n  time to the film's start: %.1f s; film %.2f s, music %.2f s, wall %.2f s" %
-              (first_frame, film, music, wall), file=sys.stderr)
+        print("\n  time to the film's start: %.1f s; %s" % (first_frame, figures), file=sys.stderr)
 
 
 class PicturesMatchTheDesktop(BrowserCase):
@@ -241,7 +249,6 @@ class PicturesMatchTheDesktop(BrowserCase):
             self.open("?at=%s&size=%dx%d&steady" % ((",".join(str(m) for m in MOMENTS),) + PICTURE_SIZE))
             wait_for("the moments", lambda: self.attribute("state") in ("shown", "failed"), 900)
             self.assertEqual(self.attribute("state"), "shown", self.browser.find_element(By.ID, "status").text)
-            self.canvas_picture("last_moment")
             self.assertEqual(self.console_errors(), [])
             figures = []
             for moment in MOMENTS:
