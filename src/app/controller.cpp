@@ -13,6 +13,9 @@
 #include "gl/gl.h"
 #include "platform/platform.h"
 #include "anim/frame_schedule.h"
+#ifdef __EMSCRIPTEN__
+#include "platform/web.h"
+#endif
 
 namespace {
 const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
@@ -154,6 +157,9 @@ void DemoController::redrawLoadingScreen() {
     loadingScreen_->update(0.0f, 0.0f);
     loadingScreen_->render(0.0f, 0.0f, frame_ ? frame_->viewMatrix() : kIdentity,
                            frame_ ? frame_->projectionMatrix() : kIdentity, kClearColour);
+#ifdef __EMSCRIPTEN__
+    platform::tellPage("loading", std::to_string(loadingScreen_->done) + "/" + std::to_string(loadingScreen_->total));
+#endif
 }
 
 void DemoController::onLoadError(const std::string& message) { ::logError(message); }

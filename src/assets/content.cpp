@@ -3,6 +3,7 @@
 #include "assets/picture_prefetch.h"
 
 #include <algorithm>
+#include <memory>
 #include <thread>
 
 #include <cstdio>
@@ -151,10 +152,18 @@ bool DemoContent::load(const std::string& base, sm::IServiceProvider* services) 
     // pictures take (its uploads and redraws cost about a quarter of the decoding): a picture
     // worker per core, up to 4.
     const unsigned cores = std::thread::hardware_concurrency();
-    PicturePrefetch prefetch(picturePaths, cores > 1 ? static_cast<int>(std::min(cores, 4u)) : 1);
-    ModelPrefetch modelPrefetch(modelPaths, 1);
-    auto* textureLoader = new TextureLoader(&prefetch);
-    auto* modelLoader = new ModelLoader(&observers_, &modelPrefetch);
+#ifdef __EMSCRIPTEN__
+    // The browser build has no threads (a page would need cross-origin isolation for them):
+    // each file is read on this thread when its turn comes.
+    std::unique_ptr<PicturePrefetch> prefetch;
+    std::unique_ptr<ModelPrefetch> modelPrefetch;
+    (void)cores;
+#else
+    auto prefetch = std::make_unique<PicturePrefetch>(picturePaths, cores > 1 ? static_cast<int>(std::min(cores, 4u)) : 1);
+    auto modelPrefetch = std::make_unique<ModelPrefetch>(modelPaths, 1);
+#endif
+    auto* textureLoader = new TextureLoader(prefetch.get());
+    auto* modelLoader = new ModelLoader(&observers_, modelPrefetch.get());
     addManager(AssetKind::Texture, textureLoader, base + "textures", "png");
     addManager(AssetKind::Animation, new AnimationLoader, base + "animations", "ani");
     addManager(AssetKind::Material, new MaterialLoader, base + "materials", "mat");

@@ -54,15 +54,34 @@ std::string missingGLExtension(const char* extensions) {
     return {};
 }
 
+#ifdef __EMSCRIPTEN__
+namespace {
+// WebGL 2 has what the extensions bring under the core names; the GL room's stand-in gives the
+// entry points WebGL 2 has not, or that it must see.
+void* webProcAddress(const char* name) {
+    if (void* own = compatProcAddress(name)) return own;
+    std::string core = name;
+    for (const char* suffix : {"ARB", "EXT"})
+        if (core.size() > 3 && core.compare(core.size() - 3, 3, suffix) == 0) core.resize(core.size() - 3);
+    return platform::glProcAddress(core.c_str());
+}
+}  // namespace
+#define VOLTARESCA_PROC_ADDRESS webProcAddress
+#else
+#define VOLTARESCA_PROC_ADDRESS platform::glProcAddress
+#endif
+
 bool loadGLExtensions(std::string* reason) {
+#ifndef __EMSCRIPTEN__
     // Some window systems hand out an address for any name, so the strings decide.
     const std::string missing = missingGLExtension(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)));
     if (!missing.empty()) {
         if (reason) *reason = "the driver lacks " + missing;
         return false;
     }
+#endif
 #define VOLTARESCA_FETCH_GL(name, type)                                              \
-    vr_##name = reinterpret_cast<type>(platform::glProcAddress(#name));              \
+    vr_##name = reinterpret_cast<type>(VOLTARESCA_PROC_ADDRESS(#name));              \
     if (!vr_##name) {                                                                \
         if (reason) *reason = "the driver gives no address for " #name;              \
         return false;                                                                \

@@ -147,3 +147,8 @@ int glExtensionCount();
 int glExtensionsLoaded();
 // Fetches the GLSL entry points; false at the first one missing.
 bool loadGlslEntryPoints();
+
+#ifdef __EMSCRIPTEN__
+// WebGL 2 in the browser: the fixed-function calls go through the GL room's stand-in.
+#include "gl/gles_compat.h"
+#endif

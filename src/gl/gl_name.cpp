@@ -9,7 +9,12 @@ unsigned endedContexts = 0;
 
 }  // namespace
 
-void glContextEnds() { ++endedContexts; }
+void glContextEnds() {
+    ++endedContexts;
+#ifdef __EMSCRIPTEN__
+    compatContextEnds();
+#endif
+}
 
 unsigned endedGlContexts() { return endedContexts; }
 

@@ -4,6 +4,9 @@
 #include "platform/platform.h"
 
 #include <SDL.h>
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
 
 namespace platform {
 
@@ -117,7 +120,14 @@ Window* createWindow(const WindowDesc& desc) {
     if (desc.openGL) {
         flags |= SDL_WINDOW_OPENGL;
         SDL_GL_ResetAttributes();
+#ifdef __EMSCRIPTEN__
+        // WebGL 2; the GL room stands in for the fixed-function calls it lacks.
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+#else
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+#endif
         SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
         SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
         SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
@@ -139,7 +149,12 @@ Window* createWindow(const WindowDesc& desc) {
         delete w;
         return nullptr;
     }
+#ifdef __EMSCRIPTEN__
+    // The browser has no display modes: the page shows the canvas full screen itself.
+    if (false) {
+#else
     if (desc.fullScreen) {
+#endif
         // Exactly the chosen mode, bits per pixel and frequency included, or no window.
         const DisplayMode& wanted = desc.mode;
         SDL_DisplayMode chosen = {};
@@ -198,8 +213,18 @@ void destroyWindow(Window* w) {
     delete w;
 }
 
+#ifdef __EMSCRIPTEN__
+// The browser shows what was drawn when the program hands control back; the next animation
+// frame is the vertical sync. The program runs with Asyncify, so waiting here keeps the loops
+// (loading screen, main loop) as they are on the desktop.
+EM_ASYNC_JS(void, waitForAnimationFrame, (), { await new Promise(function(resolve) { requestAnimationFrame(resolve); }); });
+#endif
+
 void swapWindow(Window* w) {
     if (w && w->window) SDL_GL_SwapWindow(w->window);
+#ifdef __EMSCRIPTEN__
+    waitForAnimationFrame();
+#endif
 }
 
 void* nativeWindow(Window* w) { return w ? w->window : nullptr; }
@@ -217,6 +242,9 @@ void windowPosition(Window* w, int& x, int& y) {
 
 int swapInterval(Window* w) {
     if (!w || !w->context || SDL_GL_GetCurrentContext() != w->context) return 0;
+#ifdef __EMSCRIPTEN__
+    return 1;  // every swap waits for the browser's next animation frame
+#endif
     return SDL_GL_GetSwapInterval();
 }
 
