@@ -28,6 +28,7 @@ import zlib
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
 
 DIST = BUILD = None
 SHOTS = os.environ.get("VOLTARESCA_WEB_SHOTS")
@@ -234,6 +235,10 @@ class PagePlays(BrowserCase):
         self.assertLess(abs(film - heard), 1.0 + 0.05 * heard, "the film left the music: " + figures)
         self.assertLess(abs(film - sound), 1.0 + 0.05 * sound, "the film left the sound: " + figures)
         self.assertEqual(self.console_errors(), [])
+        # Escape ends the film and takes the archive and the private folder with it.
+        webdriver.ActionChains(self.browser).send_keys(Keys.ESCAPE).perform()
+        wait_for("the film to end", lambda: self.attribute("state") == "ended", 60)
+        self.assertEqual(self.left_behind(), [])
         print("\n  time to the film's start: %.1f s; %s" % (first_frame, figures), file=sys.stderr)
 
 
