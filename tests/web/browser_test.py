@@ -220,11 +220,12 @@ class PagePlays(BrowserCase):
         wait_for("20 s of film", lambda: int(self.attribute("time") or 0) >= 20000, 180)
         picture = self.canvas_picture("playing_20s")
         end = self.clocks()
-        time.sleep(1.5)
+        # A software rasteriser on a busy machine draws a frame or two a second: the next ones
+        # are waited for, not a fixed time.
+        wait_for("two more frames", lambda: int(self.attribute("frames")) >= end["frames"] + 2, 30)
         later = self.canvas_picture("playing_later")
         self.assertGreater(mean_brightness(picture), 8, "the canvas is black at 20 s")
-        self.assertGreater(int(self.attribute("frames")), end["frames"], "no frame was drawn in 1.5 s")
-        self.assertNotEqual(picture[2], later[2], "the picture did not change in 1.5 s")
+        self.assertNotEqual(picture[2], later[2], "the picture did not change over two frames")
         self.assertEqual(end["audio"], "running", "the audio context is %s" % end["audio"])
         wall, film, heard, sound = ((end[k] - begin[k]) / 1000.0 for k in ("wall", "film", "music", "sound"))
         figures = "film %.2f s, music heard %.2f s, audio context %.2f s, wall %.2f s" % (film, heard, sound, wall)
