@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/log.h"
 #include "gl/vertex_inputs.h"
 
 namespace {
@@ -145,10 +146,23 @@ const char* const kBuiltinFragment =
     "    colour = c;\n"
     "}\n";
 
+// The driver's log of a shader or program that did not build, for the error line.
+std::string buildLog(GLuint name, bool program) {
+    char text[1024] = {};
+    if (program) glGetProgramInfoLog(name, sizeof text, nullptr, text);
+    else glGetShaderInfoLog(name, sizeof text, nullptr, text);
+    return text;
+}
+
 GLuint compile(GLenum stage, const char* text) {
     GLuint shader = glCreateShader(stage);
     glShaderSource(shader, 1, &text, nullptr);
     glCompileShader(shader);
+    GLint ok = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (!ok)
+        logError(std::string("the GL stand-in's built-in ") + (stage == GL_VERTEX_SHADER ? "vertex" : "fragment") +
+                 " shader did not compile (what it draws without an effect will be missing): " + buildLog(shader, false));
     return shader;
 }
 
@@ -161,6 +175,11 @@ void ensureBuiltin() {
     glAttachShader(s.builtin, v);
     glAttachShader(s.builtin, f);
     glLinkProgram(s.builtin);
+    GLint linked = GL_FALSE;
+    glGetProgramiv(s.builtin, GL_LINK_STATUS, &linked);
+    if (!linked)
+        logError("the GL stand-in's built-in program did not link (what it draws without an effect will be missing): " +
+                 buildLog(s.builtin, true));
     glDeleteShader(v);
     glDeleteShader(f);
     s.uMatrix = glGetUniformLocation(s.builtin, "matrix");

@@ -167,10 +167,11 @@ class BrowserCase(unittest.TestCase):
 
     def console_errors(self):
         lines = self.browser.get_log("browser")
-        # The driver's performance notes (a read-back stalls the GPU) are not errors.
+        # The driver's performance notes (a read-back stalls the GPU) are not errors; the
+        # program's own error lines ("DemoController: error: ...") are.
         return [l["message"] for l in lines if "GL Driver Message (OpenGL, Performance" not in l["message"] and
                 (l["level"] == "SEVERE" or "WebGL" in l["message"] or "GL_INVALID" in l["message"]
-                 or "GL error" in l["message"])]
+                 or "GL error" in l["message"] or ": error: " in l["message"])]
 
     def clocks(self):
         """The film's and the music's time of the last frame drawn, the audio context's state and
