@@ -109,3 +109,21 @@ double lumaPsnr(const std::vector<unsigned char>& y, const std::string& png) {
     error /= static_cast<double>(y.size());
     return error == 0.0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / error);
 }
+
+MusicMatch matchMusic(const std::vector<float>& sound, long at, long count, const std::vector<float>& music,
+                      long musicAt, long reach) {
+    MusicMatch best;
+    const auto length = static_cast<long>(music.size());
+    if (at < 0 || count <= 0 || at + count > static_cast<long>(sound.size()) || length == 0) return best;
+    for (long lag = -reach; lag <= reach; ++lag) {
+        double ab = 0.0, aa = 0.0, bb = 0.0;
+        for (long i = 0; i < count; ++i) {
+            const double a = sound[static_cast<size_t>(at + i)];
+            const double b = music[static_cast<size_t>(((musicAt + i + lag) % length + length) % length)];
+            ab += a * b, aa += a * a, bb += b * b;
+        }
+        const double correlation = aa > 0.0 && bb > 0.0 ? ab / std::sqrt(aa * bb) : -1.0;
+        if (correlation > best.correlation) best = {lag, correlation};
+    }
+    return best;
+}

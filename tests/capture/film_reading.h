@@ -25,3 +25,14 @@ Film readFilm(const std::string& path);
 // PSNR (dB) of a luma plane against a picture of the capture (PNG) converted the way the video
 // writer converts; 0 when the picture can't be read or differs in size, 99 when equal.
 double lumaPsnr(const std::vector<unsigned char>& y, const std::string& png);
+
+// How `count` samples of `sound` from `at` on line up with the music read from `musicAt` on,
+// wrapping at its end: the shift of the music within `reach` samples either way with the highest
+// normalised correlation, and that correlation (1 for the same sound; -1 when the window leaves
+// the sound or there is no music).
+struct MusicMatch {
+    long lag = 0;
+    double correlation = -1.0;
+};
+MusicMatch matchMusic(const std::vector<float>& sound, long at, long count, const std::vector<float>& music,
+                      long musicAt, long reach);

@@ -37,23 +37,6 @@ std::string sweepMp3() {
     return std::string(mp3.begin(), mp3.end());
 }
 
-// How like the music `count` samples of `sound` from `at` are, the music read from `musicAt` on
-// (wrapping at its end): the best normalised correlation within a frame of the encoder's
-// (1024 samples) either way, 1 for the same sound.
-double likeMusic(const std::vector<float>& sound, size_t at, const std::vector<float>& music, size_t musicAt, size_t count) {
-    double best = -1.0;
-    for (long lag = -1024; lag <= 1024; lag += 1) {
-        if (static_cast<long>(at) + lag < 0 || at + lag + count > sound.size() || music.empty()) return -1.0;
-        double ab = 0.0, aa = 0.0, bb = 0.0;
-        for (size_t i = 0; i < count; ++i) {
-            const double a = sound[static_cast<size_t>(static_cast<long>(at + i) + lag)], b = music[(musicAt + i) % music.size()];
-            ab += a * b, aa += a * a, bb += b * b;
-        }
-        if (aa > 0.0 && bb > 0.0) best = std::max(best, ab / std::sqrt(aa * bb));
-    }
-    return best;
-}
-
 // The loudness (RMS) of one channel of the decoded sound from `from` to `to` seconds.
 double loudness(const Film& d, const std::vector<float>& channel, double from, double to) {
     const auto first = static_cast<size_t>(from * d.sampleRate), last = static_cast<size_t>(to * d.sampleRate);
@@ -109,8 +92,9 @@ TEST(Video, DecodesToTheFramesAskedForWithItsSoundAndTheCapturedPictures) {
     const Film music = readFilm(dir.write("music.mp3", scene.musicFile));
     ASSERT_GT(music.left.size(), static_cast<size_t>(kMusicRate / 2));
     const size_t start = kMusicRate % music.left.size(), wrap = music.left.size() - start;
-    const double atStart = likeMusic(d.left, 2048, music.left, start + 2048, 8192);
-    const double afterEnd = likeMusic(d.left, wrap + 4096, music.left, 4096, 8192);
+    // Within an encoder frame (1024 samples) either way.
+    const double atStart = matchMusic(d.left, 2048, 8192, music.left, static_cast<long>(start) + 2048, 1024).correlation;
+    const double afterEnd = matchMusic(d.left, static_cast<long>(wrap) + 4096, 8192, music.left, 4096, 1024).correlation;
     std::printf("the sound against the music: %.3f at the start, %.3f after the music's end\n", atStart, afterEnd);
     EXPECT_GE(atStart, 0.9) << "the sound does not start at the film's moment in the music";
     EXPECT_GE(afterEnd, 0.9) << "the sound does not start the music again after its end";
