@@ -18,7 +18,7 @@
 #include "app/startup.h"
 #include "base/log.h"
 #include "base/png_file.h"
-#include "gl/gl.h"
+#include "capture/output.h"
 #include "platform/platform.h"
 #include "platform/web.h"
 
@@ -93,12 +93,10 @@ int play(const WebOptions& o) {
         // where the page's tests fetch it.
         if (o.steady && controller.frame()) controller.frame()->setSteadyNoise(true);
         const std::string shots = platform::makePrivateDirectory(platform::tempDirectory(), "voltaresca-shots-");
-        std::vector<unsigned char> pixels(static_cast<size_t>(o.width) * static_cast<size_t>(o.height) * 4);
+        std::vector<unsigned char> pixels;
         std::string shot, shown, writeError;
         controller.setBeforeSwap([&] {
-            glPixelStorei(GL_PACK_ALIGNMENT, 1);
-            glReadPixels(0, 0, o.width, o.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-            for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
+            readFrame(o.width, o.height, pixels, true);
             if (!writePng(shot, framePicture(o.width, o.height, pixels.data()), writeError)) log->log(writeError);
         });
         for (float t : o.at) {

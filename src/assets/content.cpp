@@ -151,14 +151,13 @@ bool DemoContent::load(const std::string& base, sm::IServiceProvider* services) 
     // Decoding is the longest work of the pass, and the main thread is idle most of the time the
     // pictures take (its uploads and redraws cost about a quarter of the decoding): a picture
     // worker per core, up to 4.
-    const unsigned cores = std::thread::hardware_concurrency();
 #ifdef __EMSCRIPTEN__
     // The browser build has no threads (a page would need cross-origin isolation for them):
     // each file is read on this thread when its turn comes.
     std::unique_ptr<PicturePrefetch> prefetch;
     std::unique_ptr<ModelPrefetch> modelPrefetch;
-    (void)cores;
 #else
+    const unsigned cores = std::thread::hardware_concurrency();
     auto prefetch = std::make_unique<PicturePrefetch>(picturePaths, cores > 1 ? static_cast<int>(std::min(cores, 4u)) : 1);
     auto modelPrefetch = std::make_unique<ModelPrefetch>(modelPaths, 1);
 #endif

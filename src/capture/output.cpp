@@ -43,17 +43,23 @@ FrameOutput::FrameOutput(const CaptureOptions& options, VideoWriter* video)
     if (!video_) pictures_ = std::make_unique<PictureWriter>();
 }
 
-void FrameOutput::readBack() {
-    if (pending_.empty()) return;
+void readFrame(int width, int height, std::vector<unsigned char>& pixels, bool opaque) {
+    pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, options_.width, options_.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels_.data());
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    if (opaque)
+        for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
+}
+
+void FrameOutput::readBack() {
+    if (pending_.empty()) return;
+    readFrame(options_.width, options_.height, pixels_, !video_);
     if (video_) {
         // The encoder's thread takes the copy; drawing the next frame goes on meanwhile.
         if (!video_->addFrame(pixels_)) failed_ = true;
         return;
     }
-    for (size_t i = 3; i < pixels_.size(); i += 4) pixels_[i] = 255;  // the window has no alpha to keep
     if (!pictures_->write(options_.out + "/" + pending_, options_.width, options_.height, std::move(pixels_)))
         failed_ = true;
     pixels_.assign(frameBytes_, 0);

@@ -16,6 +16,11 @@
 // 0, or the exit status with the reason printed.
 int checkOutput(const CaptureOptions& options);
 
+// The back buffer read with GL into `pixels` (RGBA, bottom row first, width x height x 4 bytes;
+// the pack alignment is left at 1, the read buffer at the back one). `opaque` sets every alpha to
+// 255 (the window has no alpha to keep), for pictures.
+void readFrame(int width, int height, std::vector<unsigned char>& pixels, bool opaque);
+
 // Where the drawn frames go: read back before the swap, then handed to the video writer or to
 // the picture pool. Once anything fails, failed() says so and the capture stops.
 class FrameOutput {

@@ -151,10 +151,11 @@ Window* createWindow(const WindowDesc& desc) {
     }
 #ifdef __EMSCRIPTEN__
     // The browser has no display modes: the page shows the canvas full screen itself.
-    if (false) {
+    const bool setMode = false;
 #else
-    if (desc.fullScreen) {
+    const bool setMode = desc.fullScreen;
 #endif
+    if (setMode) {
         // Exactly the chosen mode, bits per pixel and frequency included, or no window.
         const DisplayMode& wanted = desc.mode;
         SDL_DisplayMode chosen = {};
@@ -244,8 +245,9 @@ int swapInterval(Window* w) {
     if (!w || !w->context || SDL_GL_GetCurrentContext() != w->context) return 0;
 #ifdef __EMSCRIPTEN__
     return 1;  // every swap waits for the browser's next animation frame
-#endif
+#else
     return SDL_GL_GetSwapInterval();
+#endif
 }
 
 bool windowHasBorder(Window* w) {

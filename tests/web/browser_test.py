@@ -11,10 +11,8 @@ to $VOLTARESCA_WEB_SHOTS when it is set.
 import base64
 import functools
 import http.server
-import json
 import math
 import os
-import re
 import shutil
 import struct
 import subprocess
